@@ -1,0 +1,192 @@
+#include "filter/CCupsInstance.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <syslog.h>
+#include <unistd.h>
+
+#include "filter/CupsLang.h"
+#include "filter/RasterPage.h"
+#include "filter/RendererFactory.h"
+
+int ModelNumber = 0;
+int Page = 0;
+volatile sig_atomic_t Canceled = 0;
+CStdRefPtr<CBaseRender> g_pRender;
+
+void CancelJob(int) {
+    Canceled = 1;
+}
+
+namespace {
+
+void LogHeader(const cups_page_header2_t& h) {
+    syslog(LOG_DEBUG, "DEBUG: Duplex = %d\n", h.Duplex);
+    syslog(LOG_DEBUG, "DEBUG: HWResolution = [ %d %d ]\n", h.HWResolution[0], h.HWResolution[1]);
+    syslog(LOG_DEBUG, "DEBUG: ImagingBoundingBox = [ %d %d %d %d ]\n", h.ImagingBoundingBox[0],
+           h.ImagingBoundingBox[1], h.ImagingBoundingBox[2], h.ImagingBoundingBox[3]);
+    syslog(LOG_DEBUG, "DEBUG: Margins = [ %d %d ]\n", h.Margins[0], h.Margins[1]);
+    syslog(LOG_DEBUG, "DEBUG: ManualFeed = %d\n", h.ManualFeed);
+    syslog(LOG_DEBUG, "DEBUG: MediaPosition = %d\n", h.MediaPosition);
+    syslog(LOG_DEBUG, "DEBUG: NumCopies = %d\n", h.NumCopies);
+    syslog(LOG_DEBUG, "DEBUG: Orientation = %d\n", h.Orientation);
+    syslog(LOG_DEBUG, "DEBUG: PageSize = [ %d %d ]\n", h.PageSize[0], h.PageSize[1]);
+    syslog(LOG_DEBUG, "DEBUG: cupsWidth = %d\n", h.cupsWidth);
+    syslog(LOG_DEBUG, "DEBUG: cupsHeight = %d\n", h.cupsHeight);
+    syslog(LOG_DEBUG, "DEBUG: cupsMediaType = %d\n", h.cupsMediaType);
+    syslog(LOG_DEBUG, "DEBUG: cupsBitsPerColor = %d\n", h.cupsBitsPerColor);
+    syslog(LOG_DEBUG, "DEBUG: cupsBitsPerPixel = %d\n", h.cupsBitsPerPixel);
+    syslog(LOG_DEBUG, "DEBUG: cupsBytesPerLine = %d\n", h.cupsBytesPerLine);
+    syslog(LOG_DEBUG, "DEBUG: cupsColorOrder = %d\n", h.cupsColorOrder);
+    syslog(LOG_DEBUG, "DEBUG: cupsColorSpace = %d\n", h.cupsColorSpace);
+    syslog(LOG_DEBUG, "DEBUG: cupsCompression = %d\n", h.cupsCompression);
+}
+
+}  // namespace
+
+int CCupsInstance::Run(int argc, char** argv) {
+    setbuf(stderr, nullptr);
+
+    if (argc != 6 && argc != 7) {
+        _cupsLangPrintFilter(stderr, "ERROR", "%s job-id user title copies options [file]", "quorvant");
+        return 1;
+    }
+
+    int fd = 0;
+    if (argc == 7) {
+        fd = open(argv[6], O_RDONLY);
+        if (fd == -1) {
+            _cupsLangPrintError("ERROR", "Unable to open raster file");
+            sleep(1);
+            return 1;
+        }
+    }
+
+    cups_raster_t* ras = cupsRasterOpen(fd, CUPS_RASTER_READ);
+
+    Canceled = 0;
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    sigemptyset(&action.sa_mask);
+    action.sa_handler = CancelJob;
+    sigaction(SIGTERM, &action, nullptr);
+
+    cups_option_t* options = nullptr;
+    int numOptions = cupsParseOptions(argv[5], 0, &options);
+
+    const char* ppdName = getenv("PPD");
+    ppd_file_t* ppd = ppdName ? ppdOpenFile(ppdName) : nullptr;
+    if (!ppd) {
+        int line = 0;
+        ppd_status_t status = ppdLastError(&line);
+        _cupsLangPrintFilter(stderr, "ERROR", "The PPD file could not be opened.");
+        fprintf(stderr, "DEBUG: %s on line %d.\n", ppdErrorString(status), line);
+        return 1;
+    }
+
+    ppdMarkDefaults(ppd);
+    cupsMarkOptions(ppd, numOptions, options);
+
+    std::string modelName;
+    if (ppd_attr_t* attr = ppdFindAttr(ppd, "ModelName", nullptr)) {
+        syslog(LOG_DEBUG, "ModelName=%s", attr->value ? attr->value : "");
+        modelName = attr->value ? attr->value : "";
+    }
+    if (ppd_attr_t* attr = ppdFindAttr(ppd, "Personality", nullptr))
+        syslog(LOG_DEBUG, "lang=%s", attr->value ? attr->value : "");
+
+    ModelNumber = ppd->model_number;
+    syslog(LOG_DEBUG, "ModelNumber = %d\n", ModelNumber);
+
+    CBaseRender* render = CreateRenderer(ModelNumber);
+    if (!render) {
+        syslog(LOG_ERR, "ERR: Unknow ModelNumber = %d\n", ModelNumber);
+        _cupsLangPrintFilter(stderr, "ERROR", "Unknow ModelNumber.");
+        return 1;
+    }
+    g_pRender = MakeRefPtr<CBaseRender>(render);
+    g_pRender->m_pPpd = ppd;
+    g_pRender->GetPrinterParameters();
+    g_pRender->SetModelName(modelName.c_str());
+    g_pRender->OnStartDoc(0);
+
+    Page = 0;
+    cups_page_header2_t header;
+    while (cupsRasterReadHeader2(ras, &header)) {
+        if (Canceled)
+            break;
+        Page++;
+        fprintf(stderr, "PAGE: %d 1\n", Page);
+        _cupsLangPrintFilter(stderr, "INFO", "Starting page %d.", Page);
+
+        std::string problem;
+        NS_KT_CLASS::CMyBuffer pixels;
+        unsigned rowsRead = 0;
+        if (!RasterPage::CheckHeader(header, problem)) {
+            RasterPage::Skip(ras, header);
+            syslog(LOG_ERR, "page %d: invalid raster header: %s", Page, problem.c_str());
+            _cupsLangPrintFilter(stderr, "ERROR", "Page %d has an invalid raster header (%s) and was not printed.",
+                                 Page, problem.c_str());
+        } else if (!RasterPage::Collect(ras, header, pixels, rowsRead)) {
+            syslog(LOG_ERR, "page %d: cannot allocate %u x %u bytes", Page, header.cupsBytesPerLine,
+                   header.cupsHeight);
+            _cupsLangPrintFilter(stderr, "ERROR", "Not enough memory for page %d; it was not printed.", Page);
+        } else {
+            if (rowsRead < header.cupsHeight) {
+                syslog(LOG_ERR, "page %d: raster ended after %u of %u lines", Page, rowsRead, header.cupsHeight);
+                _cupsLangPrintFilter(stderr, "WARNING", "Page %d ended early; its missing lines print blank.",
+                                     Page);
+            }
+            StartPage(ppd, &header, pixels);
+        }
+
+        _cupsLangPrintFilter(stderr, "INFO", "Finished page %d.", Page);
+        EndPage(ppd, &header);
+        if (Canceled)
+            break;
+    }
+
+    g_pRender->OnEndDoc();
+    cupsRasterClose(ras);
+    if (fd != 0)
+        close(fd);
+    ppdClose(ppd);
+    cupsFreeOptions(numOptions, options);
+
+    if (Page == 0) {
+        _cupsLangPrintFilter(stderr, "ERROR", "No pages were found.");
+        return 1;
+    }
+    return 0;
+}
+
+void CCupsInstance::StartPage(ppd_file_t*, cups_page_header2_t* header, NS_KT_CLASS::CMyBuffer& pixels) {
+    LogHeader(*header);
+    g_pRender->m_pHeader = header;
+    g_pRender->m_iDpi = static_cast<int>(header->HWResolution[0]);
+
+    CxImage& image = g_pRender->m_Image;
+    if (!image.CreateFromArray(pixels.GetBuffer(), header->cupsWidth, header->cupsHeight,
+                               header->cupsBitsPerPixel, header->cupsBytesPerLine, false)) {
+        syslog(LOG_ERR, "create image error\n");
+        _cupsLangPrintFilter(stderr, "ERROR", "Unable to create the image of page %d (%u bits per pixel).", Page,
+                             header->cupsBitsPerPixel);
+        return;
+    }
+    syslog(LOG_DEBUG, "create image width=%d, height=%d, bitsPerPixel=%d, bytesPerLine=%d", header->cupsWidth,
+           header->cupsHeight, header->cupsBitsPerPixel, header->cupsBytesPerLine);
+    image.SetXDPI(static_cast<int32_t>(header->HWResolution[0]));
+    image.SetYDPI(static_cast<int32_t>(header->HWResolution[1]));
+
+    g_pRender->OnStartPage();
+    g_pRender->OnBeginBmp();
+    g_pRender->OnPaintBmp();
+    g_pRender->OnEndBmp();
+}
+
+void CCupsInstance::EndPage(ppd_file_t*, cups_page_header2_t*) {
+    g_pRender->OnEndPage();
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdarg>
+#include <string>
+
+#include "render/CBaseRender.h"
+
+// What only the CUPS setting knows, shared by every printer class: output to
+// standard output, traces to the system log, status lines to standard error,
+// settings from the PPD. Kept out of the template so that each printer
+// instantiation does not carry its own copy.
+namespace CupsHost {
+int WriteSpool(const void* data, int length);
+void VLog(const char* format, va_list args);
+void VReportError(const char* format, va_list args);
+void GetPrinterParameters(CBaseRender& render);
+std::string GetMarkedOption(CBaseRender& render, const char* keyword);
+}  // namespace CupsHost
+
+// A printer class T made into a complete renderer for a CUPS job.
+template <class T>
+class CCupsRender : public T {
+public:
+    // Runs the printer's one-time initialisation before the first prepared
+    // page, then prepares every page for the print head.
+    void OnBeginBmp() override {
+        if (this->m_pPpd == nullptr || this->m_pHeader == nullptr) {
+            this->AddLog("ppd == NULL || header == NULL");
+            return;
+        }
+        if (!this->m_bInited) {
+            this->OnInit();
+            this->m_bInited = true;
+        }
+        this->AdjustImage();
+    }
+
+    int WriteSpool(const void* data, int length) override { return CupsHost::WriteSpool(data, length); }
+
+    __attribute__((format(printf, 2, 3))) void AddLog(const char* format, ...) override {
+        va_list args;
+        va_start(args, format);
+        CupsHost::VLog(format, args);
+        va_end(args);
+    }
+
+    __attribute__((format(printf, 2, 3))) void ReportError(const char* format, ...) override {
+        va_list args;
+        va_start(args, format);
+        CupsHost::VReportError(format, args);
+        va_end(args);
+    }
+
+    void GetPrinterParameters() override { CupsHost::GetPrinterParameters(*this); }
+
+    std::string GetMarkedOption(const char* keyword) { return CupsHost::GetMarkedOption(*this, keyword); }
+};

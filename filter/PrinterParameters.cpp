@@ -1,0 +1,146 @@
+#include <cstdlib>
+#include <cstring>
+
+#include <cups/ppd.h>
+
+#include "filter/CCupsRender.h"
+
+namespace CupsHost {
+
+std::string GetMarkedOption(CBaseRender& render, const char* keyword) {
+    ppd_choice_t* choice = render.m_pPpd ? ppdFindMarkedChoice(render.m_pPpd, keyword) : nullptr;
+    if (!choice) {
+        render.AddLog("GetMarkedOption: %s is error", keyword);
+        return std::string();
+    }
+    const ppd_option_t* option = choice->option;
+    render.AddLog("%s: marked=%d, choice: %s, text: %s, code: %s, \t\t\tconflicted=%d, keyword: %s, "
+                  "defchoice: %s, option->text: %s, option->num_choices: %d",
+                  keyword, choice->marked, choice->choice, choice->text, choice->code ? choice->code : "(null)",
+                  option ? option->conflicted : 0, option ? option->keyword : "", option ? option->defchoice : "",
+                  option ? option->text : "", option ? option->num_choices : 0);
+    return choice->choice;
+}
+
+namespace {
+
+struct MediaTracking {
+    const char* choice;
+    int type, markLength, markOffset;
+};
+
+const MediaTracking kMediaTable[] = {
+    {"Continuous", 0, 0, 0}, {"A4Stock", 0, 0, 0}, {"Gap", 1, 3, 0},      {"BLine", 2, 0, 0},
+    {"BLine_Fold", 2, 0, 0}, {"Perforated", 3, 0, 0}, {"Roll", 4, 0, 0}, {"Recording", 5, 0, 0},
+};
+
+// Options whose choice is a number stored unchanged, in the order they are read.
+struct NumberOption {
+    const char* keyword;
+    int tagREGSTRUCTWITHALFTONE::*field;
+    const char* log;
+};
+
+}  // namespace
+
+void GetPrinterParameters(CBaseRender& render) {
+    tagREGSTRUCT& reg = render.m_RegStruct;
+    tagREGSTRUCTWITHALFTONE& tone = render.m_HalfTone;
+    render.AddLog("CCupsRender::GetPrinterParameters");
+
+    auto marked = [&render](const char* keyword) { return GetMarkedOption(render, keyword); };
+
+    std::string text = marked("MediaMethod");
+    if (!text.empty()) {
+        reg.iPrinttype = (text == "Normal" || text == "Direct") ? 0 : 1;
+        render.AddLog("iPrinttype = %d", reg.iPrinttype);
+    }
+    text = marked("AdjustHoriaontal");
+    if (!text.empty()) {
+        reg.iReference[0] = atoi(text.c_str()) * 8;
+        render.AddLog("iReference[0] = %d", reg.iReference[0]);
+    }
+    text = marked("AdjustVertical");
+    if (!text.empty()) {
+        reg.iReference[1] = atoi(text.c_str()) * 8;
+        render.AddLog("iReference[1] = %d", reg.iReference[1]);
+    }
+    text = marked("zeMediaTracking");
+    if (!text.empty()) {
+        for (const MediaTracking& media : kMediaTable) {
+            if (text == media.choice) {
+                reg.iMediaType = media.type;
+                reg.iMarkLength = media.markLength;
+                reg.iMarkOffset = media.markOffset;
+                break;
+            }
+        }
+        render.AddLog("Gap = %d, %d, %d", reg.iMediaType, reg.iMarkLength, reg.iMarkOffset);
+    }
+    text = marked("FeedOffset");
+    if (!text.empty()) {
+        reg.iOffset = atoi(text.c_str());
+        reg.iPostFeed = reg.iOffset;
+        render.AddLog("iOffset = %d", reg.iOffset);
+    }
+    text = marked("Rotate");
+    if (!text.empty()) {
+        reg.iRotate = atoi(text.c_str());
+        render.AddLog("iRotate = %d", reg.iRotate);
+    }
+    text = marked("Darkness");
+    if (text.empty() || text == "Default") {
+        reg.iDensity = -1;
+    } else {
+        reg.iDensity = atoi(text.c_str());
+        render.AddLog("iDensity = %d", reg.iDensity);
+    }
+    text = marked("zePrintRate");
+    if (text.empty() || text == "Default") {
+        reg.iSpeed = -1;
+    } else {
+        reg.iSpeed = atoi(text.c_str());
+        render.AddLog("iSpeed = %d", reg.iSpeed);
+    }
+    text = marked("AutoDotted");
+    if (!text.empty()) {
+        reg.iDottedline = atoi(text.c_str()) != 0;
+        render.AddLog("iDottedline = %d", reg.iDottedline ? 1 : 0);
+    }
+    text = marked("Brightness");
+    tone.iLiangdu = atoi(text.c_str());
+    render.AddLog("iLiangdu = %d", tone.iLiangdu);
+
+    static const NumberOption kNumbers[] = {
+        {"Contrast", &tagREGSTRUCTWITHALFTONE::iDuibidu, "iDuibidu = %d"},
+        {"ImageFilter", &tagREGSTRUCTWITHALFTONE::iGrayMethod, "iGrayMethod = %d"},
+        {"Threshold", &tagREGSTRUCTWITHALFTONE::iThreValue, "iThreValue = %d"},
+    };
+    for (const NumberOption& option : kNumbers) {
+        text = marked(option.keyword);
+        if (!text.empty()) {
+            tone.*option.field = atoi(text.c_str());
+            render.AddLog(option.log, tone.*option.field);
+        }
+    }
+    text = marked("ImageCompress");
+    if (!text.empty()) {
+        tone.ImageCompress = atoi(text.c_str()) != 0;
+        render.AddLog("ImageCompress = %d", tone.ImageCompress ? 1 : 0);
+    }
+    static const NumberOption kCropLimits[] = {
+        {"CropEdgeTop", &tagREGSTRUCTWITHALFTONE::iCropTopEdge, "iCropTopEdge = %d"},
+        {"CropEdgeBottom", &tagREGSTRUCTWITHALFTONE::iCropBottomEdge, "iCropBottomEdge = %d"},
+        {"CropEdgeLeft", &tagREGSTRUCTWITHALFTONE::iCropLeftEdge, "iCropLeftEdge = %d"},
+        {"CropEdgeRight", &tagREGSTRUCTWITHALFTONE::iCropRightEdge, "iCropRightEdge = %d"},
+    };
+    for (const NumberOption& option : kCropLimits) {
+        text = marked(option.keyword);
+        if (!text.empty()) {
+            tone.*option.field = atoi(text.c_str());
+            render.AddLog(option.log, tone.*option.field);
+        }
+    }
+}
+
+}  // namespace CupsHost

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <string>
+
+#include "image/CxImage.h"
+#include "render/CMyBuffer.h"
+#include "render/CupsTypes.h"
+#include "render/ObjRef.h"
+#include "render/RenderSettings.h"
+
+// Common base of every printer renderer. The job driver reaches a renderer
+// only through these hooks, in a fixed order: GetPrinterParameters,
+// SetModelName, OnStartDoc(0); per page OnStartPage, OnBeginBmp, OnPaintBmp,
+// OnEndBmp, OnEndPage; finally OnEndDoc.
+//
+// The page image arrives prepared for a one-bit head: palette index 0 black,
+// index 1 white (a set bit is an unprinted dot), rows of GetEffWidth() bytes
+// with every bit beyond the width set.
+class CBaseRender : public TObjRefImpl<IObjRef> {
+public:
+    CBaseRender();
+    virtual ~CBaseRender();
+
+    virtual void OnStartDoc(unsigned long) {}
+    virtual void OnEndDoc() { OnDestroy(); }
+    virtual void OnInit() {}
+    virtual void OnDestroy() {}
+    virtual void OnStartPage() {}
+    virtual void OnEndPage() {}
+    virtual void OnBeginBmp() {}
+    virtual void OnEndBmp() {}
+    virtual void OnPaintBmp() {}
+    virtual int WriteSpool(const void* data, int length) { (void)data; return length; }
+    virtual void AddLog(const char* format, ...) __attribute__((format(printf, 2, 3))) { (void)format; }
+    virtual void GetPrinterParameters() { AddLog("CBaseRender::GetPrinterParameters"); }
+    // A page-level failure the user must see (a status line under CUPS).
+    virtual void ReportError(const char* format, ...) __attribute__((format(printf, 2, 3))) { (void)format; }
+
+    void SetModelName(const char* name) { m_strModelName = name ? name : ""; }
+
+    // Millimetres to dots at the page's horizontal resolution, rounding up.
+    int mm_2_dots(int mm) const;
+    // Complements every byte of the pixel area, row fill bytes included.
+    void Negative();
+
+    void AdjustImage();
+    void CropWhiteEdge(int top, int bottom, int left, int right);
+    void AdjustEffWidthBits();
+
+    // Sends a page assembled in `buffer` with one spool write and empties the
+    // buffer. A buffer that lost content at its ceiling is never sent: the
+    // page is dropped with an error instead of reaching the printer truncated.
+    void SpoolBuffer(NS_KT_CLASS::CMyBuffer& buffer);
+
+    CxImage m_Image;
+    int m_iDpi = 0;
+    tagREGSTRUCT m_RegStruct;
+    tagREGSTRUCTWITHALFTONE m_HalfTone;
+    tagWaterMarkConfig m_WaterMark;
+    ppd_file_t* m_pPpd = nullptr;
+    cups_page_header2_t* m_pHeader = nullptr;
+    bool m_bInited = false;
+    std::string m_strModelName;
+};

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <cups/raster.h>
+
+namespace testing_support {
+
+using Bytes = std::vector<uint8_t>;
+
+// A directory under /tmp removed with everything in it when the object dies.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::string& path() const { return m_path; }
+    std::string File(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+Bytes ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const Bytes& data);
+void WriteFile(const std::string& path, const std::string& text);
+
+// One raster page: the header fields the filter reads, and its lines.
+struct RasterPage {
+    unsigned width = 0, height = 0, bitsPerPixel = 1, bytesPerLine = 0;  // 0: computed
+    unsigned xdpi = 203, ydpi = 203;
+    cups_cspace_t colorSpace = CUPS_CSPACE_W;
+    Bytes data;  // bytesPerLine x height bytes; empty: all white
+
+    cups_page_header2_t Header() const;
+};
+
+// A 1-bit page of the given size whose pixels come from `black(x, y)`.
+RasterPage MakeBitPage(unsigned width, unsigned height, bool (*black)(unsigned x, unsigned y), unsigned dpi = 203);
+
+// Writes pages with libcups's raster writer. `mode` CUPS_RASTER_WRITE gives the
+// uncompressed stream whose headers PatchHeader can change afterwards.
+void WriteRaster(const std::string& path, const std::vector<RasterPage>& pages,
+                 cups_mode_t mode = CUPS_RASTER_WRITE_COMPRESSED);
+Bytes RasterBytes(const std::vector<RasterPage>& pages, cups_mode_t mode = CUPS_RASTER_WRITE_COMPRESSED);
+
+// Overwrites one 32-bit header field of page `page` in an uncompressed stream.
+void PatchHeader(Bytes& stream, const std::vector<RasterPage>& pages, size_t page, size_t fieldOffset,
+                 uint32_t value);
+
+// A PPD option: keyword, choice keywords, default choice.
+struct PpdOption {
+    std::string keyword;
+    std::vector<std::string> choices;
+    std::string defaultChoice;
+};
+
+struct PpdSpec {
+    int modelNumber = 20;
+    std::string modelName = "Quorvant TSPL Test";  // empty: no *ModelName line
+    std::string personality = "TSPL";              // empty: no *Personality line
+    std::vector<PpdOption> options;
+};
+
+std::string PpdText(const PpdSpec& spec);
+// The eighteen options the filter reads, each with choices covering what the
+// tests mark and the defaults given (keyword -> default choice).
+std::vector<PpdOption> FilterOptions(const std::map<std::string, std::string>& defaults = {});
+
+std::string Hex(const uint8_t* data, size_t n);
+// gtest assertion text: empty when equal, else the first differing offset
+// and a short hex dump of both sides.
+std::string DiffBytes(const Bytes& expected, const Bytes& actual);
+
+Bytes ToBytes(const std::string& text);
+Bytes Concat(std::initializer_list<Bytes> parts);
+
+}  // namespace testing_support
