@@ -36,7 +36,7 @@ public:
     void cmdBITMAP(int x, int y, int widthBytes, int height, const void* bits, int length);
     void cmdPRINT(int sets, int copies);
 
-    const NS_KT_CLASS::CMyBuffer& CommandBuffer() const { return m_CmdBuffer; }
+    NS_KT_CLASS::CMyBuffer& CommandBuffer() { return m_CmdBuffer; }
 
 private:
     void AppendSwitch(const char* name, bool on);

@@ -140,7 +140,7 @@ std::string PpdText(const PpdSpec& spec) {
 }
 
 std::vector<PpdOption> FilterOptions(const std::map<std::string, std::string>& defaults) {
-    const std::vector<std::string> numbers = {"-2", "-1", "0", "1", "2", "3", "5", "8", "10", "12", "14", "20",
+    const std::vector<std::string> numbers = {"-20", "-2", "-1", "0", "1", "2", "3", "5", "8", "10", "12", "14", "20",
                                               "33", "40", "50", "100", "175", "200", "300", "9999"};
     auto withDefault = [&numbers](std::vector<std::string> extra) {
         std::vector<std::string> all = numbers;
