@@ -79,11 +79,19 @@ int CCupsInstance::Run(int argc, char** argv) {
 
     const char* ppdName = getenv("PPD");
     ppd_file_t* ppd = ppdName ? ppdOpenFile(ppdName) : nullptr;
+    // The early failures release what they opened: nothing is sent either way.
+    auto releaseInput = [&]() {
+        cupsFreeOptions(numOptions, options);
+        cupsRasterClose(ras);
+        if (fd != 0)
+            close(fd);
+    };
     if (!ppd) {
         int line = 0;
         ppd_status_t status = ppdLastError(&line);
         _cupsLangPrintFilter(stderr, "ERROR", "The PPD file could not be opened.");
         fprintf(stderr, "DEBUG: %s on line %d.\n", ppdErrorString(status), line);
+        releaseInput();
         return 1;
     }
 
@@ -105,6 +113,8 @@ int CCupsInstance::Run(int argc, char** argv) {
     if (!render) {
         syslog(LOG_ERR, "ERR: Unknow ModelNumber = %d\n", ModelNumber);
         _cupsLangPrintFilter(stderr, "ERROR", "Unknow ModelNumber.");
+        ppdClose(ppd);
+        releaseInput();
         return 1;
     }
     g_pRender = MakeRefPtr<CBaseRender>(render);

@@ -1,0 +1,12 @@
+#!/bin/sh
+# Installs the Debian packages that building and testing quorvant need.
+set -eu
+SUDO=
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get install -y --no-install-recommends \
+    build-essential cmake pkg-config \
+    libcups2-dev libcupsimage2-dev zlib1g-dev \
+    googletest libgtest-dev libgmock-dev \
+    "$@"

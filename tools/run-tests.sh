@@ -1,0 +1,16 @@
+#!/bin/sh
+# Installs what is needed, then builds and runs the whole test suite twice:
+# a normal build, and one under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -eu
+cd "$(dirname "$0")/.."
+./tools/install-deps.sh
+jobs="$(nproc)"
+
+cmake -S . -B build
+cmake --build build -j"$jobs"
+(cd build && ctest --output-on-failure -j"$jobs")
+
+cmake -S . -B build-asan -DQUORVANT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+cmake --build build-asan -j"$jobs"
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --output-on-failure -j"$jobs")
