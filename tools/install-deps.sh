@@ -6,7 +6,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update
 $SUDO apt-get install -y --no-install-recommends \
-    build-essential cmake pkg-config \
-    libcups2-dev libcupsimage2-dev zlib1g-dev \
+    build-essential cmake pkg-config cups-ppdc \
+    libcups2-dev libcupsimage2-dev zlib1g-dev libpng-dev \
     googletest libgtest-dev libgmock-dev \
     "$@"
