@@ -179,8 +179,12 @@ void CCupsInstance::StartPage(ppd_file_t*, cups_page_header2_t* header, NS_KT_CL
     g_pRender->m_iDpi = static_cast<int>(header->HWResolution[0]);
 
     CxImage& image = g_pRender->m_Image;
-    if (!image.CreateFromArray(pixels.GetBuffer(), header->cupsWidth, header->cupsHeight,
-                               header->cupsBitsPerPixel, header->cupsBytesPerLine, false)) {
+    bool built = image.CreateFromArray(pixels.GetBuffer(), header->cupsWidth, header->cupsHeight,
+                                       header->cupsBitsPerPixel, header->cupsBytesPerLine, false);
+    // The image holds the page from here on: a page is not kept twice while
+    // it is prepared (a 24-bit A4 page is 26 MB each time).
+    pixels.FreeBuffer();
+    if (!built) {
         syslog(LOG_ERR, "create image error\n");
         _cupsLangPrintFilter(stderr, "ERROR", "Unable to create the image of page %d (%u bits per pixel).", Page,
                              header->cupsBitsPerPixel);

@@ -1,7 +1,11 @@
 #include "filter/RendererFactory.h"
 
 #include "filter/CCupsRender.h"
+#include "printers/CPrinterCPCL.h"
+#include "printers/CPrinterESCPOS.h"
+#include "printers/CPrinterSolvane.h"
 #include "printers/CPrinterTSPL.h"
+#include "printers/CPrinterTavrin.h"
 
 namespace {
 
@@ -17,6 +21,10 @@ struct RendererEntry {
 
 const RendererEntry kRenderers[] = {
     {20, &Make<CPrinterTSPL>},
+    {21, &Make<CPrinterESCPOS>},
+    {22, &Make<CPrinterCPCL>},
+    {23, &Make<CPrinterTavrin>},
+    {24, &Make<CPrinterSolvane>},
 };
 
 }  // namespace

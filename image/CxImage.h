@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // The page image: one device-independent-bitmap block (a copy of the 40-byte
@@ -36,6 +37,15 @@ struct tagRGBQUAD {
     uint8_t rgbReserved;
 };
 #pragma pack(pop)
+
+// A crop rectangle: left and right are columns; top and bottom count stored
+// rows from the far end (value v selects the row boundary height - v).
+struct tagRECT {
+    int32_t left;
+    int32_t top;
+    int32_t right;
+    int32_t bottom;
+};
 
 static_assert(sizeof(tagBITMAPINFOHEADER) == 40, "the block starts with the published 40-byte header");
 static_assert(sizeof(tagRGBQUAD) == 4, "palette entries are four bytes");
@@ -105,10 +115,88 @@ public:
     bool AlphaIsValid() const { return alphaPlane != nullptr; }
     uint8_t* AlphaGetPointer() const { return alphaPlane; }
 
+    // --- palette, pixel and alpha access (CxImagePixel.cpp) ---
+    // For the odd pixel; the operations below loop over rows and bytes and
+    // produce exactly what these accessors would.
+    bool IsGrayScale() const;
+    bool IsInside(int32_t x, int32_t y) const;
+    tagRGBQUAD GetPaletteColor(uint8_t idx) const;
+    void SetPaletteColor(uint8_t idx, uint8_t r, uint8_t g, uint8_t b, uint8_t alpha = 0);
+    void SetPaletteColor(uint8_t idx, tagRGBQUAD c);
+    // First entry of least squared distance (reserved byte ignored), with a
+    // one-entry cache of the last colour asked for.
+    uint8_t GetNearestIndex(tagRGBQUAD c);
+    int32_t GetBackgroundIndex() const { return info.backgroundIndex; }
+    tagRGBQUAD GetBackgroundColor() const { return info.backgroundColor; }
+
+    uint8_t BlindGetPixelIndex(int32_t x, int32_t y) const;
+    void BlindSetPixelIndex(int32_t x, int32_t y, uint8_t i);
+    // Outside the image: the background index when there is one, else the
+    // whole first byte of the pixel area.
+    uint8_t GetPixelIndex(int32_t x, int32_t y) const;
+    void SetPixelIndex(int32_t x, int32_t y, uint8_t i);
+    tagRGBQUAD BlindGetPixelColor(int32_t x, int32_t y, bool getAlpha = true) const;
+    tagRGBQUAD GetPixelColor(int32_t x, int32_t y, bool getAlpha = true) const;
+    void SetPixelColor(int32_t x, int32_t y, tagRGBQUAD c, bool setAlpha = false);
+    void BlindSetPixelColor(int32_t x, int32_t y, tagRGBQUAD c, bool setAlpha = false);
+
+    void AlphaDelete();
+    void AlphaClear();
+    void AlphaSet(int32_t x, int32_t y, uint8_t a);
+    uint8_t AlphaGet(int32_t x, int32_t y) const;
+    uint8_t BlindAlphaGet(int32_t x, int32_t y) const { return alphaPlane[static_cast<size_t>(y) * GetWidth() + x]; }
+    uint8_t AlphaGetMax() const { return info.alphaMax; }
+    void AlphaSetMax(uint8_t nAlphaMax) { info.alphaMax = nAlphaMax; }
+    bool AlphaCopy(const CxImage& from);
+    bool AlphaMirror();
+
+    // --- tone (CxImageTone.cpp) ---
+    // Gray value of a colour: (117 blue + 601 green + 306 red) >> 10.
+    static uint8_t RGB2GRAY(uint32_t r, uint32_t g, uint32_t b) {
+        return static_cast<uint8_t>((b * 117 + g * 601 + r * 306) >> 10);
+    }
+    // Any image to 8 bits with the identity gray palette.
+    bool GrayScale();
+    // 1 bit, black where the gray level is at most `level`; the result takes a
+    // fresh description (type 0, 96 dpi) and no opacity plane.
+    bool Threshold(uint8_t level);
+    bool Light(int32_t brightness, int32_t contrast = 0);
+    bool Lut(const uint8_t* table);
+    // The table Light applies: single-precision, truncated toward zero, clamped.
+    static void LightTable(int32_t brightness, int32_t contrast, uint8_t table[256]);
+
+    // --- dithering (CxImageDither.cpp) ---
+    // Methods: 0 Floyd-Steinberg, 1 ordered 4x4, 2 Burkes, 3 Stucki,
+    // 4 Jarvis-Judice-Ninke, 5 Sierra, 6 Stevenson-Arce, 7 generated 4x4 Bayer,
+    // 8 Bayer 8x8, 9 16x16 table; any other number (negative ones too)
+    // Floyd-Steinberg. Rows are scanned top down, each left to right.
+    bool Dither(int32_t method = 0);
+
+    // --- geometry (CxImageGeometry.cpp) ---
+    // Angles in degrees; with no destination the image itself receives the
+    // result. 90 turns the page counter-clockwise (result pixel (x, y) is
+    // source pixel (w - 1 - y, x)), 270 clockwise (source (y, h - 1 - x)).
+    // Half and quarter turns (modulo 360) map every pixel exactly; other
+    // angles sample the source over the rotated bounding box.
+    bool Rotate(float angle, CxImage* iDst = nullptr);
+    bool Rotate180(CxImage* iDst = nullptr);
+    bool Mirror(bool bMirrorSelection = false, bool bMirrorAlpha = true);
+    // Keeps columns left .. right - 1 and the stored rows between the
+    // boundaries height - top and height - bottom (counted from the last row).
+    bool Crop(int32_t left, int32_t top, int32_t right, int32_t bottom, CxImage* iDst = nullptr);
+    bool Crop(const tagRECT& rect, CxImage* iDst = nullptr);
+
+    // --- resampling (CxImageResample.cpp) ---
+    // Nearest pixel (mode 1, the only mode: others are treated alike).
+    bool Resample(int32_t newx, int32_t newy, int mode = 1, CxImage* iDst = nullptr);
+
 protected:
     void Startup(uint32_t imagetype);
     void SetLastError(const char* text);
     uint32_t BlockSize() const;
+    // What AlphaCopy into `to` gives, without a copy: for a result that is
+    // about to replace this image.
+    void AlphaHandOver(CxImage& to);
 
     uint8_t* bitmapBlock = nullptr;
     tagBITMAPINFOHEADER header;

@@ -1,9 +1,156 @@
+// The preparation every page goes through before a printer language encodes
+// it: a 1-bit image, palette index 0 black and 1 white, white row ends.
+#include <algorithm>
 #include <cstring>
 
 #include "render/CBaseRender.h"
 
+namespace {
+
+// Column of the first black (0) pixel of a 1-bit row among the first `limit`
+// columns, or `limit` when there is none.
+uint32_t FirstBlack(const uint8_t* row, uint32_t limit) {
+    const uint32_t full = limit / 8;
+    for (uint32_t i = 0; i < full; i++) {
+        if (row[i] != 0xFF) {
+            const uint8_t black = static_cast<uint8_t>(~row[i]);
+            return i * 8 + static_cast<uint32_t>(__builtin_clz(black) - 24);
+        }
+    }
+    for (uint32_t x = full * 8; x < limit; x++)
+        if (!(row[x >> 3] & (0x80 >> (x & 7))))
+            return x;
+    return limit;
+}
+
+// Column of the last black pixel of a 1-bit row of `width` pixels at or after
+// column `from`, or -1 when there is none.
+int64_t LastBlack(const uint8_t* row, uint32_t width, uint32_t from) {
+    uint32_t x = width;
+    while (x > from && (x & 7)) {
+        x--;
+        if (!(row[x >> 3] & (0x80 >> (x & 7))))
+            return x;
+    }
+    while (x >= from + 8) {
+        const uint8_t byte = row[(x >> 3) - 1];
+        if (byte != 0xFF) {
+            const uint8_t black = static_cast<uint8_t>(~byte);
+            return static_cast<int64_t>(x) - 1 - __builtin_ctz(black);
+        }
+        x -= 8;
+    }
+    while (x > from) {
+        x--;
+        if (!(row[x >> 3] & (0x80 >> (x & 7))))
+            return x;
+    }
+    return -1;
+}
+
+bool RowHasBlack(const uint8_t* row, uint32_t width) { return FirstBlack(row, width) < width; }
+
+}  // namespace
+
 void CBaseRender::AdjustImage() {
+    const tagREGSTRUCT& reg = m_RegStruct;
+    const tagREGSTRUCTWITHALFTONE& tone = m_HalfTone;
+    // The results of the image operations are not examined: each step works
+    // on what the previous one left.
+    if (m_Image.GetBpp() >= 24)
+        m_Image.GrayScale();
+    if (tone.iLiangdu != 0 || tone.iDuibidu != 0)
+        m_Image.Light(tone.iLiangdu, tone.iDuibidu);
+    if (tone.iGrayMethod > 0)
+        m_Image.Dither(tone.iGrayMethod - 1);
+    else
+        m_Image.Threshold(static_cast<uint8_t>(tone.iThreValue & 0xFF));
+    if (reg.iScale != 100) {
+        // 32-bit unsigned on purpose: a negative scale wraps, and Resample
+        // refuses what it cannot hold.
+        const uint32_t scale = static_cast<uint32_t>(reg.iScale);
+        const uint32_t newWidth = m_Image.GetWidth() * scale / 100;
+        const uint32_t newHeight = m_Image.GetHeight() * scale / 100;
+        m_Image.Resample(static_cast<int32_t>(newWidth), static_cast<int32_t>(newHeight), 1, nullptr);
+    }
+    CropWhiteEdge(tone.iCropTopEdge, tone.iCropBottomEdge, tone.iCropLeftEdge, tone.iCropRightEdge);
+    if (reg.bMirror)
+        m_Image.Mirror(false, true);
+    if (reg.bNegative)
+        Negative();
+    switch (reg.iRotate) {
+    case 1: m_Image.Rotate(180.0f, nullptr); break;
+    case 2: m_Image.Rotate(90.0f, nullptr); break;
+    case 3: m_Image.Rotate(270.0f, nullptr); break;
+    default: break;
+    }
     AdjustEffWidthBits();
+}
+
+void CBaseRender::CropWhiteEdge(int top, int bottom, int left, int right) {
+    if (top == 0 && bottom == 0 && left == 0 && right == 0)
+        return;
+    // Only a 1-bit page has white and black pixels to look for.
+    if (!m_Image.IsValid() || m_Image.GetBpp() != 1)
+        return;
+    if (top < 0)
+        top = 9999;
+    if (bottom < 0)
+        bottom = 9999;
+    if (left < 0)
+        left = 9999;
+    if (right < 0)
+        right = 9999;
+
+    const uint32_t W = m_Image.GetWidth();
+    const uint32_t H = m_Image.GetHeight();
+    // All four limits at the horizontal resolution, top and bottom included.
+    const int64_t topDots = mm_2_dots(top);
+    const int64_t bottomDots = mm_2_dots(bottom);
+    const int64_t leftDots = mm_2_dots(left);
+    const int64_t rightDots = mm_2_dots(right);
+
+    int64_t cutTop = 0, cutBottom = 0, cutLeft = 0, cutRight = 0;
+    if (bottom > 0) {
+        for (int64_t y = static_cast<int64_t>(H) - 1; y >= 0; y--) {
+            if (RowHasBlack(m_Image.GetBits(static_cast<uint32_t>(y)), W)) {
+                cutBottom = std::min<int64_t>(H - 1 - y, bottomDots);
+                break;
+            }
+        }
+    }
+    if (top > 0) {
+        for (uint32_t y = 0; y < H; y++) {
+            if (RowHasBlack(m_Image.GetBits(y), W)) {
+                cutTop = std::min<int64_t>(y, topDots);
+                break;
+            }
+        }
+    }
+    if (left > 0) {
+        // The leftmost black pixel of all rows; each row is read only up to
+        // the best column found so far.
+        uint32_t firstCol = W;
+        for (uint32_t y = 0; y < H && firstCol > 0; y++)
+            firstCol = FirstBlack(m_Image.GetBits(y), firstCol);
+        if (firstCol < W)
+            cutLeft = std::min<int64_t>(firstCol, leftDots);
+    }
+    if (right > 0) {
+        int64_t lastCol = -1;
+        for (uint32_t y = 0; y < H && lastCol < static_cast<int64_t>(W) - 1; y++)
+            lastCol = std::max(lastCol, LastBlack(m_Image.GetBits(y), W, static_cast<uint32_t>(lastCol + 1)));
+        // The right edge may lose one column more than its limit.
+        if (lastCol >= 0)
+            cutRight = std::min<int64_t>(W - 1 - lastCol, rightDots + 1);
+    }
+
+    // Crop counts its top and bottom from the last stored row, so the bottom
+    // cut is its top argument. A crop that fails keeps the page uncropped.
+    CxImage cropped(0);
+    if (m_Image.Crop(static_cast<int32_t>(cutLeft), static_cast<int32_t>(cutBottom),
+                     static_cast<int32_t>(W - cutRight), static_cast<int32_t>(H - cutTop), &cropped))
+        m_Image.Transfer(cropped);
 }
 
 void CBaseRender::AdjustEffWidthBits() {

@@ -60,3 +60,21 @@ void AppendBE32(NS_KT_CLASS::CMyBuffer& buffer, uint32_t value) {
 }
 
 }  // namespace CmdHelpers
+
+namespace CmdHelpers {
+
+std::vector<int> SplitFeed(int dots, int maxStep) {
+    std::vector<int> steps;
+    if (dots < 0 || maxStep < 1)
+        return steps;
+    if (dots <= maxStep) {
+        steps.push_back(dots);
+        return steps;
+    }
+    steps.assign(static_cast<size_t>(dots / maxStep), maxStep);
+    if (dots % maxStep)
+        steps.push_back(dots % maxStep);
+    return steps;
+}
+
+}  // namespace CmdHelpers

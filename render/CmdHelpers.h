@@ -25,3 +25,15 @@ void AppendBE16(NS_KT_CLASS::CMyBuffer& buffer, uint32_t value);
 void AppendBE32(NS_KT_CLASS::CMyBuffer& buffer, uint32_t value);
 
 }  // namespace CmdHelpers
+
+#include <vector>
+
+namespace CmdHelpers {
+
+// Splits a paper feed of `dots` into the steps of a feed command whose count
+// has a limit (255 for a one-byte count): a feed up to the limit is one step
+// (0 included), a longer one as many full steps as fit and then the rest when
+// it is not 0. A negative feed has no steps: it must not wrap into a long one.
+std::vector<int> SplitFeed(int dots, int maxStep);
+
+}  // namespace CmdHelpers

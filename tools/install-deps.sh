@@ -9,4 +9,5 @@ $SUDO apt-get install -y --no-install-recommends \
     build-essential cmake pkg-config cups-ppdc \
     libcups2-dev libcupsimage2-dev zlib1g-dev libpng-dev \
     googletest libgtest-dev libgmock-dev \
+    cups cups-client cups-filters ghostscript \
     "$@"

@@ -76,9 +76,9 @@ TEST(CupsRenderer, SpoolWritesWholeBlocksAndNothingForEmptyOnes) {
 // A SIGTERM that interrupts the write of a large page must not cut it short.
 TEST(CupsRenderer, TermSignalDuringALargeWriteKeepsThePageWhole) {
     TempDir dir;
-    PpdSpec spec;
-    spec.options = FilterOptions();
-    WriteFile(dir.File("p.ppd"), PpdText(spec));
+    PpdSpec ppdSpec;
+    ppdSpec.options = FilterOptions();
+    WriteFile(dir.File("p.ppd"), PpdText(ppdSpec));
     RasterPage page = MakeBitPage(2048, 4096, [](unsigned x, unsigned y) { return (x ^ y) % 3 == 0; });
     FilterJob job = MakeJob(dir.File("p.ppd"));
     job.input = RasterBytes({page});

@@ -15,15 +15,15 @@ bool Diagonal(unsigned x, unsigned y) { return x % 50 == y % 50; }
 class FrontEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        PpdSpec spec;
-        spec.options = FilterOptions();
+        PpdSpec ppdSpec;
+        ppdSpec.options = FilterOptions();
         ppd = dir.File("tspl.ppd");
-        WriteFile(ppd, PpdText(spec));
+        WriteFile(ppd, PpdText(ppdSpec));
     }
 
-    std::string WritePpd(const PpdSpec& spec, const std::string& name) {
+    std::string WritePpd(const PpdSpec& ppdSpec, const std::string& name) {
         std::string path = dir.File(name);
-        WriteFile(path, PpdText(spec));
+        WriteFile(path, PpdText(ppdSpec));
         return path;
     }
 
@@ -83,9 +83,9 @@ TEST_F(FrontEnd, UnopenablePpdIsReported) {
 }
 
 TEST_F(FrontEnd, UnknownModelNumberFailsWithoutOutput) {
-    PpdSpec spec;
-    spec.modelNumber = 25;
-    FilterJob job = MakeJob(WritePpd(spec, "m25.ppd"));
+    PpdSpec ppdSpec;
+    ppdSpec.modelNumber = 25;
+    FilterJob job = MakeJob(WritePpd(ppdSpec, "m25.ppd"));
     job.input = RasterBytes(ThreePages());
     FilterResult r = RunFilter(job);
     EXPECT_EQ(r.status, 1);

@@ -21,9 +21,9 @@ using Host = CaptureHost<CCupsRender<CPrinterTSPL>>;
 class Settings {
 public:
     Settings(const std::vector<PpdOption>& options, const std::string& jobOptions) {
-        PpdSpec spec;
-        spec.options = options;
-        WriteFile(dir.File("p.ppd"), PpdText(spec));
+        PpdSpec ppdSpec;
+        ppdSpec.options = options;
+        WriteFile(dir.File("p.ppd"), PpdText(ppdSpec));
         ppd = ppdOpenFile(dir.File("p.ppd").c_str());
         cups_option_t* parsed = nullptr;
         int count = cupsParseOptions(jobOptions.c_str(), 0, &parsed);

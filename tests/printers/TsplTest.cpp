@@ -39,10 +39,10 @@ class TsplJob : public ::testing::Test {
 protected:
     FilterResult Print(const std::vector<RasterPage>& pages, const std::string& options,
                        const std::map<std::string, std::string>& defaults = {}) {
-        PpdSpec spec;
-        spec.options = FilterOptions(defaults);
+        PpdSpec ppdSpec;
+        ppdSpec.options = FilterOptions(defaults);
         std::string ppd = dir.File("tspl.ppd");
-        WriteFile(ppd, PpdText(spec));
+        WriteFile(ppd, PpdText(ppdSpec));
         FilterJob job = MakeJob(ppd, options);
         job.input = RasterBytes(pages);
         FilterResult r = RunFilter(job);

@@ -105,7 +105,7 @@ void PatchHeader(Bytes& stream, const std::vector<RasterPage>& pages, size_t pag
     std::memcpy(stream.data() + offset + fieldOffset, &value, 4);
 }
 
-std::string PpdText(const PpdSpec& spec) {
+std::string PpdText(const PpdSpec& ppdSpec) {
     std::ostringstream ppd;
     ppd << "*PPD-Adobe: \"4.3\"\n"
            "*FormatVersion: \"4.3\"\n"
@@ -117,19 +117,19 @@ std::string PpdText(const PpdSpec& spec) {
            "*Product: \"(Test)\"\n"
            "*cupsVersion: 2.4\n"
            "*cupsModelNumber: "
-        << spec.modelNumber << "\n*cupsFilter: \"application/vnd.cups-raster 0 quorvant\"\n";
-    if (!spec.modelName.empty())
-        ppd << "*ModelName: \"" << spec.modelName << "\"\n";
+        << ppdSpec.modelNumber << "\n*cupsFilter: \"application/vnd.cups-raster 0 quorvant\"\n";
+    if (!ppdSpec.modelName.empty())
+        ppd << "*ModelName: \"" << ppdSpec.modelName << "\"\n";
     ppd << "*ShortNickName: \"Quorvant Test\"\n*NickName: \"Quorvant Test\"\n";
-    if (!spec.personality.empty())
-        ppd << "*Personality: \"" << spec.personality << "\"\n";
+    if (!ppdSpec.personality.empty())
+        ppd << "*Personality: \"" << ppdSpec.personality << "\"\n";
     ppd << "*PSVersion: \"(3010.000) 0\"\n*LanguageLevel: \"3\"\n*ColorDevice: False\n"
            "*DefaultColorSpace: Gray\n*FileSystem: False\n*Throughput: \"1\"\n*TTRasterizer: Type42\n"
            "*OpenUI *PageSize/Media Size: PickOne\n*DefaultPageSize: w288h432\n"
            "*PageSize w288h432/4x6: \"<</PageSize[288 432]>>setpagedevice\"\n*CloseUI: *PageSize\n"
            "*DefaultImageableArea: w288h432\n*ImageableArea w288h432: \"0 0 288 432\"\n"
            "*DefaultPaperDimension: w288h432\n*PaperDimension w288h432: \"288 432\"\n";
-    for (const PpdOption& option : spec.options) {
+    for (const PpdOption& option : ppdSpec.options) {
         ppd << "*OpenUI *" << option.keyword << "/" << option.keyword << ": PickOne\n";
         ppd << "*Default" << option.keyword << ": " << option.defaultChoice << "\n";
         for (const std::string& choice : option.choices)

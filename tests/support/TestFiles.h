@@ -64,7 +64,7 @@ struct PpdSpec {
     std::vector<PpdOption> options;
 };
 
-std::string PpdText(const PpdSpec& spec);
+std::string PpdText(const PpdSpec& ppdSpec);
 // The eighteen options the filter reads, each with choices covering what the
 // tests mark and the defaults given (keyword -> default choice).
 std::vector<PpdOption> FilterOptions(const std::map<std::string, std::string>& defaults = {});

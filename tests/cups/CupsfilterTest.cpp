@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "preview/PreviewLanguages.h"
+#include "support/CupsSystem.h"
+
+using namespace testing_support;
+
+namespace {
+
+const std::string kSamples = QUORVANT_SOURCE_DIR "/samples/";
+
+struct Family {
+    const char* ppd;
+    const char* language;
+    int headDots;  // raster width of the family's default page
+    const char* options;
+    // A setting the output must carry after those options (name, value).
+    const char* setting;
+    const char* value;
+    friend void PrintTo(const Family& f, std::ostream* os) { *os << f.ppd; }
+};
+
+// TSPL and CPCL carry the page's stored rows, padded to 32 dots.
+int DecodedWidth(const Family& family) {
+    std::string language = family.language;
+    return language == "tspl" || language == "cpcl" ? (family.headDots + 31) / 32 * 32 : family.headDots;
+}
+
+std::string SettingOf(const CPreviewPage& page, const std::string& name) {
+    for (const auto& setting : page.Settings())
+        if (setting.first == name)
+            return setting.second;
+    return "(none)";
+}
+
+// The whole CUPS chain without a scheduler: pdftopdf and gstoraster (or
+// imagetoraster) in front of quorvant, as a queue with the shipped PPD runs it.
+class CupsChain : public ::testing::TestWithParam<Family> {
+protected:
+    static void SetUpTestSuite() { tree = new CupsTree; }
+    static void TearDownTestSuite() {
+        delete tree;
+        tree = nullptr;
+    }
+    void SetUp() override {
+        if (BuiltPpd("qvtspl.ppd").empty())
+            GTEST_SKIP() << "the PPDs were not built (ppdc missing)";
+        if (!HaveProgram("cupsfilter") || access("/usr/lib/cups/filter/gstoraster", X_OK) != 0)
+            GTEST_SKIP() << "cupsfilter and cups-filters are not installed";
+    }
+
+    // Prints `document` and decodes the stream; fails the test on any error.
+    std::vector<CPreviewPage> Print(const std::string& document, const std::string& options) {
+        const Family& family = GetParam();
+        FilterResult r = RunCupsfilter(*tree, BuiltPpd(family.ppd), document, options);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.ErrLines("ERROR: "), std::vector<std::string>{});
+        std::unique_ptr<CPreviewDecoder> decoder = PreviewLanguages::Create(family.language);
+        EXPECT_TRUE(decoder->Decode(r.out.data(), r.out.size())) << decoder->Error().Message();
+        return decoder->Pages();
+    }
+
+    static CupsTree* tree;
+};
+
+CupsTree* CupsChain::tree = nullptr;
+
+}  // namespace
+
+TEST_P(CupsChain, PdfLabelPrintsWithTheJobOptions) {
+    const Family& family = GetParam();
+    std::vector<CPreviewPage> pages = Print(kSamples + "sample-label.pdf", family.options);
+    ASSERT_EQ(pages.size(), 1u);
+    const CPreviewPage& page = pages[0];
+    EXPECT_EQ(page.Width(), DecodedWidth(family));
+    EXPECT_EQ(SettingOf(page, family.setting), family.value);
+    // Text, bars and the halftoned ramp: a real share of the head's dots, far from all.
+    double black = double(page.BlackDots()) / (double(page.Width()) * page.Height());
+    EXPECT_GT(black, 0.03);
+    EXPECT_LT(black, 0.5);
+}
+
+TEST_P(CupsChain, PngImagePrints) {
+    const Family& family = GetParam();
+    std::vector<CPreviewPage> pages = Print(kSamples + "sample-photo.png", "");
+    ASSERT_EQ(pages.size(), 1u);
+    // CUPS's image filter places the picture on the page and may leave margins.
+    EXPECT_LE(pages[0].Width(), DecodedWidth(family));
+    EXPECT_GT(pages[0].Width(), family.headDots / 2);
+    EXPECT_GT(pages[0].BlackDots(), 1000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Families, CupsChain,
+    ::testing::Values(
+        Family{"qvtspl.ppd", "tspl", 812, "Darkness=12 zeMediaTracking=Continuous", "density", "12"},
+        Family{"qvescpos.ppd", "escpos", 576, "FeedOffset=10", "feed", "79 dots"},
+        Family{"qvcpcl.ppd", "cpcl", 812, "zeMediaTracking=Gap", "form feed", "yes"},
+        Family{"qvtavrin.ppd", "tavrin", 384, "zeMediaTracking=Gap", "paper locate", "100"},
+        Family{"qvsolvan.ppd", "solvane", 384, "Darkness=3 zeMediaTracking=Gap", "density", "3"}),
+    [](const ::testing::TestParamInfo<Family>& info) { return std::string(info.param.language); });
+
+// CUPS's image filter reads "Brightness" itself, as a percentage where 100
+// leaves an image unchanged: the filter's small brightness changes make image
+// files darker there, while PDF and text jobs are unaffected.
+TEST(CupsChainOptions, BrightnessOptionAlsoReachesCupsImageFilter) {
+    if (BuiltPpd("qvtspl.ppd").empty() || !HaveProgram("cupsfilter"))
+        GTEST_SKIP() << "the PPDs or cupsfilter are missing";
+    CupsTree tree;
+    auto blackDots = [&tree](const std::string& document, const std::string& options) {
+        FilterResult r = RunCupsfilter(tree, BuiltPpd("qvtspl.ppd"), document, options);
+        std::unique_ptr<CPreviewDecoder> decoder = PreviewLanguages::Create("tspl");
+        EXPECT_TRUE(decoder->Decode(r.out.data(), r.out.size())) << decoder->Error().Message();
+        return decoder->Pages().empty() ? size_t(0) : decoder->Pages()[0].BlackDots();
+    };
+    size_t photo = blackDots(kSamples + "sample-photo.png", "");
+    EXPECT_GT(blackDots(kSamples + "sample-photo.png", "Brightness=0"), photo + photo / 10);
+    size_t label = blackDots(kSamples + "sample-label.pdf", "");
+    EXPECT_EQ(blackDots(kSamples + "sample-label.pdf", "Brightness=0"), label);
+}

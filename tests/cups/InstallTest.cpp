@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <sys/stat.h>
+
+#include "support/CupsSystem.h"
+
+using namespace testing_support;
+
+namespace {
+
+const char* kPpds[] = {"qvtspl.ppd", "qvescpos.ppd", "qvcpcl.ppd", "qvtavrin.ppd", "qvsolvan.ppd"};
+
+// Installs the build into a staging directory, as a package build would.
+class StagedInstall : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        staging = new TempDir;
+        result = RunCommand("DESTDIR=" + staging->path() + " cmake --install " + QUORVANT_BUILD_DIR);
+    }
+    static void TearDownTestSuite() {
+        delete staging;
+        staging = nullptr;
+    }
+    void SetUp() override {
+        if (BuiltPpd("qvtspl.ppd").empty())
+            GTEST_SKIP() << "the PPDs were not built (ppdc missing)";
+        ASSERT_EQ(result.status, 0) << result.out;
+    }
+    static std::string Staged(const std::string& path) { return staging->path() + path; }
+
+    static TempDir* staging;
+    static CommandResult result;
+};
+
+TempDir* StagedInstall::staging = nullptr;
+CommandResult StagedInstall::result;
+
+std::string InstallPrefix() {
+    CommandResult r = RunCommand("sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' " + std::string(QUORVANT_BUILD_DIR) +
+                                 "/CMakeCache.txt");
+    return r.out.substr(0, r.out.find('\n'));
+}
+
+}  // namespace
+
+TEST_F(StagedInstall, FilterGoesToTheServerBinWithSafePermissions) {
+    CommandResult serverbin = RunCommand("cups-config --serverbin");
+    std::string filter = Staged(serverbin.out.substr(0, serverbin.out.find('\n')) + "/filter/quorvant");
+    struct stat st;
+    ASSERT_EQ(stat(filter.c_str(), &st), 0) << filter;
+    // CUPS refuses a filter that group or others can write.
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+    EXPECT_EQ(st.st_uid, geteuid());
+}
+
+TEST_F(StagedInstall, PpdsGoWhereTheDriverListingLooks) {
+    for (const char* ppd : kPpds) {
+        std::string path = Staged(InstallPrefix() + "/share/ppd/quorvant/" + ppd);
+        EXPECT_EQ(access(path.c_str(), R_OK), 0) << path;
+    }
+}
+
+// cupstestppd resolves the filter against the staged tree with -R.
+TEST_F(StagedInstall, EveryPpdPassesCupstestppd) {
+    if (!HaveProgram("cupstestppd"))
+        GTEST_SKIP() << "cupstestppd is not installed";
+    for (const char* ppd : kPpds) {
+        std::string path = Staged(InstallPrefix() + "/share/ppd/quorvant/" + ppd);
+        CommandResult r = RunCommand("cupstestppd -W all -R " + staging->path() + " " + path);
+        EXPECT_EQ(r.status, 0) << r.out;
+        std::istringstream lines(r.out);
+        std::string line;
+        std::getline(lines, line);
+        EXPECT_NE(line.find(": PASS"), std::string::npos) << r.out;
+        // Thermal media have no standard size names: only those warnings may remain.
+        while (std::getline(lines, line))
+            EXPECT_NE(line.find("should be the Adobe standard name"), std::string::npos) << ppd << ": " << line;
+    }
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "preview/CPreviewDecoder.h"
+#include "preview/PreviewLanguages.h"
+#include "support/TestFiles.h"
+
+namespace testing_support {
+
+// A 1-bit raster page of random dots, the same for the same seed.
+inline RasterPage RandomPage(unsigned width, unsigned height, unsigned seed) {
+    RasterPage page;
+    page.width = width;
+    page.height = height;
+    const unsigned bpl = (width + 7) / 8;
+    std::mt19937 random(seed);
+    page.data.resize(static_cast<size_t>(bpl) * height);
+    for (uint8_t& byte : page.data)
+        byte = static_cast<uint8_t>(random());
+    return page;
+}
+
+// The named language's decoder after decoding `stream`.
+inline std::unique_ptr<CPreviewDecoder> Decoded(const std::string& language, const Bytes& stream, bool* ok) {
+    std::unique_ptr<CPreviewDecoder> decoder = PreviewLanguages::Create(language);
+    *ok = decoder->Decode(stream.data(), stream.size());
+    return decoder;
+}
+
+// The quorvant-preview program run on `input` (standard input) with `args`.
+struct PreviewRun {
+    std::string out, err;
+    int status = -1;
+};
+PreviewRun RunPreview(const std::string& args, const Bytes& input);
+
+}  // namespace testing_support

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/FilterRun.h"
+#include "support/TestFiles.h"
+
+namespace testing_support {
+
+// Runs the built filter on `pages` (a raster file written by libcups) with a
+// PPD of `modelNumber` carrying the filter's options with the given defaults.
+// A default that is not among an option's choices is added to them.
+inline FilterResult RunModelJob(int modelNumber, const std::vector<RasterPage>& pages,
+                                const std::map<std::string, std::string>& defaults = {}) {
+    TempDir dir;
+    PpdSpec ppdSpec;
+    ppdSpec.modelNumber = modelNumber;
+    ppdSpec.modelName = "Quorvant Model " + std::to_string(modelNumber);
+    ppdSpec.options = FilterOptions(defaults);
+    for (PpdOption& option : ppdSpec.options)
+        if (std::find(option.choices.begin(), option.choices.end(), option.defaultChoice) == option.choices.end())
+            option.choices.push_back(option.defaultChoice);
+    const std::string ppd = dir.File("model.ppd");
+    WriteFile(ppd, PpdText(ppdSpec));
+    FilterJob job = MakeJob(ppd);
+    job.rasterFile = dir.File("job.ras");
+    WriteRaster(job.rasterFile, pages);
+    return RunFilter(job);
+}
+
+// The rows a raster printer receives for `page`: `rowBytes` bytes per row,
+// a set bit for every black pixel, 0 for every bit beyond the width. Worked
+// out pixel by pixel from the raster data (where a clear bit is black).
+inline Bytes PrinterRows(const RasterPage& page, unsigned rowBytes, unsigned firstRow = 0, unsigned rows = ~0u) {
+    const unsigned bpl = (page.width + 7) / 8;
+    const unsigned end = std::min(page.height, rows == ~0u ? page.height : firstRow + rows);
+    Bytes out;
+    for (unsigned y = firstRow; y < end; y++) {
+        Bytes row(rowBytes, 0);
+        for (unsigned x = 0; x < page.width && x / 8 < rowBytes; x++)
+            if (!(page.data[static_cast<size_t>(y) * bpl + x / 8] & (0x80 >> (x % 8))))
+                row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+        out.insert(out.end(), row.begin(), row.end());
+    }
+    return out;
+}
+
+// The GS v 0 command head: mode byte, then width in bytes and height, both little-endian.
+inline Bytes GsV0Header(uint8_t mode, unsigned widthBytes, unsigned height) {
+    const auto lo = [](unsigned v) { return static_cast<uint8_t>(v); };
+    const auto hi = [](unsigned v) { return static_cast<uint8_t>(v >> 8); };
+    return {0x1D, 0x76, 0x30, mode, lo(widthBytes), hi(widthBytes), lo(height), hi(height)};
+}
+
+// A pattern with black pixels in every byte position and at the row ends.
+inline bool Weave(unsigned x, unsigned y) { return (x * 3 + y * 5) % 7 == 0 || x % 97 == y % 97; }
+
+}  // namespace testing_support
