@@ -7,8 +7,8 @@
 set -eu
 cd "$(dirname "$0")/.."
 ./tools/install-deps.sh
-cmake -S . -B build -DQUORVANT_TESTS=OFF
-cmake --build build -j"$(nproc)"
+cmake -S . -B build
+cmake --build build -j"$(nproc)" --target quorvant quorvant-preview ppds
 
 # cupsfilter finds filters in a server-bin directory: the system's plus ours.
 work="$(mktemp -d)"

@@ -120,3 +120,19 @@ TEST(CupsChainOptions, BrightnessOptionAlsoReachesCupsImageFilter) {
     size_t label = blackDots(kSamples + "sample-label.pdf", "");
     EXPECT_EQ(blackDots(kSamples + "sample-label.pdf", "Brightness=0"), label);
 }
+
+// The black-and-white colour model asks the rasterizer for 1-bit pages, which
+// the filter prints as they come.
+TEST(CupsChainOptions, BlackAndWhiteModelSendsOneBitPages) {
+    if (BuiltPpd("qvtspl.ppd").empty() || !HaveProgram("cupsfilter"))
+        GTEST_SKIP() << "the PPDs or cupsfilter are missing";
+    CupsTree tree;
+    FilterResult r = RunCupsfilter(tree, BuiltPpd("qvtspl.ppd"), kSamples + "sample-label.pdf", "ColorModel=BlackWhite");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("-dcupsBitsPerColor=1 "), std::string::npos);
+    std::unique_ptr<CPreviewDecoder> decoder = PreviewLanguages::Create("tspl");
+    ASSERT_TRUE(decoder->Decode(r.out.data(), r.out.size())) << decoder->Error().Message();
+    ASSERT_EQ(decoder->Pages().size(), 1u);
+    EXPECT_EQ(decoder->Pages()[0].Width(), 832);
+    EXPECT_GT(decoder->Pages()[0].BlackDots(), 100000u);
+}
