@@ -7,7 +7,8 @@
 #    plain C Burkes pass into packed bits, from bench_pipeline);
 #  - peak resident memory on one 2480 x 3508 page at 24 bits, against
 #    2.5 x its raster bytes + 10 MiB.
-# Wall times are the best of RUNS runs, CPU times (user + system) their mean.
+# Wall times are the best of RUNS runs, CPU times (user + system) the mean of
+# RUNS more.
 #
 # usage: bench/whole_job.sh [BUILD_DIR]
 #   BUILD_DIR configured with -DQUORVANT_BENCH=ON (default build-img-bench)
@@ -77,14 +78,17 @@ cat > "$WORK/tspl.ppd" <<'PPD'
 *CloseUI: *ImageFilter
 PPD
 
-# "best-wall-seconds mean-cpu-seconds" of RUNS runs of quorvant with job options $1.
+# "best-wall-seconds mean-cpu-seconds" of RUNS runs of quorvant with job options
+# $1: the wall time of plain runs, the CPU time of runs under time(1).
 job_times() {
+    run() { PPD="$WORK/tspl.ppd" "$@" 1 bench bench 1 "$options" "$WORK/labels.ras" > "$WORK/out.prn" 2> /dev/null; }
+    options=$1
     i=0
     while [ "$i" -lt "$RUNS" ]; do
         start=$(date +%s%N)
-        PPD="$WORK/tspl.ppd" "$TIME" -f "%U %S" -o "$WORK/time.txt" \
-            "$QUORVANT" 1 bench bench 1 "$1" "$WORK/labels.ras" > "$WORK/out.prn" 2> /dev/null
+        run "$QUORVANT"
         end=$(date +%s%N)
+        run "$TIME" -f "%U %S" -o "$WORK/time.txt" "$QUORVANT"
         echo "$(( (end - start) / 1000 )) $(cat "$WORK/time.txt")"
         i=$((i + 1))
     done | awk 'BEGIN { best = 1e18 } { if ($1 < best) best = $1; cpu += $2 + $3 }
