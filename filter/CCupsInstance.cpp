@@ -133,24 +133,20 @@ int CCupsInstance::Run(int argc, char** argv) {
         _cupsLangPrintFilter(stderr, "INFO", "Starting page %d.", Page);
 
         std::string problem;
-        NS_KT_CLASS::CMyBuffer pixels;
         unsigned rowsRead = 0;
         if (!RasterPage::CheckHeader(header, problem)) {
             RasterPage::Skip(ras, header);
             syslog(LOG_ERR, "page %d: invalid raster header: %s", Page, problem.c_str());
             _cupsLangPrintFilter(stderr, "ERROR", "Page %d has an invalid raster header (%s) and was not printed.",
                                  Page, problem.c_str());
-        } else if (!RasterPage::Collect(ras, header, pixels, rowsRead)) {
-            syslog(LOG_ERR, "page %d: cannot allocate %u x %u bytes", Page, header.cupsBytesPerLine,
-                   header.cupsHeight);
-            _cupsLangPrintFilter(stderr, "ERROR", "Not enough memory for page %d; it was not printed.", Page);
         } else {
-            if (rowsRead < header.cupsHeight) {
+            bool built = RasterPage::ReadImage(ras, header, g_pRender->m_Image, rowsRead);
+            if (built && rowsRead < header.cupsHeight) {
                 syslog(LOG_ERR, "page %d: raster ended after %u of %u lines", Page, rowsRead, header.cupsHeight);
                 _cupsLangPrintFilter(stderr, "WARNING", "Page %d ended early; its missing lines print blank.",
                                      Page);
             }
-            StartPage(ppd, &header, pixels);
+            StartPage(ppd, &header, built);
         }
 
         _cupsLangPrintFilter(stderr, "INFO", "Finished page %d.", Page);
@@ -173,18 +169,15 @@ int CCupsInstance::Run(int argc, char** argv) {
     return 0;
 }
 
-void CCupsInstance::StartPage(ppd_file_t*, cups_page_header2_t* header, NS_KT_CLASS::CMyBuffer& pixels) {
+void CCupsInstance::StartPage(ppd_file_t*, cups_page_header2_t* header, bool imageBuilt) {
     LogHeader(*header);
     g_pRender->m_pHeader = header;
     g_pRender->m_iDpi = static_cast<int>(header->HWResolution[0]);
 
+    // The page's lines were read straight into the image (one copy per line,
+    // and the page is never held twice).
     CxImage& image = g_pRender->m_Image;
-    bool built = image.CreateFromArray(pixels.GetBuffer(), header->cupsWidth, header->cupsHeight,
-                                       header->cupsBitsPerPixel, header->cupsBytesPerLine, false);
-    // The image holds the page from here on: a page is not kept twice while
-    // it is prepared (a 24-bit A4 page is 26 MB each time).
-    pixels.FreeBuffer();
-    if (!built) {
+    if (!imageBuilt) {
         syslog(LOG_ERR, "create image error\n");
         _cupsLangPrintFilter(stderr, "ERROR", "Unable to create the image of page %d (%u bits per pixel).", Page,
                              header->cupsBitsPerPixel);

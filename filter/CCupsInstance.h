@@ -6,7 +6,6 @@
 #include <cups/raster.h>
 
 #include "render/CBaseRender.h"
-#include "render/CMyBuffer.h"
 
 // Process-wide state of the one job this process runs.
 extern int ModelNumber;
@@ -24,6 +23,8 @@ public:
 
     // Returns the exit status: 0 when at least one page was processed.
     int Run(int argc, char** argv);
-    void StartPage(ppd_file_t* ppd, cups_page_header2_t* header, NS_KT_CLASS::CMyBuffer& pixels);
+    // Runs the drawing hooks on the page image read for `header`; `imageBuilt`
+    // false reports the page whose image could not be built.
+    void StartPage(ppd_file_t* ppd, cups_page_header2_t* header, bool imageBuilt);
     void EndPage(ppd_file_t* ppd, cups_page_header2_t* header);
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "image/CxImage.h"
@@ -38,29 +39,55 @@ bool CheckHeader(const cups_page_header2_t& header, std::string& problem) {
     return true;
 }
 
-bool Collect(cups_raster_t* ras, const cups_page_header2_t& header, NS_KT_CLASS::CMyBuffer& pixels,
-             unsigned& rowsRead) {
-    const unsigned bytesPerLine = header.cupsBytesPerLine;
-    const int pageBytes = static_cast<int>(static_cast<unsigned long long>(bytesPerLine) * header.cupsHeight);
+namespace {
+
+void StoreRow(CxImage& image, unsigned y, const unsigned char* src, unsigned bytesPerLine, unsigned bpp) {
+    uint8_t* dst = image.GetBits(y);
+    if (bpp != 32) {
+        std::memcpy(dst, src, std::min(image.GetEffWidth(), bytesPerLine));
+        return;
+    }
+    const unsigned width = image.GetWidth();
+    uint8_t* alpha = image.AlphaGetPointer() + static_cast<size_t>(y) * width;
+    for (unsigned x = 0; x < width; x++, src += 4, dst += 3) {
+        dst[0] = src[0];
+        dst[1] = src[1];
+        dst[2] = src[2];
+        alpha[x] = src[3];
+    }
+}
+
+}  // namespace
+
+bool ReadImage(cups_raster_t* ras, const cups_page_header2_t& header, CxImage& image, unsigned& rowsRead) {
+    const unsigned bpp = header.cupsBitsPerPixel, bytesPerLine = header.cupsBytesPerLine;
+    const unsigned height = header.cupsHeight;
     rowsRead = 0;
-    pixels.SetBufferSize(pageBytes);
-    unsigned char* line = static_cast<unsigned char*>(std::malloc(bytesPerLine));
-    if (pixels.GetBufferSize() < pageBytes || !line) {
-        std::free(line);
+    const bool depthKnown = bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24 || bpp == 32;
+    if (!depthKnown || !image.Create(header.cupsWidth, height, bpp, 0) || (bpp == 32 && !image.AlphaCreate())) {
+        image.Destroy();
         Skip(ras, header);
         return false;
     }
-    for (unsigned y = 0; y < header.cupsHeight; y++) {
-        if (cupsRasterReadPixels(ras, line, bytesPerLine) == 0)
+    if (bpp < 24)
+        image.SetGrayPalette();
+
+    // Lines that fit a stored row are read into it; the rest go through one
+    // line buffer (wider lines are cut to the row, 32-bit pixels split).
+    const bool direct = bpp != 32 && bytesPerLine <= image.GetEffWidth();
+    std::vector<unsigned char> line(direct ? 0 : bytesPerLine);
+    for (unsigned y = 0; y < height; y++) {
+        unsigned char* target = direct ? image.GetBits(y) : line.data();
+        if (cupsRasterReadPixels(ras, target, bytesPerLine) == 0)
             break;
-        pixels.AddBuffer(line, static_cast<int>(bytesPerLine));
+        if (!direct)
+            StoreRow(image, y, line.data(), bytesPerLine, bpp);
         rowsRead++;
     }
-    std::free(line);
-    if (rowsRead < header.cupsHeight) {
+    if (rowsRead < height) {
         std::vector<unsigned char> white(bytesPerLine, 0xFF);
-        for (unsigned y = rowsRead; y < header.cupsHeight; y++)
-            pixels.AddBuffer(white.data(), static_cast<int>(bytesPerLine));
+        for (unsigned y = rowsRead; y < height; y++)
+            StoreRow(image, y, white.data(), bytesPerLine, bpp);
     }
     return true;
 }

@@ -4,7 +4,7 @@
 
 #include <cups/raster.h>
 
-#include "render/CMyBuffer.h"
+#include "image/CxImage.h"
 
 namespace RasterPage {
 
@@ -18,13 +18,14 @@ const unsigned long long kMaxPageBytes = 0x7FFFFFFFull;
 // On failure `problem` says what is wrong, for the status line.
 bool CheckHeader(const cups_page_header2_t& header, std::string& problem);
 
-// Collects the page's raster lines into `pixels`, reserved at the full page
-// size. Returns false when the storage cannot be had (the page data are then
-// consumed). Rows missing from a stream that ends early are filled with
-// 0xFF bytes, white in the gray and RGB spaces the filter prints, and
-// `rowsRead` tells how many arrived.
-bool Collect(cups_raster_t* ras, const cups_page_header2_t& header, NS_KT_CLASS::CMyBuffer& pixels,
-             unsigned& rowsRead);
+// Reads the page's lines straight into `image`, one copy per line, giving
+// the image CreateFromArray would build from the collected lines: depths 1,
+// 4 and 8 with a gray palette, 24 as is, 32 as 24 bits plus an opacity plane.
+// Returns false when the image cannot be built (another depth, or no memory);
+// the page's data are then consumed. Rows missing from a stream that ends
+// early are filled with 0xFF bytes, white in the gray and RGB spaces the
+// filter prints, and `rowsRead` tells how many arrived.
+bool ReadImage(cups_raster_t* ras, const cups_page_header2_t& header, CxImage& image, unsigned& rowsRead);
 
 // Reads and drops the page's data so that the next header stays in step.
 void Skip(cups_raster_t* ras, const cups_page_header2_t& header);

@@ -50,14 +50,6 @@ void CMyBuffer::InitBuffer(int length) {
     m_iLength = length < 1 ? 0 : length;
 }
 
-void CMyBuffer::FreeBuffer() {
-    std::free(m_pBuffer);
-    m_pBuffer = nullptr;
-    m_iLength = 0;
-    m_iBufferSize = 0;
-    m_bContentLost = false;
-}
-
 void CMyBuffer::AddBuffer(const void* data, int length) {
     if (length <= 0)
         return;

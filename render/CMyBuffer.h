@@ -33,9 +33,6 @@ public:
     // becomes `length` zero bytes. Clears the content-lost mark.
     void InitBuffer(int length);
 
-    // Gives the storage back; the buffer is then empty with no capacity.
-    void FreeBuffer();
-
     void AddBuffer(const void* data, int length);
     void AddByte(unsigned char value) { AddBuffer(&value, 1); }
     void AddStringA(const char* text);

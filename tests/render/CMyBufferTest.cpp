@@ -86,13 +86,3 @@ TEST(ByteBuffer, NoCeilingAndExplicitReservationsAboveIt) {
     EXPECT_FALSE(reserved.ContentLost());
 }
 
-TEST(ByteBuffer, FreeBufferLeavesAnEmptyBufferThatStillWorks) {
-    CMyBuffer b;
-    b.AddStringA("page");
-    b.FreeBuffer();
-    EXPECT_EQ(b.GetBufferLength(), 0);
-    EXPECT_EQ(b.GetBufferSize(), 0);
-    b.AddStringA("next");
-    ASSERT_EQ(b.GetBufferLength(), 4);
-    EXPECT_EQ(b.GetBuffer()[3], 't');
-}
