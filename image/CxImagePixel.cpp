@@ -146,16 +146,10 @@ tagRGBQUAD CxImage::GetPixelColor(int32_t x, int32_t y, bool getAlpha) const {
             return GetPaletteColor(static_cast<uint8_t>(info.backgroundIndex));
         return info.backgroundColor;
     }
-    tagRGBQUAD c;
-    if (header.biClrUsed) {
-        c = GetPaletteColor(BlindGetPixelIndex(x, y));
-    } else {
-        const uint8_t* p = info.pixelStart + static_cast<size_t>(y) * info.effectiveWidth + static_cast<size_t>(x) * 3;
-        c.rgbBlue = p[0];
-        c.rgbGreen = p[1];
-        c.rgbRed = p[2];
+    // Inside the image a direct colour's reserved byte starts from the background's.
+    tagRGBQUAD c = BlindGetPixelColor(x, y, false);
+    if (!header.biClrUsed)
         c.rgbReserved = info.backgroundColor.rgbReserved;
-    }
     if (alphaPlane && getAlpha)
         c.rgbReserved = BlindAlphaGet(x, y);
     return c;

@@ -224,14 +224,14 @@ void CHfmCode::TreeMiddleorder(HGMRNCODENODE* nodes, int node, unsigned short* o
         TreeMiddleorder(nodes, nodes[node].iRight, out, position);
 }
 
-unsigned short* CHfmCode::GetTreePreorder(HGMRNCODENODE* nodes, int count) {
+unsigned short* CHfmCode::TreeValues(HGMRNCODENODE* nodes, int count, Traversal walk) {
     if (!IsWellFormed(nodes, count))
         return nullptr;
     unsigned short* out = static_cast<unsigned short*>(std::malloc(sizeof(unsigned short) * count));
     if (!out)
         return nullptr;
     int position = 0;
-    TreePreorder(nodes, count - 1, out, &position);
+    (this->*walk)(nodes, count - 1, out, &position);
     if (position != count) {
         std::free(out);
         return nullptr;
@@ -239,19 +239,12 @@ unsigned short* CHfmCode::GetTreePreorder(HGMRNCODENODE* nodes, int count) {
     return out;
 }
 
+unsigned short* CHfmCode::GetTreePreorder(HGMRNCODENODE* nodes, int count) {
+    return TreeValues(nodes, count, &CHfmCode::TreePreorder);
+}
+
 unsigned short* CHfmCode::GetTreeMiddleorder(HGMRNCODENODE* nodes, int count) {
-    if (!IsWellFormed(nodes, count))
-        return nullptr;
-    unsigned short* out = static_cast<unsigned short*>(std::malloc(sizeof(unsigned short) * count));
-    if (!out)
-        return nullptr;
-    int position = 0;
-    TreeMiddleorder(nodes, count - 1, out, &position);
-    if (position != count) {
-        std::free(out);
-        return nullptr;
-    }
-    return out;
+    return TreeValues(nodes, count, &CHfmCode::TreeMiddleorder);
 }
 
 CHfmCode::HFMCODECHUNK* CHfmCode::HFMDGencoding(HGMRNCODENODE* nodes, int nodeCount, unsigned char* data,

@@ -63,4 +63,10 @@ public:
     // the caller's to free. The chunk count is written only on success.
     HFMCODECHUNK* HFMDGencoding(HGMRNCODENODE* nodes, int nodeCount, unsigned char* data, int bytesPerRow, int rows,
                                 int maxChunk, int* chunkCount);
+
+private:
+    using Traversal = void (CHfmCode::*)(HGMRNCODENODE*, int, unsigned short*, int*);
+    // The node values of a checked tree in the order `walk` visits them, in a
+    // block the caller frees; null for a malformed tree or without memory.
+    unsigned short* TreeValues(HGMRNCODENODE* nodes, int count, Traversal walk);
 };
