@@ -1,6 +1,8 @@
 #include "filter/CCupsInstance.h"
+#include "filter/MemoryCeiling.h"
 
 int main(int argc, char** argv) {
+    MemoryCeiling::Apply();
     CCupsInstance instance;
     return instance.Run(argc, argv);
 }

@@ -8,6 +8,7 @@
 #include <syslog.h>
 #include <unistd.h>
 
+#include "filter/CCupsRender.h"
 #include "filter/CupsLang.h"
 #include "filter/RasterPage.h"
 #include "filter/RendererFactory.h"
@@ -24,15 +25,23 @@ void CancelJob(int) {
 namespace {
 
 void LogHeader(const cups_page_header2_t& h) {
-    syslog(LOG_DEBUG, "DEBUG: Duplex = %d\n", h.Duplex);
+    // The enum fields come straight from the stream and may hold any value:
+    // they are logged as the integers they are.
+    auto number = [](const auto& field) {
+        int value;
+        static_assert(sizeof field == sizeof value, "an enum field of the page header");
+        std::memcpy(&value, &field, sizeof value);
+        return value;
+    };
+    syslog(LOG_DEBUG, "DEBUG: Duplex = %d\n", number(h.Duplex));
     syslog(LOG_DEBUG, "DEBUG: HWResolution = [ %d %d ]\n", h.HWResolution[0], h.HWResolution[1]);
     syslog(LOG_DEBUG, "DEBUG: ImagingBoundingBox = [ %d %d %d %d ]\n", h.ImagingBoundingBox[0],
            h.ImagingBoundingBox[1], h.ImagingBoundingBox[2], h.ImagingBoundingBox[3]);
     syslog(LOG_DEBUG, "DEBUG: Margins = [ %d %d ]\n", h.Margins[0], h.Margins[1]);
-    syslog(LOG_DEBUG, "DEBUG: ManualFeed = %d\n", h.ManualFeed);
+    syslog(LOG_DEBUG, "DEBUG: ManualFeed = %d\n", number(h.ManualFeed));
     syslog(LOG_DEBUG, "DEBUG: MediaPosition = %d\n", h.MediaPosition);
     syslog(LOG_DEBUG, "DEBUG: NumCopies = %d\n", h.NumCopies);
-    syslog(LOG_DEBUG, "DEBUG: Orientation = %d\n", h.Orientation);
+    syslog(LOG_DEBUG, "DEBUG: Orientation = %d\n", number(h.Orientation));
     syslog(LOG_DEBUG, "DEBUG: PageSize = [ %d %d ]\n", h.PageSize[0], h.PageSize[1]);
     syslog(LOG_DEBUG, "DEBUG: cupsWidth = %d\n", h.cupsWidth);
     syslog(LOG_DEBUG, "DEBUG: cupsHeight = %d\n", h.cupsHeight);
@@ -40,8 +49,8 @@ void LogHeader(const cups_page_header2_t& h) {
     syslog(LOG_DEBUG, "DEBUG: cupsBitsPerColor = %d\n", h.cupsBitsPerColor);
     syslog(LOG_DEBUG, "DEBUG: cupsBitsPerPixel = %d\n", h.cupsBitsPerPixel);
     syslog(LOG_DEBUG, "DEBUG: cupsBytesPerLine = %d\n", h.cupsBytesPerLine);
-    syslog(LOG_DEBUG, "DEBUG: cupsColorOrder = %d\n", h.cupsColorOrder);
-    syslog(LOG_DEBUG, "DEBUG: cupsColorSpace = %d\n", h.cupsColorSpace);
+    syslog(LOG_DEBUG, "DEBUG: cupsColorOrder = %d\n", number(h.cupsColorOrder));
+    syslog(LOG_DEBUG, "DEBUG: cupsColorSpace = %d\n", number(h.cupsColorSpace));
     syslog(LOG_DEBUG, "DEBUG: cupsCompression = %d\n", h.cupsCompression);
 }
 
@@ -49,6 +58,7 @@ void LogHeader(const cups_page_header2_t& h) {
 
 int CCupsInstance::Run(int argc, char** argv) {
     setbuf(stderr, nullptr);
+    CupsHost::ResetOutput();
 
     if (argc != 6 && argc != 7) {
         _cupsLangPrintFilter(stderr, "ERROR", "%s job-id user title copies options [file]", "quorvant");
@@ -73,6 +83,10 @@ int CCupsInstance::Run(int argc, char** argv) {
     sigemptyset(&action.sa_mask);
     action.sa_handler = CancelJob;
     sigaction(SIGTERM, &action, nullptr);
+    // A backend that closes the pipe must show up as a failed write, not as
+    // a silent death by signal.
+    action.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &action, nullptr);
 
     cups_option_t* options = nullptr;
     int numOptions = cupsParseOptions(argv[5], 0, &options);
@@ -124,6 +138,8 @@ int CCupsInstance::Run(int argc, char** argv) {
     g_pRender->OnStartDoc(0);
 
     Page = 0;
+    int pagesSent = 0;
+    bool streamBroken = false;
     cups_page_header2_t header;
     while (cupsRasterReadHeader2(ras, &header)) {
         if (Canceled)
@@ -132,13 +148,20 @@ int CCupsInstance::Run(int argc, char** argv) {
         fprintf(stderr, "PAGE: %d 1\n", Page);
         _cupsLangPrintFilter(stderr, "INFO", "Starting page %d.", Page);
 
+        const unsigned long long sentBefore = CupsHost::BytesWritten();
         std::string problem;
         unsigned rowsRead = 0;
-        if (!RasterPage::CheckHeader(header, problem)) {
-            RasterPage::Skip(ras, header);
+        bool skippable = true;
+        if (!RasterPage::CheckHeader(header, problem, skippable)) {
             syslog(LOG_ERR, "page %d: invalid raster header: %s", Page, problem.c_str());
             _cupsLangPrintFilter(stderr, "ERROR", "Page %d has an invalid raster header (%s) and was not printed.",
                                  Page, problem.c_str());
+            if (!skippable) {
+                streamBroken = true;
+                _cupsLangPrintFilter(stderr, "ERROR", "The rest of the raster data cannot be read; the job stops.");
+            } else {
+                RasterPage::Skip(ras, header);
+            }
         } else {
             bool built = RasterPage::ReadImage(ras, header, g_pRender->m_Image, rowsRead);
             if (built && rowsRead < header.cupsHeight) {
@@ -151,6 +174,14 @@ int CCupsInstance::Run(int argc, char** argv) {
 
         _cupsLangPrintFilter(stderr, "INFO", "Finished page %d.", Page);
         EndPage(ppd, &header);
+        if (CupsHost::BytesWritten() > sentBefore)
+            pagesSent++;
+        if (streamBroken)
+            break;
+        if (CupsHost::OutputFailed()) {
+            syslog(LOG_ERR, "job stopped after page %d: the printer takes no more data", Page);
+            break;
+        }
         if (Canceled)
             break;
     }
@@ -164,6 +195,14 @@ int CCupsInstance::Run(int argc, char** argv) {
 
     if (Page == 0) {
         _cupsLangPrintFilter(stderr, "ERROR", "No pages were found.");
+        return 1;
+    }
+    // CUPS must not mark a job completed when the printer got none of it.
+    if (CupsHost::OutputFailed() || streamBroken)
+        return 1;
+    if (pagesSent == 0) {
+        syslog(LOG_ERR, "none of the job's %d pages could be printed", Page);
+        _cupsLangPrintFilter(stderr, "ERROR", "No page of the job could be printed.");
         return 1;
     }
     return 0;

@@ -15,6 +15,13 @@ void VLog(const char* format, va_list args);
 void VReportError(const char* format, va_list args);
 void GetPrinterParameters(CBaseRender& render);
 std::string GetMarkedOption(CBaseRender& render, const char* keyword);
+
+// What the job has sent so far. A job starts with ResetOutput; after the
+// first failed write nothing more is written (the printer is gone or the
+// disk is full) and OutputFailed() stays true.
+void ResetOutput();
+bool OutputFailed();
+unsigned long long BytesWritten();
 }  // namespace CupsHost
 
 // A printer class T made into a complete renderer for a CUPS job.

@@ -9,12 +9,29 @@
 
 namespace CupsHost {
 
+namespace {
+bool g_bOutputFailed = false;
+unsigned long long g_BytesWritten = 0;
+}  // namespace
+
+void ResetOutput() {
+    g_bOutputFailed = false;
+    g_BytesWritten = 0;
+}
+
+bool OutputFailed() {
+    return g_bOutputFailed;
+}
+
+unsigned long long BytesWritten() {
+    return g_BytesWritten;
+}
+
 // SIGTERM is installed without SA_RESTART, so a large write may return early
 // or fail with EINTR; a page must still reach the printer whole.
 int WriteSpool(const void* data, int length) {
-    static bool reported = false;
-    if (length < 1)
-        return 0;
+    if (length < 1 || g_bOutputFailed)
+        return length < 1 ? 0 : -1;
     const char* p = static_cast<const char*>(data);
     size_t left = static_cast<size_t>(length);
     while (left > 0) {
@@ -22,13 +39,13 @@ int WriteSpool(const void* data, int length) {
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            if (!reported) {
-                reported = true;
-                _cupsLangPrintError("ERROR", "Unable to write print data");
-            }
-            fflush(stdout);
+            const int error = errno;
+            g_bOutputFailed = true;
+            _cupsLangPrintError("ERROR", "Unable to write print data");
+            syslog(LOG_ERR, "write to the printer failed: %s", strerror(error));
             return -1;
         }
+        g_BytesWritten += static_cast<unsigned long long>(n);
         p += n;
         left -= static_cast<size_t>(n);
     }

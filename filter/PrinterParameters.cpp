@@ -1,9 +1,9 @@
-#include <cstdlib>
 #include <cstring>
 
 #include <cups/ppd.h>
 
 #include "filter/CCupsRender.h"
+#include "filter/ChoiceNumber.h"
 
 namespace CupsHost {
 
@@ -39,6 +39,7 @@ struct NumberOption {
     const char* keyword;
     int tagREGSTRUCTWITHALFTONE::*field;
     const char* log;
+    ChoiceNumber::Range range;
 };
 
 }  // namespace
@@ -49,6 +50,15 @@ void GetPrinterParameters(CBaseRender& render) {
     render.AddLog("CCupsRender::GetPrinterParameters");
 
     auto marked = [&render](const char* keyword) { return GetMarkedOption(render, keyword); };
+    // The choice as a number, clamped to what its setting carries.
+    auto number = [&render](const char* keyword, const std::string& choice, ChoiceNumber::Range range) {
+        bool clamped = false;
+        const int value = ChoiceNumber::Parse(choice, range, clamped);
+        if (clamped)
+            render.AddLog("%s: choice %s is out of range, using %d", keyword, choice.c_str(), value);
+        return value;
+    };
+    const ChoiceNumber::Range kInt;
 
     std::string text = marked("MediaMethod");
     if (!text.empty()) {
@@ -57,12 +67,12 @@ void GetPrinterParameters(CBaseRender& render) {
     }
     text = marked("AdjustHoriaontal");
     if (!text.empty()) {
-        reg.iReference[0] = atoi(text.c_str()) * 8;
+        reg.iReference[0] = number("AdjustHoriaontal", text, ChoiceNumber::kMillimetres) * 8;
         render.AddLog("iReference[0] = %d", reg.iReference[0]);
     }
     text = marked("AdjustVertical");
     if (!text.empty()) {
-        reg.iReference[1] = atoi(text.c_str()) * 8;
+        reg.iReference[1] = number("AdjustVertical", text, ChoiceNumber::kMillimetres) * 8;
         render.AddLog("iReference[1] = %d", reg.iReference[1]);
     }
     text = marked("zeMediaTracking");
@@ -79,65 +89,65 @@ void GetPrinterParameters(CBaseRender& render) {
     }
     text = marked("FeedOffset");
     if (!text.empty()) {
-        reg.iOffset = atoi(text.c_str());
+        reg.iOffset = number("FeedOffset", text, ChoiceNumber::kMillimetres);
         reg.iPostFeed = reg.iOffset;
         render.AddLog("iOffset = %d", reg.iOffset);
     }
     text = marked("Rotate");
     if (!text.empty()) {
-        reg.iRotate = atoi(text.c_str());
+        reg.iRotate = number("Rotate", text, kInt);
         render.AddLog("iRotate = %d", reg.iRotate);
     }
     text = marked("Darkness");
     if (text.empty() || text == "Default") {
         reg.iDensity = -1;
     } else {
-        reg.iDensity = atoi(text.c_str());
+        reg.iDensity = number("Darkness", text, kInt);
         render.AddLog("iDensity = %d", reg.iDensity);
     }
     text = marked("zePrintRate");
     if (text.empty() || text == "Default") {
         reg.iSpeed = -1;
     } else {
-        reg.iSpeed = atoi(text.c_str());
+        reg.iSpeed = number("zePrintRate", text, kInt);
         render.AddLog("iSpeed = %d", reg.iSpeed);
     }
     text = marked("AutoDotted");
     if (!text.empty()) {
-        reg.iDottedline = atoi(text.c_str()) != 0;
+        reg.iDottedline = number("AutoDotted", text, kInt) != 0;
         render.AddLog("iDottedline = %d", reg.iDottedline ? 1 : 0);
     }
     text = marked("Brightness");
-    tone.iLiangdu = atoi(text.c_str());
+    tone.iLiangdu = number("Brightness", text, ChoiceNumber::kToneChange);
     render.AddLog("iLiangdu = %d", tone.iLiangdu);
 
     static const NumberOption kNumbers[] = {
-        {"Contrast", &tagREGSTRUCTWITHALFTONE::iDuibidu, "iDuibidu = %d"},
-        {"ImageFilter", &tagREGSTRUCTWITHALFTONE::iGrayMethod, "iGrayMethod = %d"},
-        {"Threshold", &tagREGSTRUCTWITHALFTONE::iThreValue, "iThreValue = %d"},
+        {"Contrast", &tagREGSTRUCTWITHALFTONE::iDuibidu, "iDuibidu = %d", ChoiceNumber::kToneChange},
+        {"ImageFilter", &tagREGSTRUCTWITHALFTONE::iGrayMethod, "iGrayMethod = %d", {}},
+        {"Threshold", &tagREGSTRUCTWITHALFTONE::iThreValue, "iThreValue = %d", {}},
     };
     for (const NumberOption& option : kNumbers) {
         text = marked(option.keyword);
         if (!text.empty()) {
-            tone.*option.field = atoi(text.c_str());
+            tone.*option.field = number(option.keyword, text, option.range);
             render.AddLog(option.log, tone.*option.field);
         }
     }
     text = marked("ImageCompress");
     if (!text.empty()) {
-        tone.ImageCompress = atoi(text.c_str()) != 0;
+        tone.ImageCompress = number("ImageCompress", text, kInt) != 0;
         render.AddLog("ImageCompress = %d", tone.ImageCompress ? 1 : 0);
     }
     static const NumberOption kCropLimits[] = {
-        {"CropEdgeTop", &tagREGSTRUCTWITHALFTONE::iCropTopEdge, "iCropTopEdge = %d"},
-        {"CropEdgeBottom", &tagREGSTRUCTWITHALFTONE::iCropBottomEdge, "iCropBottomEdge = %d"},
-        {"CropEdgeLeft", &tagREGSTRUCTWITHALFTONE::iCropLeftEdge, "iCropLeftEdge = %d"},
-        {"CropEdgeRight", &tagREGSTRUCTWITHALFTONE::iCropRightEdge, "iCropRightEdge = %d"},
+        {"CropEdgeTop", &tagREGSTRUCTWITHALFTONE::iCropTopEdge, "iCropTopEdge = %d", ChoiceNumber::kMillimetres},
+        {"CropEdgeBottom", &tagREGSTRUCTWITHALFTONE::iCropBottomEdge, "iCropBottomEdge = %d", ChoiceNumber::kMillimetres},
+        {"CropEdgeLeft", &tagREGSTRUCTWITHALFTONE::iCropLeftEdge, "iCropLeftEdge = %d", ChoiceNumber::kMillimetres},
+        {"CropEdgeRight", &tagREGSTRUCTWITHALFTONE::iCropRightEdge, "iCropRightEdge = %d", ChoiceNumber::kMillimetres},
     };
     for (const NumberOption& option : kCropLimits) {
         text = marked(option.keyword);
         if (!text.empty()) {
-            tone.*option.field = atoi(text.c_str());
+            tone.*option.field = number(option.keyword, text, option.range);
             render.AddLog(option.log, tone.*option.field);
         }
     }

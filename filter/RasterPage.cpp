@@ -9,11 +9,12 @@
 
 namespace RasterPage {
 
-bool CheckHeader(const cups_page_header2_t& header, std::string& problem) {
+bool CheckHeader(const cups_page_header2_t& header, std::string& problem, bool& skippable) {
     const unsigned long long width = header.cupsWidth;
     const unsigned long long height = header.cupsHeight;
     const unsigned long long bpp = header.cupsBitsPerPixel;
     const unsigned long long bytesPerLine = header.cupsBytesPerLine;
+    skippable = true;
 
     if (width == 0 || height == 0) {
         problem = "zero width or height";
@@ -23,12 +24,23 @@ bool CheckHeader(const cups_page_header2_t& header, std::string& problem) {
         problem = "horizontal resolution out of range";
         return false;
     }
-    if (bytesPerLine < (width * bpp + 7) / 8) {
+    if (header.HWResolution[1] == 0 || header.HWResolution[1] > kMaxResolution) {
+        problem = "vertical resolution out of range";
+        return false;
+    }
+    const unsigned long long needed = (width * bpp + 7) / 8;
+    if (bytesPerLine < needed) {
         problem = "bytes per line too small for the width";
+        return false;
+    }
+    if (bytesPerLine > needed + kBytesPerLineSlack) {
+        problem = "bytes per line too large for the width";
+        skippable = false;
         return false;
     }
     if (bytesPerLine * height > kMaxPageBytes) {
         problem = "page data too large";
+        skippable = false;
         return false;
     }
     const unsigned long long imageBits = bpp > 8 ? 24 : bpp;

@@ -8,15 +8,23 @@
 
 namespace RasterPage {
 
-// Highest horizontal resolution accepted; it divides every millimetre and
+// Highest resolution accepted on either axis; it divides every millimetre and
 // label-size conversion, and no thermal head comes near it.
 const unsigned kMaxResolution = 10000;
+// Bytes a raster line may carry beyond what its width and depth need (row
+// alignment some drivers add). A page's memory follows the image it
+// describes, never the bytes-per-line field alone.
+const unsigned kBytesPerLineSlack = 64;
 // The collected raster lines of a page live in one int-indexed buffer.
 const unsigned long long kMaxPageBytes = 0x7FFFFFFFull;
 
 // Checks a page header against itself before anything is allocated for it.
-// On failure `problem` says what is wrong, for the status line.
-bool CheckHeader(const cups_page_header2_t& header, std::string& problem);
+// On failure `problem` says what is wrong, for the status line, and
+// `skippable` whether the page's data can be skipped to reach the next page:
+// not when the line length itself is implausible (skipping would cost what
+// the header claims, up to gigabytes decoded from a few bytes, and would not
+// find the next header anyway).
+bool CheckHeader(const cups_page_header2_t& header, std::string& problem, bool& skippable);
 
 // Reads the page's lines straight into `image`, one copy per line, giving
 // the image CreateFromArray would build from the collected lines: depths 1,

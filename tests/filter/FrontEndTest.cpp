@@ -255,7 +255,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadHeader{"WidthBeyondBytesPerLine", offsetof(cups_page_header2_t, cupsWidth), 65,
                   "bytes per line too small for the width"},
         BadHeader{"DepthBeyondBytesPerLine", offsetof(cups_page_header2_t, cupsBitsPerPixel), 8,
-                  "bytes per line too small for the width"}),
+                  "bytes per line too small for the width"},
+        BadHeader{"HugeVerticalResolution", offsetof(cups_page_header2_t, HWResolution) + 4, 1u << 26,
+                  "vertical resolution out of range"}),
     [](const ::testing::TestParamInfo<BadHeader>& info) { return std::string(info.param.name); });
 
 TEST_F(FrontEnd, HugeDeclaredPageIsRefusedWithoutAllocating) {
@@ -263,17 +265,21 @@ TEST_F(FrontEnd, HugeDeclaredPageIsRefusedWithoutAllocating) {
     struct Case {
         uint32_t height;
         const char* problem;
+        const char* last;
     };
-    for (Case c : {Case{100000000u, "page image too large"}, Case{0xFFFFFFFFu, "page data too large"}}) {
+    for (Case c : {Case{100000000u, "page image too large", "ERROR: No page of the job could be printed."},
+                   Case{0xFFFFFFFFu, "page data too large",
+                        "ERROR: The rest of the raster data cannot be read; the job stops."}}) {
         Bytes stream = RasterBytes(pages, CUPS_RASTER_WRITE);
         PatchHeader(stream, pages, 0, offsetof(cups_page_header2_t, cupsHeight), c.height);
         FilterJob job = MakeJob(ppd);
         job.input = stream;
         FilterResult r = RunFilter(job);
-        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.ErrLines("ERROR: "),
-                  std::vector<std::string>{std::string("ERROR: Page 1 has an invalid raster header (") + c.problem +
-                                           ") and was not printed."});
+                  (std::vector<std::string>{std::string("ERROR: Page 1 has an invalid raster header (") + c.problem +
+                                                ") and was not printed.",
+                                            c.last}));
         EXPECT_TRUE(r.out.empty());
     }
 }

@@ -149,3 +149,39 @@ TEST(PpdSettings, UnknownMediaChoiceKeepsTheEarlierValues) {
     EXPECT_EQ(s.host.m_RegStruct.iMarkLength, 3);  // the record's own default
     EXPECT_TRUE(s.Logged("Gap = 0, 3, 0"));
 }
+
+// Numbers past what a setting can carry are clamped with a log line; the
+// limits themselves pass unchanged and unlogged.
+struct LimitCase {
+    friend void PrintTo(const LimitCase& c, std::ostream* os) { *os << c.keyword << "=" << c.choice; }
+    const char* keyword;
+    const char* choice;
+    std::function<int(const CBaseRender&)> field;
+    int expected;
+    bool clamped;
+};
+
+class ChoiceLimits : public ::testing::TestWithParam<LimitCase> {};
+
+TEST_P(ChoiceLimits, ClampToWhatTheSettingCarries) {
+    const LimitCase& c = GetParam();
+    Settings s(FilterOptions({{c.keyword, c.choice}}), "");
+    EXPECT_EQ(c.field(s.host), c.expected);
+    const std::string line = std::string(c.keyword) + ": choice " + c.choice + " is out of range, using ";
+    const bool logged = std::any_of(s.host.logs.begin(), s.host.logs.end(),
+                                    [&line](const std::string& l) { return l.rfind(line, 0) == 0; });
+    EXPECT_EQ(logged, c.clamped);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PpdSettings, ChoiceLimits,
+    ::testing::Values(LimitCase{"AdjustHoriaontal", "99999999999", RefX, 80000, true},
+                      LimitCase{"AdjustVertical", "-10000", RefY, -80000, false},
+                      LimitCase{"AdjustVertical", "-10001", RefY, -80000, true},
+                      LimitCase{"FeedOffset", "2147483648", Feed, 1000000 + 10000, true},
+                      LimitCase{"CropEdgeLeft", "10000", Crops, 10000 * 10, false},
+                      LimitCase{"Brightness", "-3000000000", Brightness, -1000000, true},
+                      LimitCase{"Contrast", "1000000", Contrast, 1000000, false},
+                      LimitCase{"Darkness", "4294967296", Density, 2147483647, true},
+                      LimitCase{"Threshold", "-2147483648", Level, -2147483647 - 1, false},
+                      LimitCase{"ImageCompress", "4294967296", Compress, 1, true}));

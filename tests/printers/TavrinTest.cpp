@@ -188,6 +188,20 @@ TEST(TavrinJob, WorkedExamplePageByteForByte) {
     EXPECT_EQ(DiffBytes(Concat({WorkedExampleUpToEnd(), Packet(kFeed0)}), r.out), "");
 }
 
+// The same page as literal bytes: every CRC here was computed apart from the
+// code, so a change of the protocol's seed cannot pass unnoticed.
+TEST(TavrinJob, WorkedExampleCarriesTheProtocolsCrcs) {
+    FilterResult r = RunModelJob(kModel, {WorkedExamplePage()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(DiffBytes(FromHex("A5 01 05 00 05 19 03 00 00 57 1F E7 A5 5A "
+                                "A5 01 11 00 05 1C 03 0C 00 00 01 FF 00 00 00 FF 00 00 01 00 00 5E 11 56 E0 5A "
+                                "A5 01 13 00 05 1B 03 0E 00 00 00 0A 00 01 04 00 00 00 01 02 00 04 E0 24 1E 6D 92 5A "
+                                "A5 01 05 00 05 1A 03 00 00 B9 B0 52 B7 5A "
+                                "A5 01 07 00 05 16 03 02 00 00 00 20 0B 74 62 5A"),
+                        r.out),
+              "");
+}
+
 struct MediaCase {
     const char* choice;
     const char* ending;  // payload hex, empty: none

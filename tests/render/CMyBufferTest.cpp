@@ -58,6 +58,19 @@ TEST(ByteBuffer, CeilingDiscardsEarlierContentAndTheOwnerNotices) {
     EXPECT_FALSE(b.ContentLost());
 }
 
+TEST(ByteBuffer, ContentOfExactlyTheCeilingIsKept) {
+    CMyBuffer b;
+    b.SetMaxBufferSize(2000);
+    std::vector<unsigned char> first(1500, 1), last(500, 2);
+    b.AddBuffer(first.data(), 1500);
+    b.AddBuffer(last.data(), 500);
+    EXPECT_EQ(b.GetBufferLength(), 2000);
+    EXPECT_EQ(b.GetBuffer()[0], 1);
+    EXPECT_FALSE(b.ContentLost());
+    b.AddByte(3);
+    EXPECT_TRUE(b.ContentLost());
+}
+
 TEST(ByteBuffer, PieceLargerThanStorageAfterDiscardStillFits) {
     CMyBuffer b;
     b.SetMaxBufferSize(1500);

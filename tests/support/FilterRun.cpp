@@ -45,6 +45,11 @@ FilterProcess::FilterProcess(const FilterJob& job) {
     if (m_pid == 0) {
         dup2(in[0], 0);
         dup2(out[1], 1);
+        if (!job.outputPath.empty()) {
+            int file = open(job.outputPath.c_str(), O_WRONLY);
+            dup2(file, 1);
+            close(file);
+        }
         dup2(err[1], 2);
         for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
             close(fd);
@@ -72,6 +77,10 @@ FilterProcess::FilterProcess(const FilterJob& job) {
     close(err[1]);
     m_in = in[1];
     m_out = out[0];
+    if (job.closeOutput) {
+        close(m_out);
+        m_out = -1;
+    }
     m_errFd = err[0];
     fcntl(m_in, F_SETFL, O_NONBLOCK);
     fcntl(m_out, F_SETFL, O_NONBLOCK);

@@ -23,6 +23,8 @@ struct FilterJob {
     std::string ppdPath;            // PPD environment value; empty: unset
     std::string rasterFile;         // appended as argv[6] when not empty
     Bytes input;                    // standard input
+    std::string outputPath;         // standard output opened from this path instead of a pipe
+    bool closeOutput = false;       // the reader of standard output has gone before the filter writes
 };
 
 FilterJob MakeJob(const std::string& ppdPath, const std::string& options = "");

@@ -1,5 +1,6 @@
 #include "support/TestFiles.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -171,8 +172,11 @@ std::vector<PpdOption> FilterOptions(const std::map<std::string, std::string>& d
     };
     for (PpdOption& option : options) {
         auto it = defaults.find(option.keyword);
-        if (it != defaults.end())
-            option.defaultChoice = it->second;
+        if (it == defaults.end())
+            continue;
+        option.defaultChoice = it->second;
+        if (std::find(option.choices.begin(), option.choices.end(), it->second) == option.choices.end())
+            option.choices.push_back(it->second);
     }
     return options;
 }

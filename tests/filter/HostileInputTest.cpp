@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+#include <gmock/gmock.h>
+
+#include <cstddef>
+#include <cstring>
+
+#include "support/FilterRun.h"
+#include "support/TestFiles.h"
+
+using namespace testing_support;
+
+namespace {
+
+std::string TsplPpd(const TempDir& dir, const std::map<std::string, std::string>& defaults = {}) {
+    PpdSpec spec;
+    spec.options = FilterOptions(defaults);
+    const std::string path = dir.File("tspl.ppd");
+    WriteFile(path, PpdText(spec));
+    return path;
+}
+
+RasterPage GrayPage(unsigned width, unsigned height) {
+    RasterPage page;
+    page.width = width;
+    page.height = height;
+    page.bitsPerPixel = 8;
+    page.data.assign(static_cast<size_t>(width) * height, 0x80);
+    return page;
+}
+
+// Sets one field in every header of the stream that describes `page`. Headers
+// are found by their size and depth fields (libcups fills in others), so this
+// works on compressed streams as well.
+void PatchEveryHeader(Bytes& stream, const RasterPage& page, size_t field, uint32_t value) {
+    const cups_page_header2_t header = page.Header();
+    const size_t from = offsetof(cups_page_header2_t, cupsWidth), to = offsetof(cups_page_header2_t, cupsNumColors);
+    const uint8_t* h = reinterpret_cast<const uint8_t*>(&header);
+    for (size_t at = 4; at + sizeof header <= stream.size(); at++)
+        if (std::memcmp(stream.data() + at + from, h + from, to - from) == 0)
+            std::memcpy(stream.data() + at + field, &value, 4);
+}
+
+}  // namespace
+
+// Streams that declare far more than they carry: each is refused before any
+// memory follows the header, and the job fails rather than report success.
+struct Hostile {
+    const char* name;
+    unsigned width, height, pages;
+    cups_mode_t mode;
+    size_t field;
+    uint32_t value;
+    const char* problem;  // nullptr: libcups may give up on the stream first
+    bool stops;           // the stream past the header cannot be trusted
+};
+
+void PrintTo(const Hostile& h, std::ostream* os) { *os << h.name; }
+
+class HostileStream : public ::testing::TestWithParam<Hostile> {};
+
+TEST_P(HostileStream, IsRefusedAndTheJobFails) {
+    const Hostile& c = GetParam();
+    TempDir dir;
+    const RasterPage page = GrayPage(c.width, c.height);
+    Bytes stream = RasterBytes(std::vector<RasterPage>(c.pages, page), c.mode);
+    PatchEveryHeader(stream, page, c.field, c.value);
+    FilterJob job = MakeJob(TsplPpd(dir));
+    job.input = stream;
+    FilterResult r = RunFilter(job);
+
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.empty());
+    const std::vector<std::string> errors = r.ErrLines("ERROR: ");
+    ASSERT_FALSE(errors.empty()) << r.err;
+    if (c.problem) {
+        EXPECT_EQ(errors.front(),
+                  std::string("ERROR: Page 1 has an invalid raster header (") + c.problem + ") and was not printed.");
+    }
+    const std::string stop = "ERROR: The rest of the raster data cannot be read; the job stops.";
+    if (!c.problem)
+        EXPECT_THAT(errors.back(), ::testing::AnyOf(stop, "ERROR: No pages were found."));
+    else
+        EXPECT_EQ(errors.back(), c.stops ? stop : "ERROR: No page of the job could be printed.");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HostileInput, HostileStream,
+    ::testing::Values(
+        Hostile{"BytesPerLineOfTwoGigabytes", 8, 1, 1, CUPS_RASTER_WRITE, offsetof(cups_page_header2_t, cupsBytesPerLine),
+                0x7FFFFFF0u, "bytes per line too large for the width", true},
+        Hostile{"BytesPerLineJustPastTheSlack", 8, 1, 1, CUPS_RASTER_WRITE,
+                offsetof(cups_page_header2_t, cupsBytesPerLine), 8 + 65, "bytes per line too large for the width", true},
+        Hostile{"TwentyCompressedPagesOfTwoGigabyteLines", 8, 1, 20, CUPS_RASTER_WRITE_COMPRESSED,
+                offsetof(cups_page_header2_t, cupsBytesPerLine), 0x7FFFFFF0u, nullptr, true},
+        Hostile{"HundredThousandSquared", 100000, 1, 1, CUPS_RASTER_WRITE, offsetof(cups_page_header2_t, cupsHeight),
+                100000, "page data too large", true},
+        Hostile{"VerticalResolutionTwoToThe26", 8, 1, 1, CUPS_RASTER_WRITE,
+                offsetof(cups_page_header2_t, HWResolution) + 4, 1u << 26, "vertical resolution out of range", false}),
+    [](const ::testing::TestParamInfo<Hostile>& info) { return std::string(info.param.name); });
+
+TEST(HostileInput, LinePaddedWithinTheSlackPrintsAsTheTightLine) {
+    TempDir dir;
+    RasterPage tight = GrayPage(10, 3), padded = tight;
+    padded.bytesPerLine = 10 + 64;
+    padded.data.clear();
+    for (unsigned y = 0; y < 3; y++) {
+        padded.data.insert(padded.data.end(), tight.data.begin() + y * 10, tight.data.begin() + y * 10 + 10);
+        padded.data.insert(padded.data.end(), 64, 0x00);
+    }
+    FilterJob job = MakeJob(TsplPpd(dir));
+    job.input = RasterBytes({tight});
+    FilterResult expected = RunFilter(job);
+    job.input = RasterBytes({padded});
+    FilterResult r = RunFilter(job);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(DiffBytes(expected.out, r.out), "");
+}
+
+// A printer that stops taking data ends the job at once, with one error and
+// a failed exit status, whether the pipe closed or the disk filled up.
+TEST(HostileInput, FailedWriteStopsTheJob) {
+    TempDir dir;
+    const std::vector<RasterPage> pages(3, GrayPage(64, 8));
+    for (bool closedPipe : {true, false}) {
+        FilterJob job = MakeJob(TsplPpd(dir));
+        job.input = RasterBytes(pages);
+        if (closedPipe)
+            job.closeOutput = true;
+        else
+            job.outputPath = "/dev/full";
+        FilterResult r = RunFilter(job);
+        EXPECT_EQ(r.status, 1) << closedPipe;
+        EXPECT_THAT(r.ErrLines("ERROR"),
+                    ::testing::ElementsAre(::testing::StartsWith("ERROR:Unable to write print data")))
+            << r.err;
+        EXPECT_EQ(r.ErrLines("PAGE: ").size(), 1u) << r.err;
+    }
+}
+
+// Administrator-edited PPDs with numbers no setting can carry: the filter
+// clamps them instead of overflowing into a nonsense program.
+TEST(HostileInput, HugeReferencePointIsClampedInTheProgram) {
+    TempDir dir;
+    FilterJob job = MakeJob(TsplPpd(dir, {{"AdjustHoriaontal", "99999999999"}, {"AdjustVertical", "-9999999"}}));
+    job.input = RasterBytes({GrayPage(16, 2)});
+    FilterResult r = RunFilter(job);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string text(r.out.begin(), r.out.end());
+    EXPECT_NE(text.find("\r\nREFERENCE 639370,-639370\r\n"), std::string::npos) << text.substr(0, 200);
+}
