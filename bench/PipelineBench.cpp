@@ -57,6 +57,32 @@ BENCHMARK(BM_LabelDefault)->Unit(benchmark::kMillisecond);
 void BM_LabelImageFilter(benchmark::State& state) { RunPipeline(state, Label(), static_cast<int>(state.range(0))); }
 BENCHMARK(BM_LabelImageFilter)->DenseRange(0, 10)->Unit(benchmark::kMillisecond);
 
+// The halftoning step alone on a fresh 8-bit label per iteration: Burkes
+// (method 2) beside the edge-keeping method, which AdjustImage does not call.
+void RunHalftone(benchmark::State& state, bool (*halftone)(CxImage&)) {
+    const BenchPages::Page& page = Label();
+    CxImage image(0);
+    for (auto _ : state) {
+        state.PauseTiming();
+        image.CreateFromArray(const_cast<uint8_t*>(page.data.data()), page.width, page.height, 8, page.BytesPerLine(),
+                              false);
+        state.ResumeTiming();
+        halftone(image);
+        benchmark::DoNotOptimize(image.GetBits(0));
+    }
+    SetRate(state, page);
+}
+
+void BM_LabelBurkesAlone(benchmark::State& state) {
+    RunHalftone(state, [](CxImage& image) { return image.Dither(2); });
+}
+BENCHMARK(BM_LabelBurkesAlone)->Unit(benchmark::kMillisecond);
+
+void BM_LabelEdgeKeeping(benchmark::State& state) {
+    RunHalftone(state, [](CxImage& image) { return image.DitherEdgeKeeping(); });
+}
+BENCHMARK(BM_LabelEdgeKeeping)->Unit(benchmark::kMillisecond);
+
 void BM_ColourA4Default(benchmark::State& state) { RunPipeline(state, ColourA4(), 3); }
 BENCHMARK(BM_ColourA4Default)->Unit(benchmark::kMillisecond);
 

@@ -12,6 +12,7 @@
 #include "filter/CupsLang.h"
 #include "filter/RasterPage.h"
 #include "filter/RendererFactory.h"
+#include "render/PageAssembly.h"
 
 int ModelNumber = 0;
 int Page = 0;
@@ -52,6 +53,18 @@ void LogHeader(const cups_page_header2_t& h) {
     syslog(LOG_DEBUG, "DEBUG: cupsColorOrder = %d\n", number(h.cupsColorOrder));
     syslog(LOG_DEBUG, "DEBUG: cupsColorSpace = %d\n", number(h.cupsColorSpace));
     syslog(LOG_DEBUG, "DEBUG: cupsCompression = %d\n", h.cupsCompression);
+}
+
+// A raster smaller than its media goes on a page of the media's size, so that
+// a label printer is told the real label size.
+void PlaceOnMedia(const cups_page_header2_t& h, CxImage& image) {
+    PageAssembly::Placement placement;
+    if (!PageAssembly::PlaceRaster(h.cupsWidth, h.cupsHeight, h.PageSize, h.ImagingBoundingBox, h.HWResolution[0],
+                                   h.HWResolution[1], placement))
+        return;
+    if (PageAssembly::PlaceOnMedia(image, placement))
+        syslog(LOG_DEBUG, "raster of %u x %u dots placed at %u,%u on media of %u x %u dots", h.cupsWidth,
+               h.cupsHeight, placement.left, placement.top, placement.mediaWidth, placement.mediaHeight);
 }
 
 }  // namespace
@@ -226,6 +239,7 @@ void CCupsInstance::StartPage(ppd_file_t*, cups_page_header2_t* header, bool ima
            header->cupsHeight, header->cupsBitsPerPixel, header->cupsBytesPerLine);
     image.SetXDPI(static_cast<int32_t>(header->HWResolution[0]));
     image.SetYDPI(static_cast<int32_t>(header->HWResolution[1]));
+    PlaceOnMedia(*header, image);
 
     g_pRender->OnStartPage();
     g_pRender->OnBeginBmp();

@@ -13,7 +13,11 @@ namespace CupsHost {
 int WriteSpool(const void* data, int length);
 void VLog(const char* format, va_list args);
 void VReportError(const char* format, va_list args);
+void VReportWarning(const char* format, va_list args);
 void GetPrinterParameters(CBaseRender& render);
+// The options and attributes of this project's own PPDs, read after the
+// eighteen; nothing is logged for what a PPD does not carry.
+void GetExtensionParameters(CBaseRender& render);
 std::string GetMarkedOption(CBaseRender& render, const char* keyword);
 
 // What the job has sent so far. A job starts with ResetOutput; after the
@@ -58,7 +62,17 @@ public:
         va_end(args);
     }
 
-    void GetPrinterParameters() override { CupsHost::GetPrinterParameters(*this); }
+    __attribute__((format(printf, 2, 3))) void ReportWarning(const char* format, ...) override {
+        va_list args;
+        va_start(args, format);
+        CupsHost::VReportWarning(format, args);
+        va_end(args);
+    }
+
+    void GetPrinterParameters() override {
+        CupsHost::GetPrinterParameters(*this);
+        CupsHost::GetExtensionParameters(*this);
+    }
 
     std::string GetMarkedOption(const char* keyword) { return CupsHost::GetMarkedOption(*this, keyword); }
 };

@@ -57,6 +57,13 @@ void VLog(const char* format, va_list args) {
     vsyslog(LOG_DEBUG, format, args);
 }
 
+void VReportWarning(const char* format, va_list args) {
+    char text[1024];
+    vsnprintf(text, sizeof text, format, args);
+    syslog(LOG_WARNING, "%s", text);
+    _cupsLangPrintFilter(stderr, "WARNING", "%s", text);
+}
+
 void VReportError(const char* format, va_list args) {
     char text[1024];
     vsnprintf(text, sizeof text, format, args);

@@ -171,6 +171,12 @@ public:
     // 8 Bayer 8x8, 9 16x16 table; any other number (negative ones too)
     // Floyd-Steinberg. Rows are scanned top down, each left to right.
     bool Dither(int32_t method = 0);
+    // Halftoning for pages that mix bar codes and text with pictures
+    // (CxImageEdgeDither.cpp): a pixel whose 3x3 neighbourhood spans a large
+    // gray range is thresholded at 128 and neither receives nor passes error;
+    // every other pixel takes Burkes error diffusion. Input, result format,
+    // description and failures as with Dither.
+    bool DitherEdgeKeeping();
 
     // --- geometry (CxImageGeometry.cpp) ---
     // Angles in degrees; with no destination the image itself receives the

@@ -92,15 +92,17 @@ bool CTextLine::Int(long& value, bool allowSign) {
         negative = true;
         m_iPos++;
     }
+    // The printers' numbers are 32-bit ints: any of them, and nothing beyond.
+    const long limit = negative ? 2147483648L : 2147483647L;
     long v = 0;
     size_t digits = 0;
     while (m_iPos < m_Text.size() && m_Text[m_iPos] >= '0' && m_Text[m_iPos] <= '9') {
-        if (digits == 9) {
-            m_iPos = start;
-            return Miss("a number of at most 9 digits");
-        }
         v = v * 10 + (m_Text[m_iPos++] - '0');
         digits++;
+        if (v > limit) {
+            m_iPos = start;
+            return Miss("a number that fits 32 bits");
+        }
     }
     if (digits == 0) {
         m_iPos = start;

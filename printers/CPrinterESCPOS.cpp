@@ -91,8 +91,11 @@ bool CPrinterESCPOS::PrinterRows(uint32_t cap, int& widthBytes, NS_KT_CLASS::CMy
 
 void CPrinterESCPOS::PrintImage(int widthBytes, int height, const NS_KT_CLASS::CMyBuffer& rows) {
     const unsigned char* data = rows.GetBuffer();
-    for (int top = 0; top < height; top += kMaxImageField) {
-        const int band = std::min(kMaxImageField, height - top);
+    // Some printers take fewer rows per command than the field can carry.
+    const int maxRows = m_Extension.iMaxRasterRows > 0 ? std::min(kMaxImageField, m_Extension.iMaxRasterRows)
+                                                       : kMaxImageField;
+    for (int top = 0; top < height; top += maxRows) {
+        const int band = std::min(maxRows, height - top);
         PrintBMP(m_iDpi, m_iDpi, widthBytes, band, data + static_cast<size_t>(top) * widthBytes, band * widthBytes);
     }
 }
@@ -124,11 +127,13 @@ void CPrinterESCPOS::OnPaintBmp() {
 }
 
 void CPrinterESCPOS::OnDestroy() {
+    // The end feed brings the last printed row past the cutter or tear bar.
+    if (m_Extension.iEndFeed > 0)
+        PrintAndFeedPaper(m_Extension.iEndFeed);
     if (m_RegStruct.iCutMode == 1)
         cmdCutPaper(0);
     else if (m_RegStruct.iCutMode == 2)
         cmdCutPaper(1);
-    else
-        return;
-    SpoolBuffer(m_CmdBuffer);
+    if (m_CmdBuffer.GetBufferLength() > 0)
+        SpoolBuffer(m_CmdBuffer);
 }

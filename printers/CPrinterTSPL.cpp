@@ -165,9 +165,11 @@ void CPrinterTSPL::OnPaintBmp() {
     cmdOFFSET(reg.iOffset, 1);
     cmdDENSITY(reg.iDensity);
     cmdSPEED(reg.iSpeed);
-    setcAutoDotted(reg.iDottedline);
-    setcPauseKey(reg.bPauseKey);
-    setcWaterMark(reg.bWaterMark);
+    if (!m_Extension.bNoSetc) {
+        setcAutoDotted(reg.iDottedline);
+        setcPauseKey(reg.bPauseKey);
+        setcWaterMark(reg.bWaterMark);
+    }
     cmdCLS();
 
     const int widthBytes = static_cast<int>(m_Image.GetEffWidth());

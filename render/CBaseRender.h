@@ -35,6 +35,8 @@ public:
     virtual void GetPrinterParameters() { AddLog("CBaseRender::GetPrinterParameters"); }
     // A page-level failure the user must see (a status line under CUPS).
     virtual void ReportError(const char* format, ...) __attribute__((format(printf, 2, 3))) { (void)format; }
+    // A page-level change the user should know of (a WARNING status line).
+    virtual void ReportWarning(const char* format, ...) __attribute__((format(printf, 2, 3))) { (void)format; }
 
     void SetModelName(const char* name) { m_strModelName = name ? name : ""; }
 
@@ -44,6 +46,10 @@ public:
     void Negative();
 
     void AdjustImage();
+    // Scales a page wider than the print head down to the head's width,
+    // aspect kept; before halftoning, so that the dots are made at the size
+    // they print.
+    void FitToHead();
     void CropWhiteEdge(int top, int bottom, int left, int right);
     void AdjustEffWidthBits();
 
@@ -57,6 +63,7 @@ public:
     tagREGSTRUCT m_RegStruct;
     tagREGSTRUCTWITHALFTONE m_HalfTone;
     tagWaterMarkConfig m_WaterMark;
+    tagEXTENSIONSTRUCT m_Extension;
     ppd_file_t* m_pPpd = nullptr;
     cups_page_header2_t* m_pHeader = nullptr;
     bool m_bInited = false;

@@ -61,7 +61,10 @@ void CBaseRender::AdjustImage() {
         m_Image.GrayScale();
     if (tone.iLiangdu != 0 || tone.iDuibidu != 0)
         m_Image.Light(tone.iLiangdu, tone.iDuibidu);
-    if (tone.iGrayMethod > 0)
+    FitToHead();
+    if (m_Extension.bEdgeKeeping)
+        m_Image.DitherEdgeKeeping();
+    else if (tone.iGrayMethod > 0)
         m_Image.Dither(tone.iGrayMethod - 1);
     else
         m_Image.Threshold(static_cast<uint8_t>(tone.iThreValue & 0xFF));
@@ -74,6 +77,9 @@ void CBaseRender::AdjustImage() {
         m_Image.Resample(static_cast<int32_t>(newWidth), static_cast<int32_t>(newHeight), 1, nullptr);
     }
     CropWhiteEdge(tone.iCropTopEdge, tone.iCropBottomEdge, tone.iCropLeftEdge, tone.iCropRightEdge);
+    // A receipt is as long as its content; label stock keeps its length.
+    if (m_Extension.bTrimRoll && (reg.iMediaType == 0 || reg.iMediaType == 4))
+        CropWhiteEdge(-1, -1, 0, 0);
     if (reg.bMirror)
         m_Image.Mirror(false, true);
     if (reg.bNegative)
@@ -85,6 +91,19 @@ void CBaseRender::AdjustImage() {
     default: break;
     }
     AdjustEffWidthBits();
+}
+
+void CBaseRender::FitToHead() {
+    const uint32_t head = static_cast<uint32_t>(std::max(m_Extension.iHeadDots, 0));
+    const uint32_t width = m_Image.GetWidth(), height = m_Image.GetHeight();
+    if (head == 0 || width <= head || !m_Image.IsValid())
+        return;
+    const uint32_t newHeight =
+        std::max<uint32_t>(1, static_cast<uint32_t>(static_cast<uint64_t>(height) * head / width));
+    AddLog("page of %u dots scaled to the %u-dot head", width, head);
+    ReportWarning("The page is %u dots wide, more than the print head's %u dots; it was scaled down to fit.", width,
+                  head);
+    m_Image.Resample(static_cast<int32_t>(head), static_cast<int32_t>(newHeight), 1, nullptr);
 }
 
 void CBaseRender::CropWhiteEdge(int top, int bottom, int left, int right) {

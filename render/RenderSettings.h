@@ -49,6 +49,17 @@ struct tagREGSTRUCTWITHALFTONE {
     bool ImageCompress = false;
 };
 
+// Settings past the PPD options above, from options and attributes of this
+// project's own PPDs. Every default leaves the output as it is without them.
+struct tagEXTENSIONSTRUCT {
+    bool bEdgeKeeping = false;     // halftone with the edge-keeping method
+    int iHeadDots = 0;             // print head width in dots; 0: not known
+    int iEndFeed = 0;              // mm fed at the end of the job, before its cut
+    bool bTrimRoll = false;        // on roll media, trim all white above and below
+    int iMaxRasterRows = 0;        // rows one raster command may carry; 0: the field's limit
+    bool bNoSetc = false;          // TSPL: the printer rejects SETC lines
+};
+
 // Watermark settings: carried with the renderer, read by nothing.
 struct tagWaterMarkConfig {
     bool bEnable = false;

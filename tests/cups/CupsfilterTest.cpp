@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "preview/PreviewLanguages.h"
-#include "support/CupsSystem.h"
+#include "support/CupsChainTest.h"
 
 using namespace testing_support;
 
@@ -37,20 +37,8 @@ std::string SettingOf(const CPreviewPage& page, const std::string& name) {
 
 // The whole CUPS chain without a scheduler: pdftopdf and gstoraster (or
 // imagetoraster) in front of quorvant, as a queue with the shipped PPD runs it.
-class CupsChain : public ::testing::TestWithParam<Family> {
+class CupsChain : public CupsChainTest, public ::testing::WithParamInterface<Family> {
 protected:
-    static void SetUpTestSuite() { tree = new CupsTree; }
-    static void TearDownTestSuite() {
-        delete tree;
-        tree = nullptr;
-    }
-    void SetUp() override {
-        if (BuiltPpd("qvtspl.ppd").empty())
-            GTEST_SKIP() << "the PPDs were not built (ppdc missing)";
-        if (!HaveProgram("cupsfilter") || access("/usr/lib/cups/filter/gstoraster", X_OK) != 0)
-            GTEST_SKIP() << "cupsfilter and cups-filters are not installed";
-    }
-
     // Prints `document` and decodes the stream; fails the test on any error.
     std::vector<CPreviewPage> Print(const std::string& document, const std::string& options) {
         const Family& family = GetParam();
@@ -61,11 +49,7 @@ protected:
         EXPECT_TRUE(decoder->Decode(r.out.data(), r.out.size())) << decoder->Error().Message();
         return decoder->Pages();
     }
-
-    static CupsTree* tree;
 };
-
-CupsTree* CupsChain::tree = nullptr;
 
 }  // namespace
 
@@ -96,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
     Families, CupsChain,
     ::testing::Values(
         Family{"qvtspl.ppd", "tspl", 812, "Darkness=12 zeMediaTracking=Continuous", "density", "12"},
-        Family{"qvescpos.ppd", "escpos", 576, "FeedOffset=10", "feed", "79 dots"},
+        Family{"qvescpos.ppd", "escpos", 576, "FeedOffset=10 qvEndFeed=0", "feed", "79 dots"},
         Family{"qvcpcl.ppd", "cpcl", 812, "zeMediaTracking=Gap", "form feed", "yes"},
         Family{"qvtavrin.ppd", "tavrin", 384, "zeMediaTracking=Gap", "paper locate", "100"},
         Family{"qvsolvan.ppd", "solvane", 384, "Darkness=3 zeMediaTracking=Gap", "density", "3"}),

@@ -9,8 +9,6 @@ using namespace testing_support;
 
 namespace {
 
-const char* kPpds[] = {"qvtspl.ppd", "qvescpos.ppd", "qvcpcl.ppd", "qvtavrin.ppd", "qvsolvan.ppd"};
-
 // Installs the build into a staging directory, as a package build would.
 class StagedInstall : public ::testing::Test {
 protected:
@@ -55,7 +53,7 @@ TEST_F(StagedInstall, FilterGoesToTheServerBinWithSafePermissions) {
 }
 
 TEST_F(StagedInstall, PpdsGoWhereTheDriverListingLooks) {
-    for (const char* ppd : kPpds) {
+    for (const std::string& ppd : ShippedPpds()) {
         std::string path = Staged(InstallPrefix() + "/share/ppd/quorvant/" + ppd);
         EXPECT_EQ(access(path.c_str(), R_OK), 0) << path;
     }
@@ -65,7 +63,7 @@ TEST_F(StagedInstall, PpdsGoWhereTheDriverListingLooks) {
 TEST_F(StagedInstall, EveryPpdPassesCupstestppd) {
     if (!HaveProgram("cupstestppd"))
         GTEST_SKIP() << "cupstestppd is not installed";
-    for (const char* ppd : kPpds) {
+    for (const std::string& ppd : ShippedPpds()) {
         std::string path = Staged(InstallPrefix() + "/share/ppd/quorvant/" + ppd);
         CommandResult r = RunCommand("cupstestppd -W all -R " + staging->path() + " " + path);
         EXPECT_EQ(r.status, 0) << r.out;

@@ -86,7 +86,7 @@ const std::string kSampleDir = QUORVANT_SOURCE_DIR "/samples/";
 
 TEST_F(Scheduler, DriverListingOffersTheShippedPpds) {
     CommandResult r = cupsd->Client("lpinfo -m");
-    for (const char* ppd : {"qvtspl.ppd", "qvescpos.ppd", "qvcpcl.ppd", "qvtavrin.ppd", "qvsolvan.ppd"})
+    for (const std::string& ppd : ShippedPpds())
         EXPECT_NE(r.out.find(ppd), std::string::npos) << r.out.substr(0, 2000);
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "preview/PreviewLanguages.h"
 #include "support/FilterRun.h"
 #include "support/TestFiles.h"
 
@@ -141,10 +142,14 @@ TEST(HostileInput, FailedWriteStopsTheJob) {
 // clamps them instead of overflowing into a nonsense program.
 TEST(HostileInput, HugeReferencePointIsClampedInTheProgram) {
     TempDir dir;
-    FilterJob job = MakeJob(TsplPpd(dir, {{"AdjustHoriaontal", "99999999999"}, {"AdjustVertical", "-9999999"}}));
+    FilterJob job = MakeJob(TsplPpd(
+        dir, {{"AdjustHoriaontal", "99999999999"}, {"AdjustVertical", "-9999999"}, {"Darkness", "99999999999"}}));
     job.input = RasterBytes({GrayPage(16, 2)});
     FilterResult r = RunFilter(job);
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string text(r.out.begin(), r.out.end());
     EXPECT_NE(text.find("\r\nREFERENCE 639370,-639370\r\n"), std::string::npos) << text.substr(0, 200);
+    EXPECT_NE(text.find("\r\nDENSITY 2147483647\r\n"), std::string::npos);
+    std::unique_ptr<CPreviewDecoder> decoder = PreviewLanguages::Create("tspl");
+    EXPECT_TRUE(decoder->Decode(r.out.data(), r.out.size())) << decoder->Error().Message();
 }

@@ -78,6 +78,14 @@ bool HaveProgram(const std::string& name) {
     return RunCommand("command -v " + Quote(name)).status == 0;
 }
 
+std::vector<std::string> ShippedPpds() {
+    std::vector<std::string> names;
+    std::istringstream in(QUORVANT_PPD_NAMES);
+    for (std::string name; in >> name;)
+        names.push_back(name);
+    return names;
+}
+
 std::string BuiltPpd(const std::string& name) {
     std::string path = std::string(QUORVANT_BUILD_DIR) + "/ppd/" + name;
     return access(path.c_str(), R_OK) == 0 ? path : std::string();

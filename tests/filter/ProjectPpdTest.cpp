@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstring>
+
+#include "preview/PreviewLanguages.h"
+#include "support/CupsSystem.h"
+#include "support/FilterRun.h"
+#include "support/TestFiles.h"
+
+using namespace testing_support;
+
+// The options and attributes of the project's own PPDs, through the real
+// filter with the built PPDs; each output is decoded by the preview.
+namespace {
+
+RasterPage GrayPage(unsigned width, unsigned height, unsigned blackFrom, unsigned blackTo) {
+    RasterPage page;
+    page.width = width;
+    page.height = height;
+    page.bitsPerPixel = 8;
+    page.data.assign(static_cast<size_t>(width) * height, 0xFF);
+    for (unsigned y = blackFrom; y < blackTo; y++)
+        std::memset(page.data.data() + static_cast<size_t>(y) * width + width / 4, 0x00, width / 2);
+    return page;
+}
+
+struct Printed {
+    FilterResult run;
+    std::unique_ptr<CPreviewDecoder> decoder;
+};
+
+Printed Print(const std::string& ppd, const std::string& language, const Bytes& stream,
+              const std::string& options = "") {
+    FilterJob job = MakeJob(ppd, options);
+    job.input = stream;
+    Printed p{RunFilter(job), PreviewLanguages::Create(language)};
+    EXPECT_TRUE(p.decoder->Decode(p.run.out.data(), p.run.out.size())) << p.decoder->Error().Message();
+    return p;
+}
+
+bool EndsWith(const Bytes& out, const Bytes& tail) {
+    return out.size() >= tail.size() && std::equal(tail.begin(), tail.end(), out.end() - static_cast<long>(tail.size()));
+}
+
+class ProjectPpd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (BuiltPpd("qvescpos.ppd").empty())
+            GTEST_SKIP() << "the PPDs were not built (ppdc missing)";
+    }
+};
+
+}  // namespace
+
+// A 200 mm receipt page with 25 mm of content comes out as long as the
+// content, then feeds 15 mm past the cutter and cuts once at the end.
+TEST_F(ProjectPpd, ReceiptIsTrimmedFedAndCut) {
+    Printed p = Print(BuiltPpd("qvescpos.ppd"), "escpos", RasterBytes({GrayPage(576, 1600, 700, 900)}));
+    ASSERT_EQ(p.run.status, 0) << p.run.err;
+    ASSERT_EQ(p.decoder->Pages().size(), 1u);
+    EXPECT_EQ(p.decoder->Pages()[0].Height(), 200);
+    EXPECT_TRUE(EndsWith(p.run.out, {0x1B, 0x4A, 119, 0x1D, 0x56, 0x30}));
+
+    Printed drawer = Print(BuiltPpd("qvescpos.ppd"), "escpos", RasterBytes({GrayPage(576, 100, 10, 20)}),
+                           "qvCashDrawer=1 qvCutMode=4 qvEndFeed=0");
+    const Bytes pulse = {0x1B, 0x70, 0x00, 0xFF, 0xFF};
+    EXPECT_TRUE(std::equal(pulse.begin(), pulse.end(), drawer.run.out.begin()));
+    EXPECT_TRUE(EndsWith(drawer.run.out, {0x1D, 0x56, 0x31}));
+}
+
+TEST_F(ProjectPpd, PageWiderThanTheHeadIsScaledToIt) {
+    Printed p = Print(BuiltPpd("qvesc58.ppd"), "escpos", RasterBytes({GrayPage(480, 400, 0, 400)}));
+    ASSERT_EQ(p.run.status, 0) << p.run.err;
+    EXPECT_EQ(p.run.ErrLines("WARNING: "),
+              std::vector<std::string>{
+                  "WARNING: The page is 480 dots wide, more than the print head's 384 dots; it was scaled down to fit."});
+    ASSERT_EQ(p.decoder->Pages().size(), 1u);
+    EXPECT_EQ(p.decoder->Pages()[0].Width(), 384);
+    EXPECT_EQ(p.decoder->Pages()[0].Height(), 320);
+}
+
+// CUPS's image filter sends a picture smaller than the label, its bounding
+// box inside the page size: it prints on a label of the media's size, placed
+// where the box says.
+TEST_F(ProjectPpd, PictureSmallerThanTheLabelPrintsAtTheLabelsSize) {
+    std::vector<RasterPage> pages = {GrayPage(761, 1218, 0, 1218)};
+    for (size_t i = 0; i < pages[0].data.size(); i++)
+        pages[0].data[i] = 0x00;
+    Bytes stream = RasterBytes(pages, CUPS_RASTER_WRITE);
+    const uint32_t box[4] = {9, 0, 279, 432};
+    PatchHeader(stream, pages, 0, offsetof(cups_page_header2_t, PageSize), 288);
+    PatchHeader(stream, pages, 0, offsetof(cups_page_header2_t, PageSize) + 4, 432);
+    for (int i = 0; i < 4; i++)
+        PatchHeader(stream, pages, 0, offsetof(cups_page_header2_t, ImagingBoundingBox) + 4 * i, box[i]);
+    Printed p = Print(BuiltPpd("qvtspl.ppd"), "tspl", stream, "ImageFilter=0");
+    ASSERT_EQ(p.run.status, 0) << p.run.err;
+    EXPECT_EQ(std::string(p.run.out.begin(), p.run.out.begin() + 26), "SIZE 101.60 mm,152.40 mm\r\n");
+    ASSERT_EQ(p.decoder->Pages().size(), 1u);
+    const CPreviewPage& page = p.decoder->Pages()[0];
+    const uint8_t* row = page.Row(600);
+    auto black = [row](int x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; };
+    EXPECT_FALSE(black(24));
+    EXPECT_TRUE(black(25));
+    EXPECT_TRUE(black(785));
+    EXPECT_FALSE(black(786));
+}
+
+// Quirk attributes added to a PPD: fewer rows per raster command, no SETC.
+TEST_F(ProjectPpd, QuirkAttributesChangeOnlyWhatTheyName) {
+    TempDir dir;
+    auto withAttributes = [&dir](const std::string& name, const std::string& lines) {
+        Bytes text = ReadFile(BuiltPpd(name));
+        text.insert(text.end(), lines.begin(), lines.end());
+        WriteFile(dir.File(name), text);
+        return dir.File(name);
+    };
+    const Bytes stream = RasterBytes({GrayPage(576, 250, 0, 250)});
+    const std::string banded = withAttributes("qvescpos.ppd", "*qvMaxRasterRows: \"100\"\n");
+    Printed p = Print(banded, "escpos", stream, "qvTrimRoll=False");
+    Printed plain = Print(BuiltPpd("qvescpos.ppd"), "escpos", stream, "qvTrimRoll=False");
+    ASSERT_EQ(p.decoder->Pages().size(), 1u);
+    EXPECT_EQ(p.decoder->Pages()[0].Dots(), plain.decoder->Pages()[0].Dots());
+    EXPECT_EQ(p.run.out.size(), plain.run.out.size() + 2 * 8);  // two more GS v 0 heads
+
+    const std::string quiet = withAttributes("qvtspl.ppd", "*qvNoSetc: \"True\"\n");
+    Printed tspl = Print(quiet, "tspl", RasterBytes({GrayPage(64, 16, 0, 16)}));
+    const std::string text(tspl.run.out.begin(), tspl.run.out.end());
+    EXPECT_EQ(text.find("SETC"), std::string::npos);
+    EXPECT_NE(text.find("PRINT 1,1"), std::string::npos);
+}
