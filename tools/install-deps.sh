@@ -10,4 +10,5 @@ $SUDO apt-get install -y --no-install-recommends \
     libcups2-dev libcupsimage2-dev zlib1g-dev libpng-dev \
     googletest libgtest-dev libgmock-dev \
     cups cups-client cups-filters ghostscript \
+    clang libclang-rt-14-dev \
     "$@"

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs what is needed, then builds and runs the whole test suite twice:
-# a normal build, and one under AddressSanitizer and UndefinedBehaviorSanitizer.
+# a normal build, and one under AddressSanitizer and UndefinedBehaviorSanitizer;
+# then about a minute of fuzzing (fuzz/run.sh).
 set -eu
 cd "$(dirname "$0")/.."
 ./tools/install-deps.sh
@@ -15,3 +16,6 @@ cmake --build build-asan -j"$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/../tests/lsan.supp" \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --output-on-failure -j"$jobs")
+
+# Seven seconds for each of the eight fuzz targets.
+./fuzz/run.sh 7

@@ -1,0 +1,100 @@
+// The PPD option reader on generated PPDs, sometimes with fuzz bytes spliced
+// in, and fuzz-written job options marked over the defaults. The reader's
+// traces are formatted into a buffer so that every format meets its values.
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cups/cups.h>
+#include <cups/ppd.h>
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include "filter/CCupsRender.h"
+#include "fuzz/FuzzPpd.h"
+#include "printers/CPrinterTSPL.h"
+
+namespace {
+
+class CLogHost : public CCupsRender<CPrinterTSPL> {
+public:
+    int WriteSpool(const void*, int length) override { return length; }
+
+    void AddLog(const char* format, ...) override {
+        va_list args;
+        va_start(args, format);
+        vsnprintf(m_Text, sizeof m_Text, format, args);
+        va_end(args);
+    }
+
+    void ReportError(const char* format, ...) override {
+        va_list args;
+        va_start(args, format);
+        vsnprintf(m_Text, sizeof m_Text, format, args);
+        va_end(args);
+    }
+
+private:
+    char m_Text[1024];
+};
+
+// The PPD's file, reused by every input.
+const std::string& PpdPath() {
+    static const std::string path = [] {
+        const int fd = memfd_create("quorvant-ppd", 0);
+        if (fd < 0)
+            abort();
+        return "/proc/self/fd/" + std::to_string(fd);
+    }();
+    return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider in(data, size);
+    const int model = in.ConsumeIntegralInRange<int>(20, 24);
+    FuzzPpd::Picks picks;
+    for (uint8_t& pick : picks.pick)
+        pick = in.ConsumeIntegral<uint8_t>();
+    const std::string options = in.ConsumeRandomLengthString(256);
+    std::string ppd = FuzzPpd::Write(model, picks);
+    if (in.ConsumeBool()) {
+        // Spliced at the start of a line, where the parser looks for keywords.
+        const std::string raw = in.ConsumeRandomLengthString(512);
+        size_t lines = 0;
+        for (char c : ppd)
+            lines += c == '\n';
+        size_t line = in.ConsumeIntegral<uint16_t>() % (lines + 1), at = 0;
+        while (line-- > 0)
+            at = ppd.find('\n', at) + 1;
+        ppd.insert(at, raw);
+    }
+
+    FILE* file = fopen(PpdPath().c_str(), "w");
+    if (!file)
+        abort();
+    fwrite(ppd.data(), 1, ppd.size(), file);
+    fclose(file);
+
+    ppd_file_t* ppdFile = ppdOpenFile(PpdPath().c_str());
+    if (!ppdFile)
+        return 0;
+    ppdMarkDefaults(ppdFile);
+    cups_option_t* marked = nullptr;
+    const int count = cupsParseOptions(options.c_str(), 0, &marked);
+    cupsMarkOptions(ppdFile, count, marked);
+
+    CLogHost* host = new CLogHost;
+    host->m_pPpd = ppdFile;
+    host->GetPrinterParameters();
+    host->m_pPpd = nullptr;
+    host->Release();
+
+    cupsFreeOptions(count, marked);
+    ppdClose(ppdFile);
+    return 0;
+}
