@@ -1,0 +1,85 @@
+#pragma once
+
+#include <pappl/pappl.h>
+
+#include <cstdarg>
+
+#include "printerapp/DriverTable.h"
+#include "render/CBaseRender.h"
+
+// What only the printer application knows, shared by every printer class:
+// output to the job's device, traces to PAPPL's log, settings from the job's
+// and printer's IPP attributes. Kept out of the template, as in filter/.
+namespace PapplHost {
+
+// One job on one device. Owned by the job's raster state; the renderer
+// holds a reference for the job's lifetime.
+struct JobContext {
+    pappl_job_t* job = nullptr;
+    pappl_device_t* device = nullptr;
+    pappl_pr_options_t* options = nullptr;
+    const DriverTable::Driver* driver = nullptr;
+    // After the first failed write nothing more is written (the printer is
+    // gone) and the job ends aborted.
+    bool outputFailed = false;
+    unsigned long long bytesWritten = 0;
+};
+
+int WriteSpool(JobContext& context, const void* data, int length);
+void VLog(JobContext& context, pappl_loglevel_t level, const char* format, va_list args);
+// Error: the job's state message and the log; warning: the log only.
+void VReportError(JobContext& context, const char* format, va_list args);
+void VReportWarning(JobContext& context, const char* format, va_list args);
+// The driver's defaults (as the PPD's defaults), then the job's attributes.
+void GetJobParameters(CBaseRender& render, JobContext& context);
+
+}  // namespace PapplHost
+
+// A printer class T made into a complete renderer for a PAPPL job.
+template <class T>
+class CPapplRender : public T {
+public:
+    explicit CPapplRender(PapplHost::JobContext& context) : m_Context(context) {}
+
+    // Runs the printer's one-time initialisation before the first prepared
+    // page, then prepares every page for the print head.
+    void OnBeginBmp() override {
+        if (this->m_pHeader == nullptr) {
+            this->AddLog("header == NULL");
+            return;
+        }
+        if (!this->m_bInited) {
+            this->OnInit();
+            this->m_bInited = true;
+        }
+        this->AdjustImage();
+    }
+
+    int WriteSpool(const void* data, int length) override { return PapplHost::WriteSpool(m_Context, data, length); }
+
+    __attribute__((format(printf, 2, 3))) void AddLog(const char* format, ...) override {
+        va_list args;
+        va_start(args, format);
+        PapplHost::VLog(m_Context, PAPPL_LOGLEVEL_DEBUG, format, args);
+        va_end(args);
+    }
+
+    __attribute__((format(printf, 2, 3))) void ReportError(const char* format, ...) override {
+        va_list args;
+        va_start(args, format);
+        PapplHost::VReportError(m_Context, format, args);
+        va_end(args);
+    }
+
+    __attribute__((format(printf, 2, 3))) void ReportWarning(const char* format, ...) override {
+        va_list args;
+        va_start(args, format);
+        PapplHost::VReportWarning(m_Context, format, args);
+        va_end(args);
+    }
+
+    void GetPrinterParameters() override { PapplHost::GetJobParameters(*this, m_Context); }
+
+private:
+    PapplHost::JobContext& m_Context;
+};

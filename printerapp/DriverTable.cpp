@@ -1,0 +1,88 @@
+#include "printerapp/DriverTable.h"
+
+#include <cstring>
+
+namespace DriverTable {
+
+namespace {
+
+// The PPDs' label sizes. Names are PWG self-describing names with no dot in
+// their name part (the size part may have one).
+const char* const kLabels[] = {
+    "oe_label-4x6_4x6in",
+    "oe_label-4x4_4x4in",
+    "oe_label-4x3_4x3in",
+    "oe_label-4x2_4x2in",
+    "oe_label-3x2_3x2in",
+    "oe_label-2x1_2x1in",
+    "oe_label-225x125_2.25x1.25in",
+    "om_label-40x30_40x30mm",
+    "om_label-50x30_50x30mm",
+    "om_label-60x40_60x40mm",
+    "om_label-100x100_100x100mm",
+    "om_label-100x150_100x150mm",
+    nullptr,
+};
+// CPCL's PPD has no 100 x 100 mm label.
+const char* const kCpclLabels[] = {
+    "oe_label-4x6_4x6in",     "oe_label-4x4_4x4in",     "oe_label-4x3_4x3in",           "oe_label-4x2_4x2in",
+    "oe_label-3x2_3x2in",     "oe_label-2x1_2x1in",     "oe_label-225x125_2.25x1.25in", "om_label-40x30_40x30mm",
+    "om_label-50x30_50x30mm", "om_label-60x40_60x40mm", "om_label-100x150_100x150mm",   nullptr,
+};
+// "roll_max_" and "roll_min_" give the custom size range (class, name,
+// size: the name part is "max" or "min").
+// Rolls: the page is as wide as the head (72.1 mm: 576 dots at 203 dpi;
+// 48.1 mm: 384 dots), whatever rounding turns the width into dots.
+const char* const kRoll80[] = {
+    "om_roll-80-200_72.1x200mm", "om_roll-80-100_72.1x100mm", "om_roll-80-297_72.1x297mm",
+    "roll_max_72.1x5080mm",      "roll_min_72.1x12.7mm",      nullptr,
+};
+const char* const kRoll58[] = {
+    "om_roll-58-200_48.1x200mm",
+    "om_roll-58-50_48.1x50mm",
+    "om_roll-58-100_48.1x100mm",
+    "om_roll-58-297_48.1x297mm",
+    "roll_max_48.1x5080mm",
+    "roll_min_48.1x12.7mm",
+    nullptr,
+};
+// The pocket printers: 58 mm rolls and small labels.
+const char* const kPocket[] = {
+    "om_roll-58-100_48.1x100mm", "om_roll-58-50_48.1x50mm", "om_roll-58-200_48.1x200mm", "om_label-40x30_40x30mm",
+    "om_label-50x30_50x30mm",    "roll_max_48.1x5080mm",    "roll_min_48.1x12.7mm",      nullptr,
+};
+
+const Driver kDrivers[] = {
+    {"tspl_203dpi", "Quorvant TSPL Label Printer, 203 dpi", "TSPL Label Printer", 20, 203, 832, Stock::Labels, kLabels,
+     16, true, false, -1, "edge-keeping", 0},
+    {"tspl_300dpi", "Quorvant TSPL Label Printer, 300 dpi", "TSPL Label 300dpi", 20, 300, 1248, Stock::Labels, kLabels,
+     16, true, false, -1, "edge-keeping", 0},
+    {"escpos_80mm", "Quorvant ESC/POS Receipt Printer, 80 mm", "ESC/POS Receipt 80mm", 21, 203, 576, Stock::Roll,
+     kRoll80, 0, false, true, 15, "burkes", 4},
+    {"escpos_58mm", "Quorvant ESC/POS Receipt Printer, 58 mm", "ESC/POS Receipt 58mm", 21, 203, 384, Stock::Roll,
+     kRoll58, 0, false, true, 15, "burkes", 4},
+    {"cpcl_203dpi", "Quorvant CPCL Label Printer, 203 dpi", "CPCL Label Printer", 22, 203, 832, Stock::Labels,
+     kCpclLabels, 0, false, false, -1, "edge-keeping", 0},
+    {"tavrin_58mm", "Quorvant Tavrin Pocket Printer, 58 mm", "Tavrin Pocket 58mm", 23, 203, 384, Stock::Roll, kPocket,
+     0, false, false, -1, "burkes", 0},
+    {"solvane_58mm", "Quorvant Solvane Pocket Printer, 58 mm", "Solvane Pocket 58mm", 24, 203, 384, Stock::Roll,
+     kPocket, 6, false, false, 15, "burkes", 0},
+};
+
+}  // namespace
+
+const Driver* Drivers(size_t& count) {
+    count = sizeof kDrivers / sizeof kDrivers[0];
+    return kDrivers;
+}
+
+const Driver* Find(const char* name) {
+    if (!name)
+        return nullptr;
+    for (const Driver& driver : kDrivers)
+        if (std::strcmp(driver.name, name) == 0)
+            return &driver;
+    return nullptr;
+}
+
+}  // namespace DriverTable

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+
+// The printer application's drivers: one per printer family and head, the
+// same models as the PPDs. Everything else (PAPPL's driver list, the driver
+// data, the defaults a job starts from) is derived from this one table.
+// Free of PAPPL so that it can be checked on its own.
+namespace DriverTable {
+
+enum class Stock {
+    Labels,  // die-cut labels; tracking gap by default, black mark or continuous
+    Roll,    // receipt roll, cut or torn off; a page is as long as its content
+             // (white above and below trimmed) unless the job says otherwise
+};
+
+struct Driver {
+    const char* name;           // PAPPL driver name
+    const char* description;    // make and model
+    const char* deviceIdModel;  // the MDL: of the IEEE 1284 device ID
+    int modelNumber;            // the PPD's *cupsModelNumber: the printer class
+    int dpi;
+    int headDots;  // print head width in dots
+    Stock stock;
+    const char* const* media;  // PWG media names; the first is the default; null ends
+    int darknessLevels;        // levels of the printer's darkness setting; 0: none
+    bool speed;                // the printer takes a print speed (inches per second)
+    bool cutter;               // cut mode and cash drawer apply
+    int endFeed;               // mm fed at the end of the job by default; < 0: no such setting
+    const char* halftone;      // default halftoning keyword (NamedSettings)
+    int continuousType;        // iMediaType for continuous stock: 0 continuous, 4 roll
+};
+
+const Driver* Drivers(size_t& count);
+// The driver named `name`, or null.
+const Driver* Find(const char* name);
+
+// printer-darkness-configured as a printer is added, on PAPPL's 0-100
+// scale. A job at this darkness with no print-darkness of its own sends no
+// darkness command: the printer keeps its own setting, as with the PPDs'
+// "Printer Default".
+const int kFactoryDarkness = 50;
+
+// print-speed is in hundredths of millimetres per second; the printers take
+// inches per second.
+const int kSpeedPerInch = 2540;
+
+// Custom sizes the roll drivers accept: page length from 12.7 mm (36 points,
+// the PPDs' MinSize) up to 5080 mm, in hundredths of millimetres.
+const int kMinRollLength = 1270;
+const int kMaxRollLength = 508000;
+
+}  // namespace DriverTable

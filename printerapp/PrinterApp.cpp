@@ -1,0 +1,117 @@
+#include "printerapp/PrinterApp.h"
+
+#include <pappl/pappl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "printerapp/DriverData.h"
+#include "printerapp/DriverTable.h"
+#include "printerapp/FileDevice.h"
+
+namespace PrinterApp {
+
+namespace {
+
+const char kName[] = "quorvant-printer-app";
+const char kVersion[] = "0.1.0";
+
+// Where the system keeps its state; set once by the system callback, read by
+// PAPPL's save callback for the life of the process.
+std::string g_StateFile;
+
+// A server option from `-o NAME=VALUE`, else the environment, else `fallback`.
+std::string Setting(int count, cups_option_t* options, const char* name, const char* env, const std::string& fallback) {
+    if (const char* value = cupsGetOption(name, count, options))
+        return value;
+    if (const char* value = env ? getenv(env) : nullptr)
+        if (*value)
+            return value;
+    return fallback;
+}
+
+pappl_loglevel_t LogLevel(const std::string& name) {
+    if (name == "debug")
+        return PAPPL_LOGLEVEL_DEBUG;
+    if (name == "warn")
+        return PAPPL_LOGLEVEL_WARN;
+    if (name == "error")
+        return PAPPL_LOGLEVEL_ERROR;
+    return PAPPL_LOGLEVEL_INFO;
+}
+
+bool SaveState(pappl_system_t* system, void*) { return papplSystemSaveState(system, g_StateFile.c_str()); }
+
+// Defaults: system-wide as root, per user otherwise. Every path can be
+// moved with -o or the environment (the tests run private instances).
+pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
+    const bool root = getuid() == 0;
+    const char* home = getenv("HOME");
+    const std::string userDir = std::string(home && *home ? home : "/tmp") + "/.config/" + kName;
+    const std::string stateDir = root ? std::string("/var/lib/") + kName : userDir;
+    const std::string spool = Setting(count, options, "spool-directory", "QUORVANT_SPOOL_DIR",
+                                      root ? std::string("/var/spool/") + kName : userDir + "/spool");
+    g_StateFile = Setting(count, options, "state-file", "QUORVANT_STATE_FILE", stateDir + "/" + kName + ".state");
+    const std::string logFile = Setting(count, options, "log-file", "QUORVANT_LOG_FILE", root ? "syslog" : "-");
+    const pappl_loglevel_t level = LogLevel(Setting(count, options, "log-level", "QUORVANT_LOG_LEVEL", "info"));
+    const int port = std::atoi(Setting(count, options, "server-port", "QUORVANT_PORT", "0").c_str());
+    // Loopback only unless the administrator names the addresses ("*": all).
+    const std::string listen = Setting(count, options, "listen-hostname", "QUORVANT_LISTEN", "localhost");
+    const std::string auth = Setting(count, options, "auth-service", "QUORVANT_AUTH_SERVICE", "");
+
+    // The state file's and the spool's directories are the service's alone.
+    const std::string stateParent = g_StateFile.substr(0, g_StateFile.find_last_of('/'));
+    for (const std::string& dir : {stateParent, spool})
+        if (!dir.empty() && mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
+            fprintf(stderr, "%s: cannot create %s: %s\n", kName, dir.c_str(), strerror(errno));
+
+    const pappl_soptions_t soptions = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE |
+                                      PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY;
+    pappl_system_t* system =
+        papplSystemCreate(soptions, "Quorvant Printer App", port, "_print,_universal", spool.c_str(), logFile.c_str(),
+                          level, auth.empty() ? nullptr : auth.c_str(), false);
+    if (!system)
+        return nullptr;
+    if (!papplSystemAddListeners(system, listen == "*" ? nullptr : listen.c_str())) {
+        papplLog(system, PAPPL_LOGLEVEL_FATAL, "cannot listen on %s port %d", listen.c_str(), port);
+        papplSystemDelete(system);
+        return nullptr;
+    }
+
+    auto* drivers = static_cast<std::vector<pappl_pr_driver_t>*>(data);
+    papplSystemSetPrinterDrivers(system, static_cast<int>(drivers->size()), drivers->data(), nullptr, nullptr,
+                                 DriverData::Fill, nullptr);
+    papplSystemSetFooterHTML(system, "Quorvant thermal printer drivers");
+    papplSystemSetSaveCallback(system, SaveState, nullptr);
+    if (!papplSystemLoadState(system, g_StateFile.c_str()))
+        papplSystemSetDNSSDName(system, "Quorvant Printer App");
+    papplLog(system, PAPPL_LOGLEVEL_INFO, "state %s, spool %s, listening on %s", g_StateFile.c_str(), spool.c_str(),
+             listen.c_str());
+    return system;
+}
+
+}  // namespace
+
+int Run(int argc, char* argv[]) {
+    FileDevice::Register();
+
+    size_t count = 0;
+    const DriverTable::Driver* table = DriverTable::Drivers(count);
+    static std::vector<std::string> deviceIds;
+    static std::vector<pappl_pr_driver_t> drivers;
+    for (size_t i = 0; i < count; i++)
+        deviceIds.push_back(std::string("MFG:Quorvant;MDL:") + table[i].deviceIdModel + ";");
+    for (size_t i = 0; i < count; i++)
+        drivers.push_back({table[i].name, table[i].description, deviceIds[i].c_str(), nullptr});
+
+    return papplMainloop(argc, argv, kVersion, nullptr, static_cast<int>(drivers.size()), drivers.data(), nullptr,
+                         DriverData::Fill, nullptr, nullptr, CreateSystem, nullptr, &drivers);
+}
+
+}  // namespace PrinterApp

@@ -1,0 +1,169 @@
+#include "printerapp/RasterJob.h"
+
+#include <cstring>
+
+#include "printerapp/CPapplRender.h"
+#include "printers/CPrinterCPCL.h"
+#include "printers/CPrinterESCPOS.h"
+#include "printers/CPrinterSolvane.h"
+#include "printers/CPrinterTSPL.h"
+#include "printers/CPrinterTavrin.h"
+#include "render/PageAssembly.h"
+
+namespace RasterJob {
+
+namespace {
+
+template <class T>
+CBaseRender* Make(PapplHost::JobContext& context) {
+    return new CPapplRender<T>(context);
+}
+
+struct RendererEntry {
+    int modelNumber;
+    CBaseRender* (*create)(PapplHost::JobContext&);
+};
+
+// The model numbers of the PPDs, as in the filter's factory.
+const RendererEntry kRenderers[] = {
+    {20, &Make<CPrinterTSPL>},   {21, &Make<CPrinterESCPOS>},  {22, &Make<CPrinterCPCL>},
+    {23, &Make<CPrinterTavrin>}, {24, &Make<CPrinterSolvane>},
+};
+
+// A job's state between the callbacks, the job's data in PAPPL.
+struct State {
+    PapplHost::JobContext context;
+    CStdRefPtr<CBaseRender> render;
+    bool pageReady = false;  // the current page's image exists
+};
+
+State* GetState(pappl_job_t* job) { return static_cast<State*>(papplJobGetData(job)); }
+
+// 8-bit gray, 0 black, is what the page preparation takes. PAPPL delivers
+// 8-bit sGray (0 black) or 1-bit black (1 black), or 8-bit device black.
+void StoreLine(const cups_page_header2_t& header, const unsigned char* line, uint8_t* row) {
+    const unsigned width = header.cupsWidth;
+    if (header.cupsBitsPerPixel == 8) {
+        if (header.cupsColorSpace == CUPS_CSPACE_K) {
+            for (unsigned x = 0; x < width; x++)
+                row[x] = static_cast<uint8_t>(255 - line[x]);
+        } else {
+            std::memcpy(row, line, width);
+        }
+        return;
+    }
+    const bool setIsBlack = header.cupsColorSpace == CUPS_CSPACE_K;
+    for (unsigned x = 0; x < width; x++) {
+        const bool set = (line[x >> 3] & (0x80 >> (x & 7))) != 0;
+        row[x] = set == setIsBlack ? 0 : 255;
+    }
+}
+
+}  // namespace
+
+bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+    pappl_printer_t* printer = papplJobGetPrinter(job);
+    const DriverTable::Driver* driver = DriverTable::Find(papplPrinterGetDriverName(printer));
+    const RendererEntry* entry = nullptr;
+    for (const RendererEntry& candidate : kRenderers)
+        if (driver && candidate.modelNumber == driver->modelNumber)
+            entry = &candidate;
+    if (!entry) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "no renderer for driver %s", papplPrinterGetDriverName(printer));
+        papplJobSetMessage(job, "The printer's driver is unknown.");
+        return false;
+    }
+    State* state = new State;
+    state->context.job = job;
+    state->context.device = device;
+    state->context.options = options;
+    state->context.driver = driver;
+    state->render = MakeRefPtr<CBaseRender>(entry->create(state->context));
+    papplJobSetData(job, state);
+
+    state->render->GetPrinterParameters();
+    state->render->SetModelName(driver->deviceIdModel);
+    state->render->OnStartDoc(0);
+    return true;
+}
+
+bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned page) {
+    State* state = GetState(job);
+    if (!state)
+        return false;
+    state->context.options = options;
+    const cups_page_header2_t& header = options->header;
+    CxImage& image = state->render->m_Image;
+    const unsigned long long pixels = static_cast<unsigned long long>(header.cupsWidth) * header.cupsHeight;
+    state->pageReady = false;
+    if (header.cupsWidth == 0 || header.cupsHeight == 0 || header.HWResolution[0] == 0 || header.HWResolution[1] == 0 ||
+        (header.cupsBitsPerPixel != 1 && header.cupsBitsPerPixel != 8) ||
+        pixels > static_cast<unsigned long long>(CxImage::kMaxMemory)) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "page %u: unusable raster (%u x %u dots, %u bits)", page,
+                    header.cupsWidth, header.cupsHeight, header.cupsBitsPerPixel);
+        papplJobSetMessage(job, "Page %u cannot be printed.", page);
+        return false;
+    }
+    if (!image.Create(header.cupsWidth, header.cupsHeight, 8, 0)) {
+        papplJobSetMessage(job, "Not enough memory for page %u.", page);
+        return false;
+    }
+    image.SetGrayPalette();
+    std::memset(image.GetBits(0), 0xFF, static_cast<size_t>(image.GetEffWidth()) * header.cupsHeight);
+    papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "page %u: %u x %u dots, %u bits, color space %d, %u x %u dpi", page,
+                header.cupsWidth, header.cupsHeight, header.cupsBitsPerPixel, static_cast<int>(header.cupsColorSpace),
+                header.HWResolution[0], header.HWResolution[1]);
+    state->pageReady = true;
+    return true;
+}
+
+bool WriteLine(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned y, const unsigned char* line) {
+    State* state = GetState(job);
+    if (!state || !state->pageReady)
+        return false;
+    CxImage& image = state->render->m_Image;
+    if (y >= image.GetHeight())
+        return true;
+    StoreLine(options->header, line, image.GetBits(y));
+    return !state->context.outputFailed;
+}
+
+bool EndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned) {
+    State* state = GetState(job);
+    if (!state || !state->pageReady)
+        return false;
+    CBaseRender& render = *state->render;
+    cups_page_header2_t& header = options->header;
+    render.m_pHeader = &header;
+    render.m_iDpi = static_cast<int>(header.HWResolution[0]);
+    render.m_Image.SetXDPI(static_cast<int32_t>(header.HWResolution[0]));
+    render.m_Image.SetYDPI(static_cast<int32_t>(header.HWResolution[1]));
+    PageAssembly::Placement placement;
+    if (PageAssembly::PlaceRaster(header.cupsWidth, header.cupsHeight, header.PageSize, header.ImagingBoundingBox,
+                                  header.HWResolution[0], header.HWResolution[1], placement))
+        PageAssembly::PlaceOnMedia(render.m_Image, placement);
+
+    render.OnStartPage();
+    render.OnBeginBmp();
+    render.OnPaintBmp();
+    render.OnEndBmp();
+    render.OnEndPage();
+    render.m_pHeader = nullptr;
+    state->pageReady = false;
+    return !state->context.outputFailed;
+}
+
+bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
+    State* state = GetState(job);
+    if (!state)
+        return false;
+    state->render->OnEndDoc();
+    papplDeviceFlush(device);
+    const bool ok = !state->context.outputFailed;
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "%llu bytes sent to the printer", state->context.bytesWritten);
+    papplJobSetData(job, nullptr);
+    delete state;
+    return ok;
+}
+
+}  // namespace RasterJob

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <pappl/pappl.h>
+
+// PAPPL's raster callbacks: a job's pages arrive line by line into the page
+// image of the renderer the driver's model number selects, and go through
+// the same hooks the CUPS filter drives (OnStartDoc; per page OnStartPage,
+// OnBeginBmp, OnPaintBmp, OnEndBmp, OnEndPage; OnEndDoc).
+namespace RasterJob {
+
+bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device);
+bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, unsigned page);
+bool WriteLine(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, unsigned y,
+               const unsigned char* line);
+bool EndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, unsigned page);
+bool EndJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device);
+
+}  // namespace RasterJob

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <pappl/pappl.h>
+
+#include "printerapp/DriverTable.h"
+#include "render/CBaseRender.h"
+
+// The printer application's own job attributes, beyond the standard ones:
+// "halftoning" (every driver), "cut-mode" and "cash-drawer" (printers with
+// a cutter), "end-feed" (printers that feed at the end of the job). One
+// table declares them to PAPPL and reads them from a job.
+namespace VendorOptions {
+
+// Adds the driver's vendor attribute names to `data` and their -supported
+// and -default values to `attrs`.
+void Declare(const DriverTable::Driver& driver, pappl_pr_driver_data_t& data, ipp_t* attrs);
+
+// Applies the job's values (PAPPL fills in the printer's defaults for those
+// the job leaves out). "halftoning" "auto" leaves the method to
+// print-content-optimize.
+void Apply(CBaseRender& render, const DriverTable::Driver& driver, int count, const cups_option_t* options);
+
+}  // namespace VendorOptions

@@ -1,0 +1,221 @@
+#include "printerapp/AppServer.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <sstream>
+#include <thread>
+
+namespace testing_support {
+
+namespace {
+
+int FreePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    int port = 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+        port = ntohs(addr.sin_port);
+    close(fd);
+    return port;
+}
+
+bool Accepts(int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    close(fd);
+    return ok;
+}
+
+// PAPPL's main loop puts its control socket in $SNAP_COMMON when set: each
+// private server and its clients get their own.
+[[noreturn]] void Exec(const std::string& dir, const std::vector<std::string>& args) {
+    setenv("SNAP_COMMON", dir.c_str(), 1);
+    std::vector<char*> argv{const_cast<char*>(QUORVANT_APP_BIN)};
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(QUORVANT_APP_BIN, argv.data());
+    _exit(127);
+}
+
+}  // namespace
+
+bool AppServer::Start() {
+    if (access(QUORVANT_APP_BIN, X_OK) != 0) {
+        m_problem = "quorvant-printer-app was not built";
+        return false;
+    }
+    m_port = FreePort();
+    if (m_port == 0) {
+        m_problem = "no free loopback port";
+        return false;
+    }
+    const std::vector<std::string> args{"server",
+                                        "-o",
+                                        "server-port=" + std::to_string(m_port),
+                                        "-o",
+                                        "state-file=" + m_dir.File("app.state"),
+                                        "-o",
+                                        "spool-directory=" + m_dir.File("spool"),
+                                        "-o",
+                                        "log-file=" + m_dir.File("app.log"),
+                                        "-o",
+                                        "log-level=debug"};
+    m_pid = fork();
+    if (m_pid == 0) {
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 1);
+        dup2(null, 2);
+        Exec(m_dir.path(), args);
+    }
+    const std::string socketPath = m_dir.File("quorvant-printer-app.sock");
+    for (int i = 0; i < 200; i++) {
+        if (Accepts(m_port) && access(socketPath.c_str(), F_OK) == 0)
+            return true;
+        int status = 0;
+        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            m_pid = -1;
+            m_problem = "the server exited at start (see its log)";
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    m_problem = "the server did not come up within 10 s";
+    return false;
+}
+
+// PAPPL notices a "shutdown" request only at its next poll timeout (about
+// 30 s); SIGTERM ends the server at once, as cleanly.
+AppServer::~AppServer() {
+    if (m_pid <= 0)
+        return;
+    kill(m_pid, SIGTERM);
+    for (int i = 0; i < 100; i++) {
+        if (waitpid(m_pid, nullptr, WNOHANG) == m_pid)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    kill(m_pid, SIGKILL);
+    waitpid(m_pid, nullptr, 0);
+}
+
+CommandResult AppServer::Run(const std::vector<std::string>& args) const {
+    CommandResult result;
+    // With no server behind the socket, PAPPL's clients start one of their
+    // own that would outlive the test.
+    if (m_pid <= 0 || waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+        m_pid = -1;
+        result.output = "the server has gone";
+        return result;
+    }
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return result;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(pipeFds[1], 1);
+        dup2(pipeFds[1], 2);
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        Exec(m_dir.path(), args);
+    }
+    close(pipeFds[1]);
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0)
+        result.output.append(buffer, static_cast<size_t>(n));
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+bool AppServer::AddFilePrinter(const std::string& name, const std::string& driver, std::string& output) const {
+    // PAPPL takes a file: device only for a path that exists.
+    const std::string path = m_dir.File(name + ".prn");
+    WriteFile(path, Bytes{});
+    const CommandResult result = Run({"add", "-d", name, "-v", "file://" + path, "-m", driver});
+    output = result.output;
+    return result.status == 0;
+}
+
+std::string AppServer::Print(const std::string& printer, const std::string& file,
+                             const std::vector<std::string>& options) const {
+    std::vector<std::string> args{"submit", "-d", printer};
+    for (const std::string& option : options) {
+        args.push_back("-o");
+        args.push_back(option);
+    }
+    args.push_back(file);
+    const CommandResult submitted = Run(args);
+    if (submitted.status != 0)
+        return "submit failed: " + submitted.output;
+    std::string last;
+    for (int i = 0; i < 200; i++) {
+        last = Run({"jobs", "-d", printer}).output;
+        // One line per job, "ID STATE USER NAME"; the highest ID is this job.
+        std::istringstream lines(last);
+        std::string line, state;
+        int newest = 0;
+        while (std::getline(lines, line)) {
+            std::istringstream fields(line);
+            int id = 0;
+            std::string jobState;
+            // Other lines (a sanitizer's report on standard error) are skipped.
+            const std::string states = " pending held processing stopped canceled aborted completed ";
+            if (fields >> id >> jobState && id > newest && states.find(" " + jobState + " ") != std::string::npos) {
+                newest = id;
+                state = jobState;
+            }
+        }
+        if (state == "completed" || state == "aborted" || state == "canceled")
+            return state;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return "still not done: " + last;
+}
+
+Bytes PwgGrayPage(unsigned width, unsigned height, unsigned dpi, unsigned x0, unsigned y0, unsigned x1, unsigned y1) {
+    TempDir dir;
+    const std::string path = dir.File("page.pwg");
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_WRITE_PWG);
+    cups_page_header2_t header;
+    std::memset(&header, 0, sizeof header);
+    pwg_media_t* media = pwgMediaForSize(static_cast<int>(width * 2540 / dpi), static_cast<int>(height * 2540 / dpi));
+    cupsRasterInitPWGHeader(&header, media, "sgray_8", static_cast<int>(dpi), static_cast<int>(dpi), "one-sided",
+                            "normal");
+    header.cupsWidth = width;
+    header.cupsHeight = height;
+    header.cupsBytesPerLine = width;
+    cupsRasterWriteHeader2(raster, &header);
+    std::vector<unsigned char> line(width);
+    for (unsigned y = 0; y < height; y++) {
+        for (unsigned x = 0; x < width; x++)
+            line[x] = (x >= x0 && x < x1 && y >= y0 && y < y1) ? 0 : 255;
+        cupsRasterWritePixels(raster, line.data(), width);
+    }
+    cupsRasterClose(raster);
+    close(fd);
+    return ReadFile(path);
+}
+
+}  // namespace testing_support

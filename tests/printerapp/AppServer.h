@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+
+#include "support/TestFiles.h"
+
+namespace testing_support {
+
+struct CommandResult {
+    int status = -1;
+    std::string output;  // standard output and error
+};
+
+// A private quorvant-printer-app server: a free loopback port, its state
+// file, spool, log and control socket in a temporary directory. Started by
+// Start, stopped (SIGTERM to its own pid) when destroyed.
+class AppServer {
+public:
+    AppServer() = default;
+    ~AppServer();
+    AppServer(const AppServer&) = delete;
+    AppServer& operator=(const AppServer&) = delete;
+
+    // False, with Problem() saying why, when the server does not come up.
+    bool Start();
+    const std::string& Problem() const { return m_problem; }
+    int Port() const { return m_port; }
+    const TempDir& Dir() const { return m_dir; }
+
+    // Runs a sub-command against this server ("add", "-d", ...).
+    CommandResult Run(const std::vector<std::string>& args) const;
+    // Adds printer `name` on a file: device at Dir().File(name + ".prn").
+    bool AddFilePrinter(const std::string& name, const std::string& driver, std::string& output) const;
+    // Submits `file` and waits for the job to end; returns its final state
+    // as the "jobs" sub-command shows it ("completed", "aborted", ...).
+    std::string Print(const std::string& printer, const std::string& file,
+                      const std::vector<std::string>& options = {}) const;
+
+private:
+    TempDir m_dir;
+    int m_port = 0;
+    mutable int m_pid = -1;  // -1 once the server has gone
+    std::string m_problem;
+};
+
+// A PWG raster of one 8-bit sGray page, white with the black rectangle
+// [x0, x1) x [y0, y1).
+Bytes PwgGrayPage(unsigned width, unsigned height, unsigned dpi, unsigned x0, unsigned y0, unsigned x1, unsigned y1);
+
+}  // namespace testing_support
