@@ -541,17 +541,9 @@ bool CxImage::Dither(int32_t method) {
         // gray, else (a failed conversion) in a copy of the indices.
         const int width = static_cast<int>(GetWidth()), height = static_cast<int>(GetHeight());
         std::vector<uint8_t> copy;
-        GrayPlane plane = {GetBits(0), info.effectiveWidth};
-        if (header.biBitCount != 8) {
-            copy.resize(static_cast<size_t>(width) * height);
-            for (int y = 0; y < height; y++) {
-                uint8_t* row = copy.data() + static_cast<size_t>(y) * width;
-                const uint8_t* levels = CxImageRows::GrayRow(*this, static_cast<uint32_t>(y), row);
-                if (levels != row)
-                    std::memcpy(row, levels, static_cast<size_t>(width));
-            }
-            plane = {copy.data(), static_cast<size_t>(width)};
-        }
+        size_t stride = 0;
+        uint8_t* levels = CxImageRows::GrayLevels(*this, copy, stride);
+        const GrayPlane plane = {levels, stride};
         switch (static_cast<uint32_t>(method)) {
         case 2: Diffuse<Burkes>(plane, width, height, bw); break;
         case 3: Diffuse<Stucki>(plane, width, height, bw); break;

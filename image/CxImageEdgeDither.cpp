@@ -344,19 +344,8 @@ bool CxImage::DitherEdgeKeeping() {
     // failed conversion) from a copy of the indices, as Dither does.
     const int width = static_cast<int>(GetWidth()), height = static_cast<int>(GetHeight());
     std::vector<uint8_t> copy;
-    const uint8_t* levels = GetBits(0);
-    size_t stride = info.effectiveWidth;
-    if (header.biBitCount != 8) {
-        copy.resize(static_cast<size_t>(width) * height);
-        for (int y = 0; y < height; y++) {
-            uint8_t* row = copy.data() + static_cast<size_t>(y) * width;
-            const uint8_t* gray = CxImageRows::GrayRow(*this, static_cast<uint32_t>(y), row);
-            if (gray != row)
-                std::memcpy(row, gray, static_cast<size_t>(width));
-        }
-        levels = copy.data();
-        stride = static_cast<size_t>(width);
-    }
+    size_t stride = 0;
+    const uint8_t* levels = CxImageRows::GrayLevels(*this, copy, stride);
     EdgeKeepingRows(levels, stride, width, height, bw);
 
     bw.SetPaletteColor(0, 0, 0, 0, 0);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "image/CxImage.h"
 
@@ -56,6 +57,26 @@ inline const uint8_t* GrayRow(const CxImage& image, uint32_t y, uint8_t* scratch
     for (uint32_t x = 0; x < width; x++)
         scratch[x] = image.BlindGetPixelIndex(static_cast<int32_t>(x), static_cast<int32_t>(y));
     return scratch;
+}
+
+// The image's gray levels as one plane of `stride`-byte rows: the pixel rows
+// themselves when the image is 8-bit (writable, for diffusion in place), else
+// (a failed gray conversion) a copy of the levels kept in `copy`.
+inline uint8_t* GrayLevels(CxImage& image, std::vector<uint8_t>& copy, size_t& stride) {
+    if (image.GetBpp() == 8) {
+        stride = image.GetEffWidth();
+        return image.GetBits(0);
+    }
+    const uint32_t width = image.GetWidth(), height = image.GetHeight();
+    copy.resize(static_cast<size_t>(width) * height);
+    for (uint32_t y = 0; y < height; y++) {
+        uint8_t* row = copy.data() + static_cast<size_t>(y) * width;
+        const uint8_t* levels = GrayRow(image, y, row);
+        if (levels != row)
+            std::memcpy(row, levels, width);
+    }
+    stride = width;
+    return copy.data();
 }
 
 }  // namespace CxImageRows
