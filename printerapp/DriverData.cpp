@@ -55,6 +55,10 @@ bool Fill(pappl_system_t* system, const char* driverName, const char*, const cha
     data->rwriteline_cb = RasterJob::WriteLine;
     data->rendpage_cb = RasterJob::EndPage;
     data->rendjob_cb = RasterJob::EndJob;
+    // PAPPL compares every job's format with the driver's own without a
+    // null check; naming PWG raster (which it rasterises itself) sends no
+    // other format through raw and lets unknown ones end aborted.
+    data->format = "image/pwg-raster";
 
     std::snprintf(data->make_and_model, sizeof data->make_and_model, "%s", driver->description);
     data->ppm = 10;

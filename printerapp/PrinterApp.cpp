@@ -46,6 +46,14 @@ pappl_loglevel_t LogLevel(const std::string& name) {
     return PAPPL_LOGLEVEL_INFO;
 }
 
+// PAPPL takes any document as application/octet-stream and, when it cannot
+// tell what it is, aborts it without saying why; this says why.
+bool RefuseUnknownFormat(pappl_job_t* job, pappl_device_t*, void*) {
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "unsupported document format");
+    papplJobSetMessage(job, "Unsupported document format (PWG raster, Apple raster, JPEG and PNG print).");
+    return false;
+}
+
 bool SaveState(pappl_system_t* system, void*) { return papplSystemSaveState(system, g_StateFile.c_str()); }
 
 // Defaults: system-wide as root, per user otherwise. Every path can be
@@ -87,6 +95,7 @@ pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
     auto* drivers = static_cast<std::vector<pappl_pr_driver_t>*>(data);
     papplSystemSetPrinterDrivers(system, static_cast<int>(drivers->size()), drivers->data(), nullptr, nullptr,
                                  DriverData::Fill, nullptr);
+    papplSystemAddMIMEFilter(system, "application/octet-stream", "image/pwg-raster", RefuseUnknownFormat, nullptr);
     papplSystemSetFooterHTML(system, "Quorvant thermal printer drivers");
     papplSystemSetSaveCallback(system, SaveState, nullptr);
     if (!papplSystemLoadState(system, g_StateFile.c_str()))

@@ -34,10 +34,19 @@ const RendererEntry kRenderers[] = {
 struct State {
     PapplHost::JobContext context;
     CStdRefPtr<CBaseRender> render;
-    bool pageReady = false;  // the current page's image exists
+    bool pageReady = false;      // the current page's image exists
+    unsigned linesReceived = 0;  // rows of the current page PAPPL delivered
 };
 
 State* GetState(pappl_job_t* job) { return static_cast<State*>(papplJobGetData(job)); }
+
+// Ends a job that cannot go on. PAPPL may not call the end-job callback after
+// a failed page, so the state goes now; later callbacks find none and fail.
+bool Abandon(pappl_job_t* job, State* state) {
+    papplJobSetData(job, nullptr);
+    delete state;
+    return false;
+}
 
 // 8-bit gray, 0 black, is what the page preparation takes. PAPPL delivers
 // 8-bit sGray (0 black) or 1-bit black (1 black), or 8-bit device black.
@@ -102,11 +111,11 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "page %u: unusable raster (%u x %u dots, %u bits)", page,
                     header.cupsWidth, header.cupsHeight, header.cupsBitsPerPixel);
         papplJobSetMessage(job, "Page %u cannot be printed.", page);
-        return false;
+        return Abandon(job, state);
     }
     if (!image.Create(header.cupsWidth, header.cupsHeight, 8, 0)) {
         papplJobSetMessage(job, "Not enough memory for page %u.", page);
-        return false;
+        return Abandon(job, state);
     }
     image.SetGrayPalette();
     std::memset(image.GetBits(0), 0xFF, static_cast<size_t>(image.GetEffWidth()) * header.cupsHeight);
@@ -114,6 +123,7 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
                 header.cupsWidth, header.cupsHeight, header.cupsBitsPerPixel, static_cast<int>(header.cupsColorSpace),
                 header.HWResolution[0], header.HWResolution[1]);
     state->pageReady = true;
+    state->linesReceived = 0;
     return true;
 }
 
@@ -125,15 +135,26 @@ bool WriteLine(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
     if (y >= image.GetHeight())
         return true;
     StoreLine(options->header, line, image.GetBits(y));
-    return !state->context.outputFailed;
+    if (y + 1 > state->linesReceived)
+        state->linesReceived = y + 1;
+    return !state->context.outputFailed || Abandon(job, state);
 }
 
-bool EndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned) {
+bool EndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned page) {
     State* state = GetState(job);
     if (!state || !state->pageReady)
         return false;
     CBaseRender& render = *state->render;
     cups_page_header2_t& header = options->header;
+    // PAPPL ends a page whose data stops short as if it were whole; half a
+    // label is not printed.
+    if (state->linesReceived < header.cupsHeight) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "page %u: %u of %u lines received", page, state->linesReceived,
+                    header.cupsHeight);
+        papplJobSetMessage(job, "Page %u is truncated (%u of %u lines).", page, state->linesReceived,
+                           header.cupsHeight);
+        return Abandon(job, state);
+    }
     render.m_pHeader = &header;
     render.m_iDpi = static_cast<int>(header.HWResolution[0]);
     render.m_Image.SetXDPI(static_cast<int32_t>(header.HWResolution[0]));
@@ -150,7 +171,7 @@ bool EndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, uns
     render.OnEndPage();
     render.m_pHeader = nullptr;
     state->pageReady = false;
-    return !state->context.outputFailed;
+    return !state->context.outputFailed || Abandon(job, state);
 }
 
 bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {

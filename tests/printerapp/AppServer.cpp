@@ -1,6 +1,7 @@
 #include "printerapp/AppServer.h"
 
 #include <arpa/inet.h>
+#include <cups/cups.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -191,6 +192,53 @@ std::string AppServer::Print(const std::string& printer, const std::string& file
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return "still not done: " + last;
+}
+
+JobInfo AppServer::LastJob(const std::string& printer) const {
+    JobInfo info;
+    http_t* http =
+        httpConnect2("localhost", m_port, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, 10000, nullptr);
+    if (!http)
+        return info;
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOBS);
+    const std::string uri = "ipp://localhost:" + std::to_string(m_port) + "/ipp/print/" + printer;
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
+    static const char* const wanted[] = {"job-id", "job-state", "job-state-message", "job-state-reasons"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr, wanted);
+    ipp_t* response = cupsDoRequest(http, request, "/ipp/print");
+    int newest = 0, id = 0;
+    JobInfo current;
+    // Jobs are groups of attributes; a group ends at a separator or the end.
+    auto finish = [&] {
+        if (id > newest) {
+            newest = id;
+            info = current;
+        }
+        id = 0;
+        current = JobInfo{};
+    };
+    for (ipp_attribute_t* a = ippFirstAttribute(response); a; a = ippNextAttribute(response)) {
+        const char* name = ippGetName(a);
+        if (!name) {
+            finish();
+            continue;
+        }
+        const std::string n = name;
+        if (n == "job-id")
+            id = ippGetInteger(a, 0);
+        else if (n == "job-state")
+            current.state = ippEnumString("job-state", ippGetInteger(a, 0));
+        else if (n == "job-state-message")
+            current.message = ippGetString(a, 0, nullptr) ? ippGetString(a, 0, nullptr) : "";
+        else if (n == "job-state-reasons")
+            for (int i = 0; i < ippGetCount(a); i++)
+                current.reasons += std::string(i ? "," : "") + ippGetString(a, i, nullptr);
+    }
+    finish();
+    ippDelete(response);
+    httpClose(http);
+    return info;
 }
 
 Bytes PwgGrayPage(unsigned width, unsigned height, unsigned dpi, unsigned x0, unsigned y0, unsigned x1, unsigned y1) {

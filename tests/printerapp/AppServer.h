@@ -6,6 +6,13 @@
 
 namespace testing_support {
 
+// The newest job of a printer as IPP reports it.
+struct JobInfo {
+    std::string state;    // "completed", "aborted", ...; empty: no job
+    std::string message;  // job-state-message
+    std::string reasons;  // job-state-reasons, comma-separated
+};
+
 struct CommandResult {
     int status = -1;
     std::string output;  // standard output and error
@@ -35,6 +42,9 @@ public:
     // as the "jobs" sub-command shows it ("completed", "aborted", ...).
     std::string Print(const std::string& printer, const std::string& file,
                       const std::vector<std::string>& options = {}) const;
+
+    // Asks the server over IPP (Get-Jobs) for the printer's newest job.
+    JobInfo LastJob(const std::string& printer) const;
 
 private:
     TempDir m_dir;

@@ -2,6 +2,8 @@
 // devices, PWG raster jobs, the device output decoded by the preview.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+
 #include "preview/PreviewLanguages.h"
 #include "printerapp/AppServer.h"
 #include "support/FilterRun.h"
@@ -85,6 +87,112 @@ TEST_F(PrinterAppTest, SamePageSameBytesAsTheFilter) {
     ASSERT_EQ(0, filtered.status) << filtered.err;
     EXPECT_EQ("", DiffBytes(filtered.out, output));
 }
+
+// One 203-dpi page, 48 x 49 mm with a 100-dot black square, on every other
+// driver: the device output decodes with the square's dots, as wide as the
+// 58 mm rolls' head, and a label as wide as the page (no stock label size).
+struct DriverCase {
+    const char* driver;
+    const char* language;
+    int width;  // dots across the decoded page
+    unsigned blackDots;
+};
+
+const DriverCase kDriverCases[] = {
+    {"cpcl_203dpi", "cpcl", 384, 100 * 100},     {"tavrin_58mm", "tavrin", 384, 100 * 100},
+    {"solvane_58mm", "solvane", 384, 100 * 100}, {"escpos_58mm", "escpos", 384, 100 * 100},
+    {"tspl_300dpi", "tspl", 384, 100 * 100},
+};
+
+class PrinterAppDriverTest : public PrinterAppTest, public ::testing::WithParamInterface<DriverCase> {};
+
+TEST_P(PrinterAppDriverTest, PageDecodesWithItsDots) {
+    const DriverCase& c = GetParam();
+    AddPrinter("printer", c.driver);
+    const auto pages = PrintAndDecode("printer", c.language, PwgGrayPage(384, 392, 203, 100, 100, 200, 200));
+    ASSERT_FALSE(pages.empty());
+    EXPECT_EQ(c.width, pages[0].Width());
+    unsigned dots = 0;
+    for (const auto& page : pages)
+        dots += page.BlackDots();
+    EXPECT_EQ(c.blackDots, dots);
+}
+
+INSTANTIATE_TEST_SUITE_P(PrinterApp, PrinterAppDriverTest, ::testing::ValuesIn(kDriverCases),
+                         [](const ::testing::TestParamInfo<DriverCase>& info) {
+                             return std::string(info.param.driver);
+                         });
+
+// Hostile and malformed jobs: each ends aborted or refused with a reason,
+// and the server then prints a normal job.
+Bytes GoodPage() { return PwgGrayPage(400, 300, 203, 50, 50, 150, 150); }
+
+// Sets a 32-bit field of the first page header of a PWG stream (big-endian,
+// after the 4-byte sync word).
+void SetPwgField(Bytes& stream, size_t offset, uint32_t value) {
+    for (int i = 0; i < 4; i++)
+        stream[4 + offset + i] = static_cast<uint8_t>(value >> (24 - 8 * i));
+}
+
+Bytes HeaderOnly(unsigned width, unsigned height) {
+    Bytes stream = GoodPage();
+    stream.resize(4 + sizeof(cups_page_header2_t));
+    SetPwgField(stream, offsetof(cups_page_header2_t, cupsWidth), width);
+    SetPwgField(stream, offsetof(cups_page_header2_t, cupsHeight), height);
+    SetPwgField(stream, offsetof(cups_page_header2_t, cupsBytesPerLine), width);
+    return stream;
+}
+
+struct HostileJob {
+    const char* name;
+    const char* file;
+    Bytes (*make)();
+};
+
+const HostileJob kHostileJobs[] = {
+    {"TruncatedRaster", "job.pwg",
+     [] {
+         Bytes stream = GoodPage();
+         // The header whole, the lines cut off halfway.
+         const size_t header = 4 + sizeof(cups_page_header2_t);
+         stream.resize(header + (stream.size() - header) / 2);
+         return stream;
+     }},
+    {"ZeroSizePage", "job.pwg", [] { return HeaderOnly(0, 0); }},
+    {"HugePage", "job.pwg", [] { return HeaderOnly(100000, 100000); }},
+    {"UnsupportedFormat", "job.txt",
+     [] {
+         const std::string text = "not a printable document\n";
+         return Bytes(text.begin(), text.end());
+     }},
+};
+
+class PrinterAppHostileTest : public PrinterAppTest, public ::testing::WithParamInterface<HostileJob> {};
+
+TEST_P(PrinterAppHostileTest, EndsWithAReasonAndTheServerGoesOn) {
+    AddPrinter("labels", "tspl_203dpi");
+    const std::string file = server.Dir().File(GetParam().file);
+    WriteFile(file, GetParam().make());
+    const std::string state = server.Print("labels", file);
+    if (state.rfind("submit failed", 0) == 0) {
+        // Refused at submission: the client says why.
+        EXPECT_GT(state.size(), std::string("submit failed: ").size()) << state;
+    } else {
+        EXPECT_EQ("aborted", state);
+        const JobInfo job = server.LastJob("labels");
+        EXPECT_EQ("aborted", job.state);
+        // PAPPL rejects an unreadable header itself, saying only "Job
+        // aborted."; the reasons carry the rest.
+        EXPECT_FALSE(job.message.empty());
+        EXPECT_NE(std::string::npos, job.reasons.find("aborted-by-system")) << job.reasons;
+    }
+    const auto pages = PrintAndDecode("labels", "tspl", GoodPage());
+    ASSERT_EQ(1u, pages.size());
+    EXPECT_EQ(100u * 100u, pages[0].BlackDots());
+}
+
+INSTANTIATE_TEST_SUITE_P(PrinterApp, PrinterAppHostileTest, ::testing::ValuesIn(kHostileJobs),
+                         [](const ::testing::TestParamInfo<HostileJob>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace testing_support
