@@ -13,10 +13,10 @@ using namespace testing_support;
 namespace {
 
 std::string TsplPpd(const TempDir& dir, const std::map<std::string, std::string>& defaults = {}) {
-    PpdSpec spec;
-    spec.options = FilterOptions(defaults);
+    PpdSpec ppdSpec;
+    ppdSpec.options = FilterOptions(defaults);
     const std::string path = dir.File("tspl.ppd");
-    WriteFile(path, PpdText(spec));
+    WriteFile(path, PpdText(ppdSpec));
     return path;
 }
 
