@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "render/AreaScale.h"
 #include "render/CBaseRender.h"
 
 namespace {
@@ -103,7 +104,8 @@ void CBaseRender::FitToHead() {
     AddLog("page of %u dots scaled to the %u-dot head", width, head);
     ReportWarning("The page is %u dots wide, more than the print head's %u dots; it was scaled down to fit.", width,
                   head);
-    m_Image.Resample(static_cast<int32_t>(head), static_cast<int32_t>(newHeight), 1, nullptr);
+    if (!AreaScale::ShrinkGray(m_Image, head, newHeight))
+        m_Image.Resample(static_cast<int32_t>(head), static_cast<int32_t>(newHeight), 1, nullptr);
 }
 
 void CBaseRender::CropWhiteEdge(int top, int bottom, int left, int right) {
