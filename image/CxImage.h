@@ -203,6 +203,11 @@ protected:
     // What AlphaCopy into `to` gives, without a copy: for a result that is
     // about to replace this image.
     void AlphaHandOver(CxImage& to);
+    // The frame of every halftoning: converts to gray, lets `fill` set the
+    // bits of a new 1-bit image of this size, then takes it over with black
+    // at index 0, white at 1 and this image's opacity plane. A 1-bit image
+    // is left as it is.
+    bool Halftone(void (*fill)(CxImage& gray, CxImage& bw, const void* context), const void* context);
 
     uint8_t* bitmapBlock = nullptr;
     tagBITMAPINFOHEADER header;

@@ -516,7 +516,7 @@ void OrderedRows(int method, const CxImage& gray, CxImage& result) {
 
 }  // namespace
 
-bool CxImage::Dither(int32_t method) {
+bool CxImage::Halftone(void (*fill)(CxImage& gray, CxImage& bw, const void* context), const void* context) {
     if (!bitmapBlock)
         return false;
     if (header.biBitCount == 1)
@@ -529,36 +529,40 @@ bool CxImage::Dither(int32_t method) {
         SetLastError(bw.GetLastError());
         return false;
     }
-
-    // Compared unsigned: negative numbers fall back to Floyd-Steinberg too.
-    switch (static_cast<uint32_t>(method)) {
-    case 1:
-    case 7:
-    case 8:
-    case 9: OrderedRows(method, *this, bw); break;
-    default: {
-        // The levels are diffused in place: in the image itself when it is
-        // gray, else (a failed conversion) in a copy of the indices.
-        const int width = static_cast<int>(GetWidth()), height = static_cast<int>(GetHeight());
-        std::vector<uint8_t> copy;
-        size_t stride = 0;
-        uint8_t* levels = CxImageRows::GrayLevels(*this, copy, stride);
-        const GrayPlane plane = {levels, stride};
-        switch (static_cast<uint32_t>(method)) {
-        case 2: Diffuse<Burkes>(plane, width, height, bw); break;
-        case 3: Diffuse<Stucki>(plane, width, height, bw); break;
-        case 4: Diffuse<JarvisJudiceNinke>(plane, width, height, bw); break;
-        case 5: Diffuse<Sierra>(plane, width, height, bw); break;
-        case 6: Diffuse<StevensonArce>(plane, width, height, bw); break;
-        default: Diffuse<FloydSteinberg>(plane, width, height, bw); break;
-        }
-        break;
-    }
-    }
-
+    fill(*this, bw, context);
     bw.SetPaletteColor(0, 0, 0, 0, 0);
     bw.SetPaletteColor(1, 255, 255, 255, 0);
     AlphaHandOver(bw);
     Transfer(bw);
     return true;
+}
+
+bool CxImage::Dither(int32_t method) {
+    return Halftone(
+        [](CxImage& gray, CxImage& bw, const void* context) {
+            const int32_t m = *static_cast<const int32_t*>(context);
+            // Compared unsigned: negative numbers fall back to Floyd-Steinberg too.
+            switch (static_cast<uint32_t>(m)) {
+            case 1:
+            case 7:
+            case 8:
+            case 9: OrderedRows(m, gray, bw); return;
+            default: break;
+            }
+            // The levels are diffused in place: in the image itself when it
+            // is gray, else (a failed conversion) in a copy of the indices.
+            const int width = static_cast<int>(gray.GetWidth()), height = static_cast<int>(gray.GetHeight());
+            std::vector<uint8_t> copy;
+            size_t stride = 0;
+            const GrayPlane plane = {CxImageRows::GrayLevels(gray, copy, stride), stride};
+            switch (static_cast<uint32_t>(m)) {
+            case 2: Diffuse<Burkes>(plane, width, height, bw); break;
+            case 3: Diffuse<Stucki>(plane, width, height, bw); break;
+            case 4: Diffuse<JarvisJudiceNinke>(plane, width, height, bw); break;
+            case 5: Diffuse<Sierra>(plane, width, height, bw); break;
+            case 6: Diffuse<StevensonArce>(plane, width, height, bw); break;
+            default: Diffuse<FloydSteinberg>(plane, width, height, bw); break;
+            }
+        },
+        &method);
 }

@@ -327,30 +327,15 @@ void EdgeKeepingRows(const uint8_t* levels, size_t stride, int width, int height
 }  // namespace
 
 bool CxImage::DitherEdgeKeeping() {
-    if (!bitmapBlock)
-        return false;
-    if (header.biBitCount == 1)
-        return true;
-    GrayScale();
-
-    CxImage bw(0);
-    bw.CopyInfo(*this);
-    if (!bw.Create(GetWidth(), GetHeight(), 1, info.imageType)) {
-        SetLastError(bw.GetLastError());
-        return false;
-    }
-
-    // The levels are read from the image itself when it is gray, else (a
-    // failed conversion) from a copy of the indices, as Dither does.
-    const int width = static_cast<int>(GetWidth()), height = static_cast<int>(GetHeight());
-    std::vector<uint8_t> copy;
-    size_t stride = 0;
-    const uint8_t* levels = CxImageRows::GrayLevels(*this, copy, stride);
-    EdgeKeepingRows(levels, stride, width, height, bw);
-
-    bw.SetPaletteColor(0, 0, 0, 0, 0);
-    bw.SetPaletteColor(1, 255, 255, 255, 0);
-    AlphaHandOver(bw);
-    Transfer(bw);
-    return true;
+    return Halftone(
+        [](CxImage& gray, CxImage& bw, const void*) {
+            // The levels are read from the image itself when it is gray, else
+            // (a failed conversion) from a copy of the indices, as Dither does.
+            std::vector<uint8_t> copy;
+            size_t stride = 0;
+            const uint8_t* levels = CxImageRows::GrayLevels(gray, copy, stride);
+            EdgeKeepingRows(levels, stride, static_cast<int>(gray.GetWidth()), static_cast<int>(gray.GetHeight()),
+                            bw);
+        },
+        nullptr);
 }
