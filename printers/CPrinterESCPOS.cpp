@@ -1,6 +1,7 @@
 #include "printers/CPrinterESCPOS.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "render/CmdHelpers.h"
 #include "render/RowRepack.h"
@@ -42,10 +43,14 @@ void CPrinterESCPOS::cmdCutPaper(int partial) {
 }
 
 void CPrinterESCPOS::PrintAndFeedPaper(int mm) {
-    for (int step : CmdHelpers::SplitFeed(CmdHelpers::MmToDots(mm, m_iDpi), 255)) {
-        const unsigned char feed[] = {0x1B, 0x4A, static_cast<unsigned char>(step)};
-        m_CmdBuffer.AddBuffer(feed, sizeof feed);
-    }
+    // One append for the whole feed: the command buffer grows to exactly what
+    // each append needs, so thousands of small appends behind a page image
+    // would copy the page thousands of times.
+    std::vector<unsigned char> feeds;
+    for (int step : CmdHelpers::SplitFeed(CmdHelpers::MmToDots(mm, m_iDpi), 255))
+        feeds.insert(feeds.end(), {0x1B, 0x4A, static_cast<unsigned char>(step)});
+    if (!feeds.empty())
+        m_CmdBuffer.AddBuffer(feeds.data(), static_cast<int>(feeds.size()));
 }
 
 void CPrinterESCPOS::cmdOpenMoneyBox() {
