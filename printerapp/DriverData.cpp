@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "printerapp/DriverTable.h"
+#include "printerapp/PrinterStatus.h"
 #include "printerapp/RasterJob.h"
 #include "printerapp/VendorOptions.h"
 
@@ -75,14 +76,17 @@ bool Fill(pappl_system_t* system, const char* driverName, const char*, const cha
     data->duplex = PAPPL_DUPLEX_NONE;
     data->sides_supported = PAPPL_SIDES_ONE_SIDED;
     data->sides_default = PAPPL_SIDES_ONE_SIDED;
-    data->orient_default = IPP_ORIENT_NONE;
+    // Portrait: a picture prints as it comes, not turned to fit the label.
+    data->orient_default = IPP_ORIENT_PORTRAIT;
     data->num_resolution = 1;
     data->x_resolution[0] = data->y_resolution[0] = driver->dpi;
     data->x_default = data->y_default = driver->dpi;
     data->borderless = true;
     data->left_right = 0;
     data->bottom_top = 0;
-    data->identify_supported = PAPPL_IDENTIFY_ACTIONS_NONE;
+    data->identify_cb = PrinterStatus::Identify;
+    data->identify_supported = PrinterStatus::IdentifyActions(*driver);
+    data->identify_default = driver->beep ? PAPPL_IDENTIFY_ACTIONS_SOUND : PAPPL_IDENTIFY_ACTIONS_DISPLAY;
     FillMedia(*driver, *data);
 
     if (driver->darknessLevels > 1) {
@@ -101,6 +105,7 @@ bool Fill(pappl_system_t* system, const char* driverName, const char*, const cha
     }
 
     *attrs = ippNew();
+    PrinterStatus::Describe(*attrs);
     VendorOptions::Declare(*driver, *data, *attrs);
     return true;
 }

@@ -29,6 +29,7 @@ struct Driver {
     int endFeed;               // mm fed at the end of the job by default; < 0: no such setting
     const char* halftone;      // default halftoning keyword (NamedSettings)
     int continuousType;        // iMediaType for continuous stock: 0 continuous, 4 roll
+    const char* beep;          // bytes that sound the printer's beeper; null: it has none
 };
 
 const Driver* Drivers(size_t& count);

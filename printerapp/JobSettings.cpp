@@ -26,19 +26,22 @@ void ApplyDriverDefaults(CBaseRender& render, const DriverTable::Driver& driver)
         NamedSettings::Apply(render, "end-feed", driver.endFeed);
 }
 
-// The media's tracking decides; a media type alone says labels or not.
+// Continuous stock (by its media type) has nothing to track, whatever
+// tracking the printer's media otherwise carries (a job that names only a
+// media type gets the rest of the printer's ready media). On labels the
+// tracking tells gap from black mark.
 void ApplyMedia(CBaseRender& render, const DriverTable::Driver& driver, const pappl_media_col_t& media) {
     tagREGSTRUCT& reg = render.m_RegStruct;
+    const bool continuous =
+        std::strncmp(media.type, "continuous", 10) == 0 || std::strcmp(media.type, "labels-continuous") == 0;
     int type = driver.stock == DriverTable::Stock::Roll ? driver.continuousType : 1;
-    if (media.tracking & PAPPL_MEDIA_TRACKING_MARK)
+    if (continuous)
+        type = driver.continuousType;
+    else if (media.tracking & PAPPL_MEDIA_TRACKING_MARK)
         type = 2;
-    else if (media.tracking & PAPPL_MEDIA_TRACKING_GAP)
+    else if ((media.tracking & PAPPL_MEDIA_TRACKING_GAP) || std::strcmp(media.type, "labels") == 0)
         type = 1;
     else if (media.tracking & PAPPL_MEDIA_TRACKING_CONTINUOUS)
-        type = driver.continuousType;
-    else if (std::strcmp(media.type, "labels") == 0)
-        type = 1;
-    else if (std::strncmp(media.type, "continuous", 10) == 0 || std::strcmp(media.type, "labels-continuous") == 0)
         type = driver.continuousType;
     reg.iMediaType = type;
     // As the PPDs' media tracking table: only gap labels carry a mark length.

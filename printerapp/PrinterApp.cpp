@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "printerapp/AdminAuth.h"
 #include "printerapp/DriverData.h"
 #include "printerapp/DriverTable.h"
 #include "printerapp/FileDevice.h"
+#include "printerapp/PrinterStatus.h"
 
 namespace PrinterApp {
 
@@ -71,7 +73,12 @@ pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
     const int port = std::atoi(Setting(count, options, "server-port", "QUORVANT_PORT", "0").c_str());
     // Loopback only unless the administrator names the addresses ("*": all).
     const std::string listen = Setting(count, options, "listen-hostname", "QUORVANT_LISTEN", "localhost");
-    const std::string auth = Setting(count, options, "auth-service", "QUORVANT_AUTH_SERVICE", "");
+    // Administration (web pages, IPP administrative operations) needs a
+    // login through this PAM service by a member of the admin group;
+    // printing stays open. "none" leaves administration open to whoever can
+    // reach the server.
+    const std::string auth = Setting(count, options, "auth-service", "QUORVANT_AUTH_SERVICE", "cups");
+    const std::string adminGroup = Setting(count, options, "admin-group", "QUORVANT_ADMIN_GROUP", "lpadmin");
 
     // The state file's and the spool's directories are the service's alone.
     const std::string stateParent = g_StateFile.substr(0, g_StateFile.find_last_of('/'));
@@ -79,13 +86,19 @@ pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
         if (!dir.empty() && mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
             fprintf(stderr, "%s: cannot create %s: %s\n", kName, dir.c_str(), strerror(errno));
 
+    // PAPPL offers no TLS on a loopback-only server (its URIs name
+    // "localhost"); saying so keeps its security attributes consistent.
+    const bool loopback = listen == "localhost" || listen == "127.0.0.1" || listen == "::1";
     const pappl_soptions_t soptions = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE |
-                                      PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY;
+                                      PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY |
+                                      (loopback ? PAPPL_SOPTIONS_NO_TLS : PAPPL_SOPTIONS_NONE);
     pappl_system_t* system =
         papplSystemCreate(soptions, "Quorvant Printer App", port, "_print,_universal", spool.c_str(), logFile.c_str(),
-                          level, auth.empty() ? nullptr : auth.c_str(), false);
+                          level, auth == "none" ? nullptr : auth.c_str(), false);
     if (!system)
         return nullptr;
+    if (auth != "none")
+        AdminAuth::Install(system, auth, adminGroup);
     if (!papplSystemAddListeners(system, listen == "*" ? nullptr : listen.c_str())) {
         papplLog(system, PAPPL_LOGLEVEL_FATAL, "cannot listen on %s port %d", listen.c_str(), port);
         papplSystemDelete(system);
@@ -93,7 +106,7 @@ pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
     }
 
     auto* drivers = static_cast<std::vector<pappl_pr_driver_t>*>(data);
-    papplSystemSetPrinterDrivers(system, static_cast<int>(drivers->size()), drivers->data(), nullptr, nullptr,
+    papplSystemSetPrinterDrivers(system, static_cast<int>(drivers->size()), drivers->data(), nullptr, PrinterStatus::Created,
                                  DriverData::Fill, nullptr);
     papplSystemAddMIMEFilter(system, "application/octet-stream", "image/pwg-raster", RefuseUnknownFormat, nullptr);
     papplSystemSetFooterHTML(system, "Quorvant thermal printer drivers");

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "printerapp/CPapplRender.h"
+#include "printerapp/PrinterStatus.h"
 #include "printers/CPrinterCPCL.h"
 #include "printers/CPrinterESCPOS.h"
 #include "printers/CPrinterSolvane.h"
@@ -82,6 +83,7 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
         papplJobSetMessage(job, "The printer's driver is unknown.");
         return false;
     }
+    PrinterStatus::JobStarted(printer);
     State* state = new State;
     state->context.job = job;
     state->context.device = device;

@@ -11,5 +11,5 @@ $SUDO apt-get install -y --no-install-recommends \
     googletest libgtest-dev libgmock-dev \
     cups cups-client cups-filters ghostscript \
     clang libclang-rt-14-dev \
-    libpappl-dev cups-ipp-utils \
+    libpappl-dev libpam0g-dev cups-ipp-utils chromium \
     "$@"

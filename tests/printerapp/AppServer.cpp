@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -57,7 +58,7 @@ bool Accepts(int port) {
 
 }  // namespace
 
-bool AppServer::Start() {
+bool AppServer::Start(const std::vector<std::string>& options) {
     if (access(QUORVANT_APP_BIN, X_OK) != 0) {
         m_problem = "quorvant-printer-app was not built";
         return false;
@@ -67,7 +68,7 @@ bool AppServer::Start() {
         m_problem = "no free loopback port";
         return false;
     }
-    const std::vector<std::string> args{"server",
+    std::vector<std::string> args{"server",
                                         "-o",
                                         "server-port=" + std::to_string(m_port),
                                         "-o",
@@ -78,6 +79,10 @@ bool AppServer::Start() {
                                         "log-file=" + m_dir.File("app.log"),
                                         "-o",
                                         "log-level=debug"};
+    for (const std::string& option : options) {
+        args.push_back("-o");
+        args.push_back(option);
+    }
     m_pid = fork();
     if (m_pid == 0) {
         const int null = open("/dev/null", O_RDWR);
@@ -123,7 +128,7 @@ CommandResult AppServer::Run(const std::vector<std::string>& args) const {
     // own that would outlive the test.
     if (m_pid <= 0 || waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
         m_pid = -1;
-        result.output = "the server has gone";
+        result.out = "the server has gone";
         return result;
     }
     int pipeFds[2];
@@ -141,7 +146,7 @@ CommandResult AppServer::Run(const std::vector<std::string>& args) const {
     char buffer[4096];
     ssize_t n;
     while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0)
-        result.output.append(buffer, static_cast<size_t>(n));
+        result.out.append(buffer, static_cast<size_t>(n));
     close(pipeFds[0]);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -154,7 +159,7 @@ bool AppServer::AddFilePrinter(const std::string& name, const std::string& drive
     const std::string path = m_dir.File(name + ".prn");
     WriteFile(path, Bytes{});
     const CommandResult result = Run({"add", "-d", name, "-v", "file://" + path, "-m", driver});
-    output = result.output;
+    output = result.out;
     return result.status == 0;
 }
 
@@ -168,10 +173,10 @@ std::string AppServer::Print(const std::string& printer, const std::string& file
     args.push_back(file);
     const CommandResult submitted = Run(args);
     if (submitted.status != 0)
-        return "submit failed: " + submitted.output;
+        return "submit failed: " + submitted.out;
     std::string last;
     for (int i = 0; i < 200; i++) {
-        last = Run({"jobs", "-d", printer}).output;
+        last = Run({"jobs", "-d", printer}).out;
         // One line per job, "ID STATE USER NAME"; the highest ID is this job.
         std::istringstream lines(last);
         std::string line, state;
@@ -201,7 +206,7 @@ JobInfo AppServer::LastJob(const std::string& printer) const {
     if (!http)
         return info;
     ipp_t* request = ippNewRequest(IPP_OP_GET_JOBS);
-    const std::string uri = "ipp://localhost:" + std::to_string(m_port) + "/ipp/print/" + printer;
+    const std::string uri = PrinterUri(printer);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
     static const char* const wanted[] = {"job-id", "job-state", "job-state-message", "job-state-reasons"};
@@ -241,7 +246,8 @@ JobInfo AppServer::LastJob(const std::string& printer) const {
     return info;
 }
 
-Bytes PwgGrayPage(unsigned width, unsigned height, unsigned dpi, unsigned x0, unsigned y0, unsigned x1, unsigned y1) {
+Bytes PwgGrayPage(unsigned width, unsigned height, unsigned dpi, unsigned x0, unsigned y0, unsigned x1, unsigned y1,
+                  const char* type) {
     TempDir dir;
     const std::string path = dir.File("page.pwg");
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -249,17 +255,22 @@ Bytes PwgGrayPage(unsigned width, unsigned height, unsigned dpi, unsigned x0, un
     cups_page_header2_t header;
     std::memset(&header, 0, sizeof header);
     pwg_media_t* media = pwgMediaForSize(static_cast<int>(width * 2540 / dpi), static_cast<int>(height * 2540 / dpi));
-    cupsRasterInitPWGHeader(&header, media, "sgray_8", static_cast<int>(dpi), static_cast<int>(dpi), "one-sided",
-                            "normal");
+    cupsRasterInitPWGHeader(&header, media, type, static_cast<int>(dpi), static_cast<int>(dpi), "one-sided", "normal");
     header.cupsWidth = width;
     header.cupsHeight = height;
-    header.cupsBytesPerLine = width;
+    const bool oneBit = std::strcmp(type, "black_1") == 0;
+    header.cupsBytesPerLine = oneBit ? (width + 7) / 8 : width;
     cupsRasterWriteHeader2(raster, &header);
-    std::vector<unsigned char> line(width);
+    std::vector<unsigned char> line(header.cupsBytesPerLine);
     for (unsigned y = 0; y < height; y++) {
-        for (unsigned x = 0; x < width; x++)
-            line[x] = (x >= x0 && x < x1 && y >= y0 && y < y1) ? 0 : 255;
-        cupsRasterWritePixels(raster, line.data(), width);
+        std::fill(line.begin(), line.end(), oneBit ? 0 : 255);
+        for (unsigned x = x0; y >= y0 && y < y1 && x < x1 && x < width; x++) {
+            if (oneBit)
+                line[x / 8] |= static_cast<unsigned char>(0x80 >> (x % 8));
+            else
+                line[x] = 0;
+        }
+        cupsRasterWritePixels(raster, line.data(), header.cupsBytesPerLine);
     }
     cupsRasterClose(raster);
     close(fd);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "support/CupsSystem.h"
 #include "support/TestFiles.h"
 
 namespace testing_support {
@@ -11,11 +12,6 @@ struct JobInfo {
     std::string state;    // "completed", "aborted", ...; empty: no job
     std::string message;  // job-state-message
     std::string reasons;  // job-state-reasons, comma-separated
-};
-
-struct CommandResult {
-    int status = -1;
-    std::string output;  // standard output and error
 };
 
 // A private quorvant-printer-app server: a free loopback port, its state
@@ -29,9 +25,13 @@ public:
     AppServer& operator=(const AppServer&) = delete;
 
     // False, with Problem() saying why, when the server does not come up.
-    bool Start();
+    // `options` are more server settings ("auth-service=none", ...).
+    bool Start(const std::vector<std::string>& options = {});
     const std::string& Problem() const { return m_problem; }
     int Port() const { return m_port; }
+    std::string PrinterUri(const std::string& printer) const {
+        return "ipp://localhost:" + std::to_string(m_port) + "/ipp/print/" + printer;
+    }
     const TempDir& Dir() const { return m_dir; }
 
     // Runs a sub-command against this server ("add", "-d", ...).
@@ -53,8 +53,9 @@ private:
     std::string m_problem;
 };
 
-// A PWG raster of one 8-bit sGray page, white with the black rectangle
-// [x0, x1) x [y0, y1).
-Bytes PwgGrayPage(unsigned width, unsigned height, unsigned dpi, unsigned x0, unsigned y0, unsigned x1, unsigned y1);
+// A PWG raster of one page, white with the black rectangle [x0, x1) x
+// [y0, y1): 8-bit sGray, or 1-bit black with `type` "black_1".
+Bytes PwgGrayPage(unsigned width, unsigned height, unsigned dpi, unsigned x0, unsigned y0, unsigned x1, unsigned y1,
+                  const char* type = "sgray_8");
 
 }  // namespace testing_support

@@ -1,0 +1,95 @@
+// The printer application as its clients reach it: a photo from ipptool with
+// the job's settings, and a PDF through a CUPS driverless queue; the device
+// output decoded by the preview.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "preview/PreviewLanguages.h"
+#include "printerapp/AppServer.h"
+
+namespace testing_support {
+namespace {
+
+std::vector<CPreviewPage> Decode(const std::string& language, const Bytes& output) {
+    auto decoder = PreviewLanguages::Create(language);
+    EXPECT_TRUE(decoder->Decode(output.data(), output.size())) << decoder->Error().Message();
+    return decoder->Pages();
+}
+
+unsigned BlackDots(const std::vector<CPreviewPage>& pages) {
+    unsigned dots = 0;
+    for (const auto& page : pages)
+        dots += page.BlackDots();
+    return dots;
+}
+
+// The photo (384 x 240 pixels, 72 dpi) with job attributes of each family's
+// own; the decoded settings show them.
+struct PhotoCase {
+    const char* driver;
+    const char* language;
+    const char* attributes;  // ipptool ATTR lines of the job group
+    const char* settings;    // what the decoded settings must contain
+};
+
+const PhotoCase kPhotoCases[] = {
+    {"tspl_203dpi", "tspl",
+     "ATTR integer print-darkness 100\n"
+     "ATTR collection media-col { MEMBER keyword media-type \"labels-continuous\" }\n",
+     "media continuous, offset 0 mm, density 15"},
+    {"tspl_300dpi", "tspl",
+     "ATTR collection media-col { MEMBER collection media-size { MEMBER integer x-dimension 5000 "
+     "MEMBER integer y-dimension 3000 } MEMBER keyword media-tracking \"mark\" }\n",
+     "label 49.95 mm x 29.97 mm, ribbon off, reference 0,0 dots, media black mark"},
+    {"cpcl_203dpi", "cpcl", "ATTR keyword media oe_label-2x1_2x1in\n", "label height 203 dots"},
+    {"escpos_80mm", "escpos", "ATTR keyword cut-mode job-partial\nATTR integer end-feed 5\n", "feed 39 dots, partial cuts 1"},
+    {"escpos_58mm", "escpos", "ATTR keyword cut-mode none\n", "image mode normal, feed 119 dots"},
+    {"tavrin_58mm", "tavrin", "ATTR keyword media om_label-40x30_40x30mm\n", "feed"},
+    {"solvane_58mm", "solvane", "ATTR collection media-col { MEMBER keyword media-type \"labels\" }\n", "paper gap"},
+};
+
+class PrinterAppPhotoTest : public ::testing::TestWithParam<PhotoCase> {};
+
+TEST_P(PrinterAppPhotoTest, IpptoolPhotoPrintsWithTheJobsSettings) {
+    const PhotoCase& c = GetParam();
+    if (!HaveProgram("ipptool"))
+        GTEST_SKIP() << "ipptool (cups-ipp-utils) is not installed";
+    AppServer server;
+    if (!server.Start())
+        GTEST_SKIP() << "the printer application cannot start here: " << server.Problem();
+    std::string output;
+    ASSERT_TRUE(server.AddFilePrinter("printer", c.driver, output)) << output;
+
+    const std::string test = server.Dir().File("photo.test");
+    WriteFile(test, std::string("{\nNAME \"Print the photo\"\nOPERATION Print-Job\n"
+                                "GROUP operation-attributes-tag\n"
+                                "ATTR charset attributes-charset utf-8\n"
+                                "ATTR naturalLanguage attributes-natural-language en\n"
+                                "ATTR uri printer-uri $uri\nATTR name requesting-user-name $user\n"
+                                "ATTR mimeMediaType document-format image/jpeg\n"
+                                "GROUP job-attributes-tag\n") +
+                        c.attributes + "FILE $filename\nSTATUS successful-ok\n}\n");
+    const CommandResult run = RunCommand("ipptool -t -f '" QUORVANT_SOURCE_DIR "/samples/sample-photo.jpg' " +
+                                         server.PrinterUri("printer") + " '" + test + "'");
+    ASSERT_EQ(0, run.status) << run.out;
+    JobInfo job;
+    for (int i = 0; i < 200 && job.state != "completed" && job.state != "aborted"; i++) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        job = server.LastJob("printer");
+    }
+    ASSERT_EQ("completed", job.state) << job.message;
+
+    const auto pages = Decode(c.language, ReadFile(server.Dir().File("printer.prn")));
+    ASSERT_FALSE(pages.empty());
+    // A photo has ink all over; a blank or lost page has none.
+    EXPECT_GT(BlackDots(pages), 1000u);
+    EXPECT_NE(std::string::npos, pages[0].SettingsText().find(c.settings)) << pages[0].SettingsText();
+}
+
+INSTANTIATE_TEST_SUITE_P(PrinterApp, PrinterAppPhotoTest, ::testing::ValuesIn(kPhotoCases),
+                         [](const ::testing::TestParamInfo<PhotoCase>& info) { return std::string(info.param.driver); });
+
+}  // namespace
+}  // namespace testing_support
