@@ -81,9 +81,12 @@ bool Fill(pappl_system_t* system, const char* driverName, const char*, const cha
     data->num_resolution = 1;
     data->x_resolution[0] = data->y_resolution[0] = driver->dpi;
     data->x_default = data->y_default = driver->dpi;
+    // Edge to edge, but with margins of 0.01 mm beside the borderless sizes:
+    // a printer with only zero margins gets a CUPS driverless PPD whose
+    // default size names no size it has (every size is "….Borderless").
     data->borderless = true;
-    data->left_right = 0;
-    data->bottom_top = 0;
+    data->left_right = 1;
+    data->bottom_top = 1;
     data->identify_cb = PrinterStatus::Identify;
     data->identify_supported = PrinterStatus::IdentifyActions(*driver);
     data->identify_default = driver->beep ? PAPPL_IDENTIFY_ACTIONS_SOUND : PAPPL_IDENTIFY_ACTIONS_DISPLAY;

@@ -8,6 +8,7 @@
 
 #include "preview/PreviewLanguages.h"
 #include "printerapp/AppServer.h"
+#include "support/CupsSystem.h"
 
 namespace testing_support {
 namespace {
@@ -90,6 +91,54 @@ TEST_P(PrinterAppPhotoTest, IpptoolPhotoPrintsWithTheJobsSettings) {
 
 INSTANTIATE_TEST_SUITE_P(PrinterApp, PrinterAppPhotoTest, ::testing::ValuesIn(kPhotoCases),
                          [](const ::testing::TestParamInfo<PhotoCase>& info) { return std::string(info.param.driver); });
+
+// A CUPS queue made with "-m everywhere" from the application's own IPP
+// attributes: CUPS turns the PDF into raster for it, as for any IPP
+// Everywhere printer.
+struct PdfCase {
+    const char* driver;
+    const char* language;
+    const char* document;
+    int width;         // dots across the decoded page
+    const char* text;  // in the decoded settings
+};
+
+const PdfCase kPdfCases[] = {
+    {"tspl_203dpi", "tspl", "sample-label.pdf", 832, "label 101.60 mm x 152.40 mm"},
+    {"escpos_80mm", "escpos", "sample-receipt.pdf", 576, "cuts 1"},
+};
+
+TEST(PrinterAppDriverless, CupsEverywhereQueuePrintsPdf) {
+    AppServer server;
+    if (!server.Start())
+        GTEST_SKIP() << "the printer application cannot start here: " << server.Problem();
+    CupsTree tree;
+    PrivateCupsd cupsd(tree);
+    if (!cupsd.failure().empty())
+        GTEST_SKIP() << cupsd.failure();
+    for (const PdfCase& c : kPdfCases) {
+        SCOPED_TRACE(c.driver);
+        std::string output;
+        ASSERT_TRUE(server.AddFilePrinter(c.driver, c.driver, output)) << output;
+        const CommandResult added = cupsd.Client(std::string("lpadmin -p ") + c.driver + " -E -v " +
+                                                 server.PrinterUri(c.driver) + " -m everywhere");
+        ASSERT_EQ(0, added.status) << added.out;
+        const int id = cupsd.Submit(c.driver, std::string(QUORVANT_SOURCE_DIR "/samples/") + c.document, "");
+        ASSERT_GT(id, 0);
+        ASSERT_TRUE(cupsd.WaitForJob(id, 120)) << cupsd.JobState(id);
+        JobInfo job = server.LastJob(c.driver);
+        for (int i = 0; i < 200 && job.state != "completed" && job.state != "aborted"; i++) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            job = server.LastJob(c.driver);
+        }
+        ASSERT_EQ("completed", job.state) << job.message << "\n" << cupsd.ErrorLog();
+        const auto pages = Decode(c.language, ReadFile(server.Dir().File(std::string(c.driver) + ".prn")));
+        ASSERT_FALSE(pages.empty());
+        EXPECT_EQ(c.width, pages[0].Width());
+        EXPECT_GT(BlackDots(pages), 1000u);
+        EXPECT_NE(std::string::npos, pages.back().SettingsText().find(c.text)) << pages.back().SettingsText();
+    }
+}
 
 }  // namespace
 }  // namespace testing_support
