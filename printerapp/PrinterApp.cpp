@@ -80,7 +80,9 @@ pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
     const std::string auth = Setting(count, options, "auth-service", "QUORVANT_AUTH_SERVICE", "cups");
     const std::string adminGroup = Setting(count, options, "admin-group", "QUORVANT_ADMIN_GROUP", "lpadmin");
 
-    // The state file's and the spool's directories are the service's alone.
+    // The state file, the spool and their directories are the service's
+    // alone (PAPPL writes its files as the umask lets it).
+    umask(077);
     const std::string stateParent = g_StateFile.substr(0, g_StateFile.find_last_of('/'));
     for (const std::string& dir : {stateParent, spool})
         if (!dir.empty() && mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)

@@ -1,9 +1,10 @@
 // Writes a CUPS raster stream of label-like pages (a frame, bar-code bars,
 // block letters and a gray ramp) for sample jobs and whole-job timing.
 //
-//   make_sample_raster OUTPUT [pages] [width] [height] [bits] [dpi]
+//   make_sample_raster OUTPUT [pages] [width] [height] [bits] [dpi] [pwg]
 //
-// bits is 1 (W, 0 = black) or 8 (gray, 0 = black) or 24 (RGB).
+// bits is 1 (W, 0 = black) or 8 (gray, 0 = black) or 24 (RGB). "pwg" writes
+// PWG raster (8-bit sGray only), as IPP Everywhere clients send.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -68,7 +69,7 @@ int Ink(unsigned x, unsigned y, unsigned w, unsigned h) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT [pages] [width] [height] [bits] [dpi]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUTPUT [pages] [width] [height] [bits] [dpi] [pwg]\n", argv[0]);
         return 2;
     }
     unsigned pages = argc > 2 ? std::atoi(argv[2]) : 1;
@@ -76,8 +77,9 @@ int main(int argc, char** argv) {
     unsigned height = argc > 4 ? std::atoi(argv[4]) : 1218;
     unsigned bits = argc > 5 ? std::atoi(argv[5]) : 1;
     unsigned dpi = argc > 6 ? std::atoi(argv[6]) : 203;
-    if (bits != 1 && bits != 8 && bits != 24) {
-        std::fprintf(stderr, "bits must be 1, 8 or 24\n");
+    const bool pwg = argc > 7 && std::strcmp(argv[7], "pwg") == 0;
+    if ((bits != 1 && bits != 8 && bits != 24) || (pwg && bits != 8)) {
+        std::fprintf(stderr, "bits must be 1, 8 or 24 (8 for PWG raster)\n");
         return 2;
     }
 
@@ -86,9 +88,12 @@ int main(int argc, char** argv) {
         std::perror(argv[1]);
         return 1;
     }
-    cups_raster_t* ras = cupsRasterOpen(fd, CUPS_RASTER_WRITE_COMPRESSED);
+    cups_raster_t* ras = cupsRasterOpen(fd, pwg ? CUPS_RASTER_WRITE_PWG : CUPS_RASTER_WRITE_COMPRESSED);
     cups_page_header2_t h;
     std::memset(&h, 0, sizeof h);
+    if (pwg)
+        cupsRasterInitPWGHeader(&h, pwgMediaForSize(static_cast<int>(width * 2540 / dpi), static_cast<int>(height * 2540 / dpi)),
+                                "sgray_8", static_cast<int>(dpi), static_cast<int>(dpi), "one-sided", "normal");
     h.HWResolution[0] = h.HWResolution[1] = dpi;
     h.PageSize[0] = width * 72 / dpi;
     h.PageSize[1] = height * 72 / dpi;
@@ -98,7 +103,7 @@ int main(int argc, char** argv) {
     h.cupsBitsPerPixel = bits;
     h.cupsBytesPerLine = (width * bits + 7) / 8;
     h.cupsColorOrder = CUPS_ORDER_CHUNKED;
-    h.cupsColorSpace = bits == 24 ? CUPS_CSPACE_RGB : CUPS_CSPACE_W;
+    h.cupsColorSpace = bits == 24 ? CUPS_CSPACE_RGB : pwg ? CUPS_CSPACE_SW : CUPS_CSPACE_W;
     h.NumCopies = 1;
     std::strcpy(h.MediaClass, "");
 
