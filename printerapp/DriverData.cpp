@@ -69,7 +69,9 @@ bool Fill(pappl_system_t* system, const char* driverName, const char*, const cha
     data->color_default = PAPPL_COLOR_MODE_MONOCHROME;
     data->content_default = PAPPL_CONTENT_AUTO;
     data->quality_default = IPP_QUALITY_NORMAL;
-    data->scaling_default = PAPPL_SCALING_AUTO;
+    // Fit: a picture is shown whole. PAPPL's "auto" fills a borderless page,
+    // which crops a photo to a 200 mm strip of its middle on a receipt roll.
+    data->scaling_default = PAPPL_SCALING_FIT;
     // 8-bit gray: the renderer halftones itself; 1-bit black for bi-level.
     data->raster_types = PAPPL_PWG_RASTER_TYPE_BLACK_1 | PAPPL_PWG_RASTER_TYPE_SGRAY_8;
     data->force_raster_type = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
