@@ -99,13 +99,18 @@ struct PdfCase {
     const char* driver;
     const char* language;
     const char* document;
-    int width;         // dots across the decoded page
+    int width;         // dots across the decoded page (rows of whole 64-dot words)
     const char* text;  // in the decoded settings
 };
 
 const PdfCase kPdfCases[] = {
     {"tspl_203dpi", "tspl", "sample-label.pdf", 832, "label 101.60 mm x 152.40 mm"},
     {"escpos_80mm", "escpos", "sample-receipt.pdf", 576, "cuts 1"},
+    {"tspl_300dpi", "tspl", "sample-label.pdf", 1216, "label 101.60 mm x 152.40 mm"},
+    {"cpcl_203dpi", "cpcl", "sample-label.pdf", 832, "label height 1218 dots"},
+    {"escpos_58mm", "escpos", "sample-receipt.pdf", 384, "cuts 1"},
+    {"tavrin_58mm", "tavrin", "sample-receipt.pdf", 384, "feed"},
+    {"solvane_58mm", "solvane", "sample-receipt.pdf", 384, "paper continuous"},
 };
 
 TEST(PrinterAppDriverless, CupsEverywhereQueuePrintsPdf) {
