@@ -1,5 +1,7 @@
 #include "printerapp/AppServer.h"
 
+#include <gtest/gtest.h>
+
 #include <arpa/inet.h>
 #include <cups/cups.h>
 #include <fcntl.h>
@@ -14,6 +16,8 @@
 #include <cstring>
 #include <sstream>
 #include <thread>
+
+#include "preview/PreviewLanguages.h"
 
 namespace testing_support {
 
@@ -244,6 +248,29 @@ JobInfo AppServer::LastJob(const std::string& printer) const {
     ippDelete(response);
     httpClose(http);
     return info;
+}
+
+JobInfo AppServer::WaitForLastJob(const std::string& printer) const {
+    JobInfo job = LastJob(printer);
+    for (int i = 0; i < 200 && job.state != "completed" && job.state != "aborted" && job.state != "canceled"; i++) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        job = LastJob(printer);
+    }
+    return job;
+}
+
+std::vector<CPreviewPage> AppServer::DecodeDevice(const std::string& printer, const std::string& language) const {
+    const Bytes output = ReadFile(m_dir.File(printer + ".prn"));
+    auto decoder = PreviewLanguages::Create(language);
+    EXPECT_TRUE(decoder->Decode(output.data(), output.size())) << decoder->Error().Message();
+    return decoder->Pages();
+}
+
+unsigned TotalBlackDots(const std::vector<CPreviewPage>& pages) {
+    unsigned dots = 0;
+    for (const auto& page : pages)
+        dots += page.BlackDots();
+    return dots;
 }
 
 Bytes PwgGrayPage(unsigned width, unsigned height, unsigned dpi, unsigned x0, unsigned y0, unsigned x1, unsigned y1,

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "preview/CPreviewPage.h"
 
 #include "support/CupsSystem.h"
 #include "support/TestFiles.h"
@@ -45,6 +48,10 @@ public:
 
     // Asks the server over IPP (Get-Jobs) for the printer's newest job.
     JobInfo LastJob(const std::string& printer) const;
+    // The newest job once it has ended (or the last look after 10 s).
+    JobInfo WaitForLastJob(const std::string& printer) const;
+    // What printer `printer` (added by AddFilePrinter) received, decoded.
+    std::vector<CPreviewPage> DecodeDevice(const std::string& printer, const std::string& language) const;
 
 private:
     TempDir m_dir;
@@ -52,6 +59,8 @@ private:
     mutable int m_pid = -1;  // -1 once the server has gone
     std::string m_problem;
 };
+
+unsigned TotalBlackDots(const std::vector<CPreviewPage>& pages);
 
 // A PWG raster of one page, white with the black rectangle [x0, x1) x
 // [y0, y1): 8-bit sGray, or 1-bit black with `type` "black_1".

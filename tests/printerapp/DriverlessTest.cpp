@@ -3,28 +3,11 @@
 // output decoded by the preview.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
-#include "preview/PreviewLanguages.h"
 #include "printerapp/AppServer.h"
 #include "support/CupsSystem.h"
 
 namespace testing_support {
 namespace {
-
-std::vector<CPreviewPage> Decode(const std::string& language, const Bytes& output) {
-    auto decoder = PreviewLanguages::Create(language);
-    EXPECT_TRUE(decoder->Decode(output.data(), output.size())) << decoder->Error().Message();
-    return decoder->Pages();
-}
-
-unsigned BlackDots(const std::vector<CPreviewPage>& pages) {
-    unsigned dots = 0;
-    for (const auto& page : pages)
-        dots += page.BlackDots();
-    return dots;
-}
 
 // The photo (384 x 240 pixels, 72 dpi) with job attributes of each family's
 // own; the decoded settings show them.
@@ -75,17 +58,13 @@ TEST_P(PrinterAppPhotoTest, IpptoolPhotoPrintsWithTheJobsSettings) {
     const CommandResult run = RunCommand("ipptool -t -f '" QUORVANT_SOURCE_DIR "/samples/sample-photo.jpg' " +
                                          server.PrinterUri("printer") + " '" + test + "'");
     ASSERT_EQ(0, run.status) << run.out;
-    JobInfo job;
-    for (int i = 0; i < 200 && job.state != "completed" && job.state != "aborted"; i++) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        job = server.LastJob("printer");
-    }
+    const JobInfo job = server.WaitForLastJob("printer");
     ASSERT_EQ("completed", job.state) << job.message;
 
-    const auto pages = Decode(c.language, ReadFile(server.Dir().File("printer.prn")));
+    const auto pages = server.DecodeDevice("printer", c.language);
     ASSERT_FALSE(pages.empty());
     // A photo has ink all over; a blank or lost page has none.
-    EXPECT_GT(BlackDots(pages), 1000u);
+    EXPECT_GT(TotalBlackDots(pages), 1000u);
     EXPECT_NE(std::string::npos, pages[0].SettingsText().find(c.settings)) << pages[0].SettingsText();
 }
 
@@ -131,16 +110,12 @@ TEST(PrinterAppDriverless, CupsEverywhereQueuePrintsPdf) {
         const int id = cupsd.Submit(c.driver, std::string(QUORVANT_SOURCE_DIR "/samples/") + c.document, "");
         ASSERT_GT(id, 0);
         ASSERT_TRUE(cupsd.WaitForJob(id, 120)) << cupsd.JobState(id);
-        JobInfo job = server.LastJob(c.driver);
-        for (int i = 0; i < 200 && job.state != "completed" && job.state != "aborted"; i++) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            job = server.LastJob(c.driver);
-        }
+        const JobInfo job = server.WaitForLastJob(c.driver);
         ASSERT_EQ("completed", job.state) << job.message << "\n" << cupsd.ErrorLog();
-        const auto pages = Decode(c.language, ReadFile(server.Dir().File(std::string(c.driver) + ".prn")));
+        const auto pages = server.DecodeDevice(c.driver, c.language);
         ASSERT_FALSE(pages.empty());
         EXPECT_EQ(c.width, pages[0].Width());
-        EXPECT_GT(BlackDots(pages), 1000u);
+        EXPECT_GT(TotalBlackDots(pages), 1000u);
         EXPECT_NE(std::string::npos, pages.back().SettingsText().find(c.text)) << pages.back().SettingsText();
     }
 }

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 
-#include "preview/PreviewLanguages.h"
 #include "printerapp/AppServer.h"
 #include "support/FilterRun.h"
 
@@ -31,9 +30,7 @@ protected:
         const std::string state = server.Print(printer, file, options);
         EXPECT_EQ("completed", state);
         output = ReadFile(server.Dir().File(printer + ".prn"));
-        auto decoder = PreviewLanguages::Create(language);
-        EXPECT_TRUE(decoder->Decode(output.data(), output.size())) << decoder->Error().Message();
-        return decoder->Pages();
+        return server.DecodeDevice(printer, language);
     }
 
     AppServer server;
@@ -112,10 +109,7 @@ TEST_P(PrinterAppDriverTest, PageDecodesWithItsDots) {
     const auto pages = PrintAndDecode("printer", c.language, PwgGrayPage(384, 392, 203, 100, 100, 200, 200));
     ASSERT_FALSE(pages.empty());
     EXPECT_EQ(c.width, pages[0].Width());
-    unsigned dots = 0;
-    for (const auto& page : pages)
-        dots += page.BlackDots();
-    EXPECT_EQ(c.blackDots, dots);
+    EXPECT_EQ(c.blackDots, TotalBlackDots(pages));
 }
 
 INSTANTIATE_TEST_SUITE_P(PrinterApp, PrinterAppDriverTest, ::testing::ValuesIn(kDriverCases),

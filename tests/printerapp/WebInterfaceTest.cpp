@@ -12,7 +12,6 @@
 #include <regex>
 #include <thread>
 
-#include "preview/PreviewLanguages.h"
 #include "printerapp/AppServer.h"
 
 namespace testing_support {
@@ -158,12 +157,9 @@ TEST(PrinterAppWeb, PrintersListedAndDarknessDefaultReachesTheJob) {
     const std::string file = server.Dir().File("job.pwg");
     WriteFile(file, PwgGrayPage(400, 300, 203, 50, 50, 150, 150));
     ASSERT_EQ("completed", server.Print("labels", file));
-    const Bytes printed = ReadFile(server.Dir().File("labels.prn"));
-    auto decoder = PreviewLanguages::Create("tspl");
-    ASSERT_TRUE(decoder->Decode(printed.data(), printed.size())) << decoder->Error().Message();
-    ASSERT_EQ(1u, decoder->Pages().size());
-    EXPECT_NE(std::string::npos, decoder->Pages()[0].SettingsText().find("density 15"))
-        << decoder->Pages()[0].SettingsText();
+    const auto pages = server.DecodeDevice("labels", "tspl");
+    ASSERT_EQ(1u, pages.size());
+    EXPECT_NE(std::string::npos, pages[0].SettingsText().find("density 15")) << pages[0].SettingsText();
 }
 
 // The HTTP status of a GET of `path`, with Basic credentials when given.
