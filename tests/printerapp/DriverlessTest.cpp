@@ -1,7 +1,15 @@
 // The printer application as its clients reach it: a photo from ipptool with
 // the job's settings, and a PDF through a CUPS driverless queue; the device
 // output decoded by the preview.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "preview/PreviewLanguages.h"
 
 #include "printerapp/AppServer.h"
 #include "support/CupsSystem.h"
@@ -118,6 +126,45 @@ TEST(PrinterAppDriverless, CupsEverywhereQueuePrintsPdf) {
         EXPECT_GT(TotalBlackDots(pages), 1000u);
         EXPECT_NE(std::string::npos, pages.back().SettingsText().find(c.text)) << pages.back().SettingsText();
     }
+}
+
+// A network printer: socket:// to a listener on loopback that keeps what
+// one connection brings.
+TEST(PrinterAppDevices, SocketPrinterGetsTheJob) {
+    AppServer server;
+    if (!server.Start())
+        GTEST_SKIP() << "the printer application cannot start here: " << server.Problem();
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof addr;
+    ASSERT_EQ(0, bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr));
+    ASSERT_EQ(0, listen(listener, 1));
+    getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &length);
+    Bytes received;
+    std::thread printer([&] {
+        const int connection = accept(listener, nullptr, nullptr);
+        char chunk[65536];
+        ssize_t n;
+        while ((n = read(connection, chunk, sizeof chunk)) > 0)
+            received.insert(received.end(), chunk, chunk + n);
+        close(connection);
+    });
+    const CommandResult added = server.Run({"add", "-d", "network", "-v",
+                                            "socket://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)), "-m",
+                                            "cpcl_203dpi"});
+    const std::string file = server.Dir().File("job.pwg");
+    WriteFile(file, PwgGrayPage(400, 300, 203, 50, 50, 150, 150));
+    const std::string state = added.status == 0 ? server.Print("network", file) : added.out;
+    if (state != "completed")
+        shutdown(listener, SHUT_RDWR);
+    printer.join();
+    close(listener);
+    ASSERT_EQ("completed", state);
+    auto decoder = PreviewLanguages::Create("cpcl");
+    ASSERT_TRUE(decoder->Decode(received.data(), received.size())) << decoder->Error().Message();
+    EXPECT_EQ(100u * 100u, TotalBlackDots(decoder->Pages()));
 }
 
 }  // namespace
