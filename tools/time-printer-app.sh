@@ -10,16 +10,9 @@ cd "$(dirname "$0")/.."
 jobs="${1:-20}"
 cmake --build build --target quorvant quorvant-printer-app make_sample_raster ppds >/dev/null
 
+. ./tools/app-server.sh
 work="$(mktemp -d)"
-server=
-cleanup() {
-    if [ -n "$server" ]; then
-        kill "$server" 2>/dev/null || true
-        wait "$server" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'stop_app_server; rm -rf "$work"' EXIT
 ./build/make_sample_raster "$work/label.pwg" 1 812 1218 8 203 pwg
 
 now() { date +%s%N; }
@@ -35,15 +28,10 @@ while [ $i -lt "$jobs" ]; do
 done
 filter=$(ms "$start" "$(now)")
 
-port=$(awk 'BEGIN { srand(); print 20000 + int(rand() * 20000) }')
-export SNAP_COMMON="$work"
-./build/quorvant-printer-app server -o server-port="$port" -o state-file="$work/app.state" \
-    -o spool-directory="$work/spool" -o log-file="$work/app.log" -o log-level=warn &
-server=$!
-while [ ! -S "$work/quorvant-printer-app.sock" ]; do sleep 0.1; done
+start_app_server ./build/quorvant-printer-app "$work"
 : > "$work/device.prn"
 ./build/quorvant-printer-app add -d labels -v "file://$work/device.prn" -m tspl_203dpi
-uri="ipp://localhost:$port/ipp/print/labels"
+uri="ipp://localhost:$app_port/ipp/print/labels"
 
 # The device file grows by one label per job: a job ends with its last byte.
 start=$(now)
