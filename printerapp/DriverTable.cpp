@@ -72,7 +72,7 @@ const Driver kDrivers[] = {
     {"tavrin_58mm", "Quorvant Tavrin Pocket Printer, 58 mm", "Tavrin Pocket 58mm", 23, 203, 384, Stock::Roll, kPocket,
      0, false, false, -1, "burkes", 0, nullptr},
     {"solvane_58mm", "Quorvant Solvane Pocket Printer, 58 mm", "Solvane Pocket 58mm", 24, 203, 384, Stock::Roll,
-     kPocket, 6, false, false, 15, "burkes", 0, kEscBeep},
+     kPocket, 6, false, false, -1, "burkes", 0, kEscBeep},
 };
 
 }  // namespace

@@ -90,7 +90,7 @@ void GetJobParameters(CBaseRender& render, JobContext& context) {
             render.m_RegStruct.iSpeed =
                 (options->print_speed + DriverTable::kSpeedPerInch / 2) / DriverTable::kSpeedPerInch;
         ApplyHalftoning(render, *options);
-        VendorOptions::Apply(render, driver, options->num_vendor, options->vendor);
+        VendorOptions::Apply(render, driver, papplJobGetPrinter(context.job), options->num_vendor, options->vendor);
     }
     const tagREGSTRUCT& reg = render.m_RegStruct;
     render.AddLog(

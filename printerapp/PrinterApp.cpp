@@ -56,6 +56,20 @@ bool RefuseUnknownFormat(pappl_job_t* job, pappl_device_t*, void*) {
     return false;
 }
 
+// Creates `path` and the directories above it that are missing (a user's
+// first run may have no ~/.config yet).
+void MakeDirectories(const std::string& path) {
+    for (size_t slash = path.find('/', 1); !path.empty(); slash = path.find('/', slash + 1)) {
+        const std::string dir = path.substr(0, slash);
+        if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
+            fprintf(stderr, "%s: cannot create %s: %s\n", kName, dir.c_str(), strerror(errno));
+            return;
+        }
+        if (slash == std::string::npos)
+            return;
+    }
+}
+
 bool SaveState(pappl_system_t* system, void*) { return papplSystemSaveState(system, g_StateFile.c_str()); }
 
 // Defaults: system-wide as root, per user otherwise. Every path can be
@@ -85,8 +99,7 @@ pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
     umask(077);
     const std::string stateParent = g_StateFile.substr(0, g_StateFile.find_last_of('/'));
     for (const std::string& dir : {stateParent, spool})
-        if (!dir.empty() && mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
-            fprintf(stderr, "%s: cannot create %s: %s\n", kName, dir.c_str(), strerror(errno));
+        MakeDirectories(dir);
 
     // PAPPL offers no TLS on a loopback-only server (its URIs name
     // "localhost"); saying so keeps its security attributes consistent.

@@ -1,6 +1,8 @@
 #include "printerapp/RasterJob.h"
 
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "printerapp/CPapplRender.h"
 #include "printerapp/PrinterStatus.h"
@@ -37,14 +39,28 @@ struct State {
     CStdRefPtr<CBaseRender> render;
     bool pageReady = false;      // the current page's image exists
     unsigned linesReceived = 0;  // rows of the current page PAPPL delivered
+    std::thread::id owner = std::this_thread::get_id();
 };
 
-State* GetState(pappl_job_t* job) { return static_cast<State*>(papplJobGetData(job)); }
+// PAPPL 1.3 may run a job a second time in another thread while the first
+// still prints it (seen when the job is cancelled or released while being
+// processed). The job's state belongs to the thread that started it: the
+// other finds none and gives up, instead of freeing the page under the first.
+std::mutex g_StateLock;
+
+State* GetState(pappl_job_t* job) {
+    std::lock_guard<std::mutex> lock(g_StateLock);
+    auto* state = static_cast<State*>(papplJobGetData(job));
+    return state && state->owner == std::this_thread::get_id() ? state : nullptr;
+}
 
 // Ends a job that cannot go on. PAPPL may not call the end-job callback after
 // a failed page, so the state goes now; later callbacks find none and fail.
 bool Abandon(pappl_job_t* job, State* state) {
-    papplJobSetData(job, nullptr);
+    {
+        std::lock_guard<std::mutex> lock(g_StateLock);
+        papplJobSetData(job, nullptr);
+    }
     delete state;
     return false;
 }
@@ -90,7 +106,15 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
     state->context.options = options;
     state->context.driver = driver;
     state->render = MakeRefPtr<CBaseRender>(entry->create(state->context));
-    papplJobSetData(job, state);
+    {
+        std::lock_guard<std::mutex> lock(g_StateLock);
+        if (papplJobGetData(job)) {
+            papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "the job is already being printed by another thread");
+            delete state;
+            return false;
+        }
+        papplJobSetData(job, state);
+    }
 
     state->render->GetPrinterParameters();
     state->render->SetModelName(driver->deviceIdModel);
@@ -184,8 +208,7 @@ bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
     papplDeviceFlush(device);
     const bool ok = !state->context.outputFailed;
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "%llu bytes sent to the printer", state->context.bytesWritten);
-    papplJobSetData(job, nullptr);
-    delete state;
+    Abandon(job, state);
     return ok;
 }
 

@@ -77,7 +77,35 @@ void Declare(const DriverTable::Driver& driver, pappl_pr_driver_data_t& data, ip
     }
 }
 
-void Apply(CBaseRender& render, const DriverTable::Driver& driver, int count, const cups_option_t* options) {
+namespace {
+
+// PAPPL passes a job only the vendor attributes it names; the printer's
+// defaults (from the web page or "modify") fill in the rest.
+int WithPrinterDefaults(pappl_printer_t* printer, int count, const cups_option_t* job, cups_option_t** options) {
+    int merged = 0;
+    if (ipp_t* attrs = printer ? papplPrinterGetDriverAttributes(printer) : nullptr) {
+        const std::string suffix = "-default";
+        for (ipp_attribute_t* a = ippFirstAttribute(attrs); a; a = ippNextAttribute(attrs)) {
+            const std::string name = ippGetName(a) ? ippGetName(a) : "";
+            if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+                continue;
+            char value[256];
+            ippAttributeString(a, value, sizeof value);
+            merged = cupsAddOption(name.substr(0, name.size() - suffix.size()).c_str(), value, merged, options);
+        }
+        ippDelete(attrs);
+    }
+    for (int i = 0; i < count; i++)
+        merged = cupsAddOption(job[i].name, job[i].value, merged, options);
+    return merged;
+}
+
+}  // namespace
+
+void Apply(CBaseRender& render, const DriverTable::Driver& driver, pappl_printer_t* printer, int jobCount,
+           const cups_option_t* jobOptions) {
+    cups_option_t* options = nullptr;
+    const int count = WithPrinterDefaults(printer, jobCount, jobOptions, &options);
     if (const char* value = cupsGetOption("halftoning", count, const_cast<cups_option_t*>(options))) {
         if (std::strcmp(value, "auto") != 0 && !NamedSettings::ApplyHalftone(render, value))
             render.AddLog("halftoning: unknown method %s", value);
@@ -94,6 +122,7 @@ void Apply(CBaseRender& render, const DriverTable::Driver& driver, int count, co
         if (const char* value = cupsGetOption("end-feed", count, const_cast<cups_option_t*>(options)))
             NamedSettings::Apply(render, "end-feed", std::atoi(value));
     }
+    cupsFreeOptions(count, options);
 }
 
 }  // namespace VendorOptions

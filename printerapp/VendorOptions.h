@@ -15,9 +15,10 @@ namespace VendorOptions {
 // and -default values to `attrs`.
 void Declare(const DriverTable::Driver& driver, pappl_pr_driver_data_t& data, ipp_t* attrs);
 
-// Applies the job's values (PAPPL fills in the printer's defaults for those
-// the job leaves out). "halftoning" "auto" leaves the method to
+// Applies the job's values, and the printer's defaults for those the job
+// leaves out. "halftoning" "auto" leaves the method to
 // print-content-optimize.
-void Apply(CBaseRender& render, const DriverTable::Driver& driver, int count, const cups_option_t* options);
+void Apply(CBaseRender& render, const DriverTable::Driver& driver, pappl_printer_t* printer, int count,
+           const cups_option_t* options);
 
 }  // namespace VendorOptions

@@ -89,10 +89,12 @@ bool AppServer::Start(const std::vector<std::string>& options) {
     }
     m_pid = fork();
     if (m_pid == 0) {
+        // Standard error keeps what a sanitizer or PAPPL says when dying.
         const int null = open("/dev/null", O_RDWR);
+        const int err = open(m_dir.File("server.err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(null, 0);
         dup2(null, 1);
-        dup2(null, 2);
+        dup2(err, 2);
         Exec(m_dir.path(), args);
     }
     const std::string socketPath = m_dir.File("quorvant-printer-app.sock");
@@ -116,6 +118,11 @@ bool AppServer::Start(const std::vector<std::string>& options) {
 AppServer::~AppServer() {
     if (m_pid <= 0)
         return;
+    if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+        const Bytes err = ReadFile(m_dir.File("server.err"));
+        ADD_FAILURE() << "the server died during the test:\n" << std::string(err.begin(), err.end());
+        return;
+    }
     kill(m_pid, SIGTERM);
     for (int i = 0; i < 100; i++) {
         if (waitpid(m_pid, nullptr, WNOHANG) == m_pid)
@@ -216,6 +223,8 @@ JobInfo AppServer::LastJob(const std::string& printer) const {
     static const char* const wanted[] = {"job-id", "job-state", "job-state-message", "job-state-reasons"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr, wanted);
     ipp_t* response = cupsDoRequest(http, request, "/ipp/print");
+    if (!response)
+        info.message = std::string("Get-Jobs failed: ") + cupsLastErrorString();
     int newest = 0, id = 0;
     JobInfo current;
     // Jobs are groups of attributes; a group ends at a separator or the end.

@@ -58,6 +58,12 @@ void WriteSamples(const std::string& dir, int dpi) {
 }
 
 TEST(PrinterAppConformance, IppEverywhereSuitePassesForEveryDriver) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The suite cancels a job as it starts; PAPPL 1.3.1 then hands fopen a
+    // null file name, which glibc refuses but AddressSanitizer's fopen
+    // crashes on. The attributes it checks do not depend on the sanitizers.
+    GTEST_SKIP() << "PAPPL 1.3.1 under AddressSanitizer";
+#endif
     if (!HaveProgram("ipptool") || access((std::string(kSuiteDir) + "/ipp-everywhere.test").c_str(), R_OK) != 0)
         GTEST_SKIP() << "ipptool and its test suites (cups-ipp-utils) are not installed";
     AppServer server;

@@ -70,6 +70,17 @@ TEST_F(PrinterAppTest, EscposReceiptIsTrimmedAndCut) {
     EXPECT_NE(std::string::npos, settings.find("cut")) << settings;
 }
 
+TEST_F(PrinterAppTest, PrinterDefaultsOfItsOwnAttributesReachTheJob) {
+    AddPrinter("receipts", "escpos_80mm");
+    const CommandResult modified =
+        server.Run({"modify", "-d", "receipts", "-o", "cut-mode=job-partial", "-o", "end-feed=5"});
+    ASSERT_EQ(0, modified.status) << modified.out;
+    const auto pages = PrintAndDecode("receipts", "escpos", PwgGrayPage(576, 400, 203, 100, 100, 300, 300));
+    ASSERT_FALSE(pages.empty());
+    EXPECT_NE(std::string::npos, pages.back().SettingsText().find("feed 39 dots, partial cuts 1"))
+        << pages.back().SettingsText();
+}
+
 TEST_F(PrinterAppTest, SamePageSameBytesAsTheFilter) {
     const std::string ppd = std::string(QUORVANT_BUILD_DIR) + "/ppd/qvtspl.ppd";
     if (access(ppd.c_str(), R_OK) != 0)
