@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs what is needed, then builds and runs the whole test suite twice:
 # a normal build, and one under AddressSanitizer and UndefinedBehaviorSanitizer;
-# then about a minute of fuzzing (fuzz/run.sh).
+# then about a minute of fuzzing (fuzz/run.sh), and the Debian packages
+# built, installed, used and purged (tools/check-packages.sh).
 set -eu
 cd "$(dirname "$0")/.."
 ./tools/install-deps.sh
@@ -19,3 +20,6 @@ cmake --build build-asan -j"$jobs"
 
 # Seven seconds for each of the eight fuzz targets.
 ./fuzz/run.sh 7
+
+# The Debian packages: built, linted, installed, used, purged.
+./tools/check-packages.sh
