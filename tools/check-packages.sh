@@ -40,14 +40,17 @@ $SUDO apt-get install -y --no-install-recommends $debs >/dev/null
 for f in /usr/lib/cups/filter/quorvant /usr/sbin/quorvant-printer-app /usr/bin/quorvant-preview; do
     [ -x "$f" ] || fail "$f is not installed"
 done
-[ "$(ls /usr/share/ppd/quorvant/*.ppd | wc -l)" -eq 7 ] || fail "the PPDs are not in /usr/share/ppd/quorvant"
+# What lpinfo -m shows, asked of CUPS's driver lister directly (no scheduler).
+listed=$(CUPS_CACHEDIR="$work/driverd" "$(cups-config --serverbin)/daemon/cups-driverd" list 1 0 "" 2>/dev/null |
+    grep -a -o "quorvant/qv[a-z0-9]*\.ppd" | sort -u | wc -l)
+[ "$listed" -eq 7 ] || fail "CUPS's driver listing shows $listed of the seven PPDs"
 for deb in $debs; do dpkg-deb -c "$deb"; done > "$work/contents"
 for page in man7/quorvant.7 man8/quorvant-printer-app.8 man1/quorvant-preview.1; do
     grep -q "usr/share/man/$page.gz" "$work/contents" || fail "no manual page $page"
 done
 
 echo "== the installed filter through cupsfilter"
-cupsfilter -p /usr/share/ppd/quorvant/qvtspl.ppd -m printer/check -e -o Darkness=8 \
+cupsfilter -p /usr/share/cups/model/quorvant/qvtspl.ppd -m printer/check -e -o Darkness=8 \
     samples/sample-label.pdf > "$work/filter.prn" 2> "$work/cupsfilter.log" ||
     { cat "$work/cupsfilter.log"; fail "cupsfilter failed"; }
 /usr/bin/quorvant-preview "$work/filter.prn" | tee "$work/filter.txt" | tail -n 2

@@ -26,6 +26,11 @@ protected:
         ASSERT_EQ(result.status, 0) << result.out;
     }
     static std::string Staged(const std::string& path) { return staging->path() + path; }
+    // CUPS's model directory, which cups-driverd always reads.
+    static std::string StagedPpd(const std::string& ppd) {
+        CommandResult datadir = RunCommand("cups-config --datadir");
+        return Staged(datadir.out.substr(0, datadir.out.find('\n')) + "/model/quorvant/" + ppd);
+    }
 
     static TempDir* staging;
     static CommandResult result;
@@ -34,11 +39,6 @@ protected:
 TempDir* StagedInstall::staging = nullptr;
 CommandResult StagedInstall::result;
 
-std::string InstallPrefix() {
-    CommandResult r = RunCommand("sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' " + std::string(QUORVANT_BUILD_DIR) +
-                                 "/CMakeCache.txt");
-    return r.out.substr(0, r.out.find('\n'));
-}
 
 }  // namespace
 
@@ -54,7 +54,7 @@ TEST_F(StagedInstall, FilterGoesToTheServerBinWithSafePermissions) {
 
 TEST_F(StagedInstall, PpdsGoWhereTheDriverListingLooks) {
     for (const std::string& ppd : ShippedPpds()) {
-        std::string path = Staged(InstallPrefix() + "/share/ppd/quorvant/" + ppd);
+        std::string path = StagedPpd(ppd);
         EXPECT_EQ(access(path.c_str(), R_OK), 0) << path;
     }
 }
@@ -64,7 +64,7 @@ TEST_F(StagedInstall, EveryPpdPassesCupstestppd) {
     if (!HaveProgram("cupstestppd"))
         GTEST_SKIP() << "cupstestppd is not installed";
     for (const std::string& ppd : ShippedPpds()) {
-        std::string path = Staged(InstallPrefix() + "/share/ppd/quorvant/" + ppd);
+        std::string path = StagedPpd(ppd);
         CommandResult r = RunCommand("cupstestppd -W all -R " + staging->path() + " " + path);
         EXPECT_EQ(r.status, 0) << r.out;
         std::istringstream lines(r.out);
