@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "printerapp/CPapplRender.h"
+#include "printerapp/PageOverrides.h"
 #include "printerapp/PrinterStatus.h"
 #include "printers/CPrinterCPCL.h"
 #include "printers/CPrinterESCPOS.h"
@@ -190,6 +191,13 @@ bool EndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, uns
                                   header.HWResolution[0], header.HWResolution[1], placement))
         PageAssembly::PlaceOnMedia(render.m_Image, placement);
 
+    // Settings that some pages override are worked out again for each page.
+    PageOverrides overrides;
+    if (overrides.ForPage(job, page, *options)) {
+        state->context.options = const_cast<pappl_pr_options_t*>(&overrides.Options());
+        render.GetPrinterParameters();
+        state->context.options = options;
+    }
     render.OnStartPage();
     render.OnBeginBmp();
     render.OnPaintBmp();

@@ -167,5 +167,45 @@ TEST(PrinterAppDevices, SocketPrinterGetsTheJob) {
     EXPECT_EQ(100u * 100u, TotalBlackDots(decoder->Pages()));
 }
 
+// "overrides": page 2 of 3 darker, page 3 thresholded.
+TEST(PrinterAppOverrides, OverridesChangeOnlyTheirPages) {
+    if (!HaveProgram("ipptool"))
+        GTEST_SKIP() << "ipptool (cups-ipp-utils) is not installed";
+    AppServer server;
+    if (!server.Start())
+        GTEST_SKIP() << "the printer application cannot start here: " << server.Problem();
+    std::string output;
+    ASSERT_TRUE(server.AddFilePrinter("labels", "tspl_203dpi", output)) << output;
+    // Three pages in one PWG stream: one sync word, then each page.
+    Bytes pages = PwgGrayPage(400, 300, 203, 50, 50, 150, 150);
+    const Bytes page = pages;
+    for (int i = 0; i < 2; i++)
+        pages.insert(pages.end(), page.begin() + 4, page.end());
+    const std::string file = server.Dir().File("job.pwg");
+    WriteFile(file, pages);
+    const std::string test = server.Dir().File("overrides.test");
+    WriteFile(test, std::string("{\nNAME \"Overrides\"\nOPERATION Print-Job\nGROUP operation-attributes-tag\n"
+                                "ATTR charset attributes-charset utf-8\n"
+                                "ATTR naturalLanguage attributes-natural-language en\n"
+                                "ATTR uri printer-uri $uri\nATTR name requesting-user-name $user\n"
+                                "ATTR mimeMediaType document-format image/pwg-raster\n"
+                                "GROUP job-attributes-tag\n"
+                                "ATTR collection overrides { MEMBER rangeOfInteger pages 2-2 "
+                                "MEMBER integer print-darkness 100 },{ MEMBER rangeOfInteger pages 3-3 "
+                                "MEMBER keyword halftoning \"threshold\" }\n"
+                                "FILE $filename\nSTATUS successful-ok\n}\n"));
+    const CommandResult run =
+        RunCommand("ipptool -t -f '" + file + "' " + server.PrinterUri("labels") + " '" + test + "'");
+    ASSERT_EQ(0, run.status) << run.out;
+    ASSERT_EQ("completed", server.WaitForLastJob("labels").state);
+    const auto decoded = server.DecodeDevice("labels", "tspl");
+    ASSERT_EQ(3u, decoded.size());
+    EXPECT_EQ(std::string::npos, decoded[0].SettingsText().find("density"));
+    EXPECT_NE(std::string::npos, decoded[1].SettingsText().find("density 15"));
+    EXPECT_EQ(std::string::npos, decoded[2].SettingsText().find("density"));
+    for (const auto& p : decoded)
+        EXPECT_EQ(100u * 100u, p.BlackDots());
+}
+
 }  // namespace
 }  // namespace testing_support
