@@ -15,13 +15,14 @@ namespace {
 
 std::string g_Service;
 
-// PAM asks for the password; the Basic credentials answer it.
+// PAM asks for the password (the user is named at the start); the Basic
+// credentials answer it.
 int Converse(int count, const struct pam_message** messages, struct pam_response** responses, void* data) {
     auto* replies = static_cast<pam_response*>(calloc(static_cast<size_t>(count), sizeof(pam_response)));
     if (!replies)
         return PAM_BUF_ERR;
     for (int i = 0; i < count; i++)
-        if (messages[i]->msg_style == PAM_PROMPT_ECHO_OFF || messages[i]->msg_style == PAM_PROMPT_ECHO_ON)
+        if (messages[i]->msg_style == PAM_PROMPT_ECHO_OFF)
             replies[i].resp = strdup(static_cast<const char*>(data));
     *responses = replies;
     return PAM_SUCCESS;
