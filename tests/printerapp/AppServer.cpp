@@ -268,6 +268,15 @@ JobInfo AppServer::WaitForLastJob(const std::string& printer) const {
     return job;
 }
 
+std::string AppServer::LogTail(size_t lines) const {
+    const Bytes log = ReadFile(m_dir.File("app.log"));
+    size_t start = log.size();
+    for (size_t n = 0; start > 0 && n <= lines; start--)
+        if (log[start - 1] == '\n')
+            n++;
+    return std::string(log.begin() + static_cast<std::ptrdiff_t>(start), log.end());
+}
+
 std::vector<CPreviewPage> AppServer::DecodeDevice(const std::string& printer, const std::string& language) const {
     const Bytes output = ReadFile(m_dir.File(printer + ".prn"));
     auto decoder = PreviewLanguages::Create(language);

@@ -119,7 +119,8 @@ TEST(PrinterAppDriverless, CupsEverywhereQueuePrintsPdf) {
         ASSERT_GT(id, 0);
         ASSERT_TRUE(cupsd.WaitForJob(id, 120)) << cupsd.JobState(id);
         const JobInfo job = server.WaitForLastJob(c.driver);
-        ASSERT_EQ("completed", job.state) << job.message << "\n" << cupsd.JobState(id);
+        ASSERT_EQ("completed", job.state) << job.message << "\n"
+                                          << cupsd.JobState(id) << server.LogTail();
         const auto pages = server.DecodeDevice(c.driver, c.language);
         ASSERT_FALSE(pages.empty());
         EXPECT_EQ(c.width, pages[0].Width());
