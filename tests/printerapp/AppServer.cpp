@@ -268,13 +268,14 @@ JobInfo AppServer::WaitForLastJob(const std::string& printer) const {
     return job;
 }
 
-std::string AppServer::LogTail(size_t lines) const {
+std::string AppServer::LogProblems() const {
     const Bytes log = ReadFile(m_dir.File("app.log"));
-    size_t start = log.size();
-    for (size_t n = 0; start > 0 && n <= lines; start--)
-        if (log[start - 1] == '\n')
-            n++;
-    return std::string(log.begin() + static_cast<std::ptrdiff_t>(start), log.end());
+    std::istringstream lines(std::string(log.begin(), log.end()));
+    std::string problems;
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("E ", 0) == 0 || line.rfind("W ", 0) == 0)
+            problems += line + "\n";
+    return problems;
 }
 
 std::vector<CPreviewPage> AppServer::DecodeDevice(const std::string& printer, const std::string& language) const {

@@ -50,8 +50,8 @@ public:
     JobInfo LastJob(const std::string& printer) const;
     // The newest job once it has ended (or the last look after 10 s).
     JobInfo WaitForLastJob(const std::string& printer) const;
-    // The last lines of the server's log, for failure messages.
-    std::string LogTail(size_t lines = 40) const;
+    // The server log's errors and warnings, for failure messages.
+    std::string LogProblems() const;
     // What printer `printer` (added by AddFilePrinter) received, decoded.
     std::vector<CPreviewPage> DecodeDevice(const std::string& printer, const std::string& language) const;
 

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <thread>
 
 #include "preview/PreviewLanguages.h"
@@ -115,12 +116,18 @@ TEST(PrinterAppDriverless, CupsEverywhereQueuePrintsPdf) {
         const CommandResult added = cupsd.Client(std::string("lpadmin -p ") + c.driver + " -E -v " +
                                                  server.PrinterUri(c.driver) + " -m everywhere");
         ASSERT_EQ(0, added.status) << added.out;
+        // CUPS writes the queue's PPD from the application's answer after
+        // lpadmin returns; a job sent before would go out unconverted.
+        const std::string ppd = tree.root() + "/etc/ppd/" + c.driver + ".ppd";
+        for (int i = 0; i < 200 && ReadFile(ppd).empty(); i++)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_FALSE(ReadFile(ppd).empty()) << "CUPS made no PPD for the queue";
         const int id = cupsd.Submit(c.driver, std::string(QUORVANT_SOURCE_DIR "/samples/") + c.document, "");
         ASSERT_GT(id, 0);
         ASSERT_TRUE(cupsd.WaitForJob(id, 120)) << cupsd.JobState(id);
         const JobInfo job = server.WaitForLastJob(c.driver);
         ASSERT_EQ("completed", job.state) << job.message << "\n"
-                                          << cupsd.JobState(id) << server.LogTail();
+                                          << cupsd.JobState(id) << server.LogProblems();
         const auto pages = server.DecodeDevice(c.driver, c.language);
         ASSERT_FALSE(pages.empty());
         EXPECT_EQ(c.width, pages[0].Width());
