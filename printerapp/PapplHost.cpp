@@ -5,10 +5,15 @@
 namespace PapplHost {
 
 // PAPPL's device layer buffers and retries short writes itself; a negative
-// result means the device is gone.
+// result means the device is gone. A cancelled job writes nothing more:
+// PAPPL 1.3 may close the device as it cancels, under a write still to come.
 int WriteSpool(JobContext& context, const void* data, int length) {
     if (length < 1 || context.outputFailed)
         return length < 1 ? 0 : -1;
+    if (papplJobIsCanceled(context.job)) {
+        context.outputFailed = true;
+        return -1;
+    }
     if (papplDeviceWrite(context.device, data, static_cast<size_t>(length)) < 0) {
         context.outputFailed = true;
         papplLogJob(context.job, PAPPL_LOGLEVEL_ERROR, "write to the printer failed");

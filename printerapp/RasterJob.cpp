@@ -1,6 +1,8 @@
 #include "printerapp/RasterJob.h"
 
 #include <cstring>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -43,11 +45,14 @@ struct State {
     std::thread::id owner = std::this_thread::get_id();
 };
 
-// PAPPL 1.3 may run a job a second time in another thread while the first
-// still prints it (seen when the job is cancelled or released while being
-// processed). The job's state belongs to the thread that started it: the
-// other finds none and gives up, instead of freeing the page under the first.
+// PAPPL 1.3 may start a job a second time in another thread while the first
+// still prints it (seen as the conformance suite holds, releases and cancels
+// jobs). The job's state belongs to the thread that started it. The second
+// waits until the first has finished the job, then gives up: PAPPL closes
+// the printer's device when it gives up, which must not happen under the
+// first thread's writes.
 std::mutex g_StateLock;
+std::condition_variable g_StateReleased;
 
 State* GetState(pappl_job_t* job) {
     std::lock_guard<std::mutex> lock(g_StateLock);
@@ -62,6 +67,7 @@ bool Abandon(pappl_job_t* job, State* state) {
         std::lock_guard<std::mutex> lock(g_StateLock);
         papplJobSetData(job, nullptr);
     }
+    g_StateReleased.notify_all();
     delete state;
     return false;
 }
@@ -108,9 +114,11 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
     state->context.driver = driver;
     state->render = MakeRefPtr<CBaseRender>(entry->create(state->context));
     {
-        std::lock_guard<std::mutex> lock(g_StateLock);
+        std::unique_lock<std::mutex> lock(g_StateLock);
         if (papplJobGetData(job)) {
             papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "the job is already being printed by another thread");
+            g_StateReleased.wait_for(lock, std::chrono::minutes(10), [job] { return !papplJobGetData(job); });
+            lock.unlock();
             delete state;
             return false;
         }
@@ -182,6 +190,8 @@ bool EndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, uns
                            header.cupsHeight);
         return Abandon(job, state);
     }
+    if (papplJobIsCanceled(job))
+        return Abandon(job, state);
     render.m_pHeader = &header;
     render.m_iDpi = static_cast<int>(header.HWResolution[0]);
     render.m_Image.SetXDPI(static_cast<int32_t>(header.HWResolution[0]));

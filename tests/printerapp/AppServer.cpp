@@ -113,14 +113,25 @@ bool AppServer::Start(const std::vector<std::string>& options) {
     return false;
 }
 
+bool AppServer::Alive() {
+    if (m_pid > 0 && waitpid(m_pid, nullptr, WNOHANG) == m_pid)
+        m_pid = -1;
+    return m_pid > 0;
+}
+
 // PAPPL notices a "shutdown" request only at its next poll timeout (about
 // 30 s); SIGTERM ends the server at once, as cleanly.
 AppServer::~AppServer() {
     if (m_pid <= 0)
         return;
-    if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+    int status = 0;
+    if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
         const Bytes err = ReadFile(m_dir.File("server.err"));
-        ADD_FAILURE() << "the server died during the test:\n" << std::string(err.begin(), err.end());
+        ADD_FAILURE() << "the server died during the test ("
+                      << (WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status))
+                                              : "status " + std::to_string(WEXITSTATUS(status)))
+                      << "):\n"
+                      << std::string(err.begin(), err.end()) << "\nIts log's problems:\n" << LogProblems();
         return;
     }
     kill(m_pid, SIGTERM);

@@ -31,6 +31,9 @@ public:
     // `options` are more server settings ("auth-service=none", ...).
     bool Start(const std::vector<std::string>& options = {});
     const std::string& Problem() const { return m_problem; }
+    // False once the server has gone (a crash ends a test only through the
+    // destructor's report, unless this was asked first).
+    bool Alive();
     int Port() const { return m_port; }
     std::string PrinterUri(const std::string& printer) const {
         return "ipp://localhost:" + std::to_string(m_port) + "/ipp/print/" + printer;
