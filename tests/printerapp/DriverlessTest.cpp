@@ -18,6 +18,19 @@
 namespace testing_support {
 namespace {
 
+// Sends `file` to `printer` with one Print-Job through ipptool; `attributes`
+// are ipptool ATTR lines of the job group.
+CommandResult IpptoolPrintJob(const AppServer& server, const std::string& printer, const std::string& file,
+                              const std::string& format, const std::string& attributes) {
+    const std::string test = server.Dir().File("print-job.test");
+    WriteFile(test, "{\nNAME \"Print-Job\"\nOPERATION Print-Job\nGROUP operation-attributes-tag\n"
+                    "ATTR charset attributes-charset utf-8\nATTR naturalLanguage attributes-natural-language en\n"
+                    "ATTR uri printer-uri $uri\nATTR name requesting-user-name $user\n"
+                    "ATTR mimeMediaType document-format " + format + "\nGROUP job-attributes-tag\n" + attributes +
+                    "FILE $filename\nSTATUS successful-ok\n}\n");
+    return RunCommand("ipptool -t -f '" + file + "' " + server.PrinterUri(printer) + " '" + test + "'");
+}
+
 // The photo (384 x 240 pixels, 72 dpi) with job attributes of each family's
 // own; the decoded settings show them.
 struct PhotoCase {
@@ -55,17 +68,8 @@ TEST_P(PrinterAppPhotoTest, IpptoolPhotoPrintsWithTheJobsSettings) {
     std::string output;
     ASSERT_TRUE(server.AddFilePrinter("printer", c.driver, output)) << output;
 
-    const std::string test = server.Dir().File("photo.test");
-    WriteFile(test, std::string("{\nNAME \"Print the photo\"\nOPERATION Print-Job\n"
-                                "GROUP operation-attributes-tag\n"
-                                "ATTR charset attributes-charset utf-8\n"
-                                "ATTR naturalLanguage attributes-natural-language en\n"
-                                "ATTR uri printer-uri $uri\nATTR name requesting-user-name $user\n"
-                                "ATTR mimeMediaType document-format image/jpeg\n"
-                                "GROUP job-attributes-tag\n") +
-                        c.attributes + "FILE $filename\nSTATUS successful-ok\n}\n");
-    const CommandResult run = RunCommand("ipptool -t -f '" QUORVANT_SOURCE_DIR "/samples/sample-photo.jpg' " +
-                                         server.PrinterUri("printer") + " '" + test + "'");
+    const CommandResult run = IpptoolPrintJob(server, "printer", QUORVANT_SOURCE_DIR "/samples/sample-photo.jpg",
+                                              "image/jpeg", c.attributes);
     ASSERT_EQ(0, run.status) << run.out;
     const JobInfo job = server.WaitForLastJob("printer");
     ASSERT_EQ("completed", job.state) << job.message;
@@ -191,19 +195,10 @@ TEST(PrinterAppOverrides, OverridesChangeOnlyTheirPages) {
         pages.insert(pages.end(), page.begin() + 4, page.end());
     const std::string file = server.Dir().File("job.pwg");
     WriteFile(file, pages);
-    const std::string test = server.Dir().File("overrides.test");
-    WriteFile(test, std::string("{\nNAME \"Overrides\"\nOPERATION Print-Job\nGROUP operation-attributes-tag\n"
-                                "ATTR charset attributes-charset utf-8\n"
-                                "ATTR naturalLanguage attributes-natural-language en\n"
-                                "ATTR uri printer-uri $uri\nATTR name requesting-user-name $user\n"
-                                "ATTR mimeMediaType document-format image/pwg-raster\n"
-                                "GROUP job-attributes-tag\n"
-                                "ATTR collection overrides { MEMBER rangeOfInteger pages 2-2 "
-                                "MEMBER integer print-darkness 100 },{ MEMBER rangeOfInteger pages 3-3 "
-                                "MEMBER keyword halftoning \"threshold\" }\n"
-                                "FILE $filename\nSTATUS successful-ok\n}\n"));
-    const CommandResult run =
-        RunCommand("ipptool -t -f '" + file + "' " + server.PrinterUri("labels") + " '" + test + "'");
+    const CommandResult run = IpptoolPrintJob(server, "labels", file, "image/pwg-raster",
+                                              "ATTR collection overrides { MEMBER rangeOfInteger pages 2-2 "
+                                              "MEMBER integer print-darkness 100 },{ MEMBER rangeOfInteger pages 3-3 "
+                                              "MEMBER keyword halftoning \"threshold\" }\n");
     ASSERT_EQ(0, run.status) << run.out;
     ASSERT_EQ("completed", server.WaitForLastJob("labels").state);
     const auto decoded = server.DecodeDevice("labels", "tspl");
