@@ -215,11 +215,12 @@ TEST(PrinterAppAccess, ChangesNeedALoginPrintingDoesNot) {
         const CommandResult printed = RunCommand("ipptool -t -f '" QUORVANT_SOURCE_DIR "/samples/sample-photo.jpg' " +
                                                  server.PrinterUri("labels") + " print-job.test");
         EXPECT_EQ(0, printed.status) << printed.out;
+        EXPECT_EQ("completed", server.WaitForLastJob("labels").state);
     }
     // The darkness default is unchanged: the next job sends none.
     const std::string file = server.Dir().File("job.pwg");
     WriteFile(file, PwgGrayPage(400, 300, 203, 50, 50, 150, 150));
-    ASSERT_EQ("completed", server.Print("labels", file));
+    ASSERT_EQ("completed", server.Print("labels", file)) << server.LogProblems();
     const Bytes printed = ReadFile(server.Dir().File("labels.prn"));
     EXPECT_EQ(std::string::npos, std::string(printed.begin(), printed.end()).find("DENSITY"));
 }
