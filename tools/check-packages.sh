@@ -22,6 +22,8 @@ packages="printer-driver-quorvant quorvant-printer-app quorvant-tools"
 echo "== building the packages"
 mkdir "$work/src"
 git ls-files -z | xargs -0 tar -cf - | tar -xf - -C "$work/src"
+# The PAPPL source the install script fetched (not tracked: Debian's own).
+cp -r third_party/pappl/dist "$work/src/third_party/pappl/"
 (cd "$work/src" && dpkg-buildpackage -us -uc -b -j"$(nproc)") > "$work/build.log" 2>&1 ||
     { tail -n 40 "$work/build.log"; fail "dpkg-buildpackage failed"; }
 debs=""

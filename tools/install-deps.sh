@@ -1,5 +1,7 @@
 #!/bin/sh
-# Installs the Debian packages that building and testing quorvant need.
+# Installs the Debian packages that building and testing quorvant need, and
+# fetches the PAPPL source the printer application is built from
+# (tools/fetch-pappl.sh).
 set -eu
 SUDO=
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
@@ -11,5 +13,7 @@ $SUDO apt-get install -y --no-install-recommends \
     googletest libgtest-dev libgmock-dev \
     cups cups-client cups-filters ghostscript \
     clang libclang-rt-14-dev \
-    libpappl-dev libpam0g-dev cups-ipp-utils chromium \
+    libpam0g-dev libgnutls28-dev libavahi-client-dev libjpeg-dev libusb-1.0-0-dev \
+    cups-ipp-utils chromium \
     "$@"
+./tools/fetch-pappl.sh

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installs what is needed, then builds and runs the whole test suite twice:
 # a normal build, and one under AddressSanitizer and UndefinedBehaviorSanitizer;
-# then about a minute of fuzzing (fuzz/run.sh), and the Debian packages
-# built, installed, used and purged (tools/check-packages.sh).
+# the printer application's tests once more under ThreadSanitizer (PAPPL
+# built with it too); then about a minute of fuzzing (fuzz/run.sh), and the
+# Debian packages built, installed, used and purged (tools/check-packages.sh).
 set -eu
 cd "$(dirname "$0")/.."
 ./tools/install-deps.sh
@@ -17,6 +18,21 @@ cmake --build build-asan -j"$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/../tests/lsan.supp" \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --output-on-failure -j"$jobs")
+
+# The printer application is threaded: its tests (and the patched PAPPL
+# under them) under ThreadSanitizer; every report fails the run.
+cmake -S . -B build-tsan -DQUORVANT_TSAN=ON -DCMAKE_BUILD_TYPE=Debug
+cmake --build build-tsan -j"$jobs" --target quorvant_tests
+# Reports go to files (the servers the tests start are other processes),
+# which must not exist afterwards.
+rm -rf build-tsan/reports && mkdir build-tsan/reports
+(cd build-tsan && TSAN_OPTIONS="second_deadlock_stack=1:log_path=$PWD/reports/tsan:suppressions=$PWD/../tests/tsan.supp" \
+    ctest --output-on-failure -j"$jobs" -R '^(PrinterApp|DriverTable|NamedSettings)')
+if ls build-tsan/reports/tsan.* >/dev/null 2>&1; then
+    cat build-tsan/reports/tsan.*
+    echo "ThreadSanitizer reported problems" >&2
+    exit 1
+fi
 
 # Seven seconds for each of the eight fuzz targets.
 ./fuzz/run.sh 7
