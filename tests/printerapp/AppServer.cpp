@@ -243,6 +243,7 @@ JobInfo AppServer::LastJob(const std::string& printer) const {
         if (id > newest) {
             newest = id;
             info = current;
+            info.id = id;
         }
         id = 0;
         current = JobInfo{};

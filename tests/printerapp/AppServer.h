@@ -12,6 +12,7 @@ namespace testing_support {
 
 // The newest job of a printer as IPP reports it.
 struct JobInfo {
+    int id = 0;
     std::string state;    // "completed", "aborted", ...; empty: no job
     std::string message;  // job-state-message
     std::string reasons;  // job-state-reasons, comma-separated
@@ -35,6 +36,7 @@ public:
     // destructor's report, unless this was asked first).
     bool Alive();
     int Port() const { return m_port; }
+    int Pid() const { return m_pid; }
     std::string PrinterUri(const std::string& printer) const {
         return "ipp://localhost:" + std::to_string(m_port) + "/ipp/print/" + printer;
     }
