@@ -1,10 +1,6 @@
 #include "printerapp/RasterJob.h"
 
 #include <cstring>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 
 #include "printerapp/CPapplRender.h"
 #include "printerapp/PageOverrides.h"
@@ -42,32 +38,18 @@ struct State {
     CStdRefPtr<CBaseRender> render;
     bool pageReady = false;      // the current page's image exists
     unsigned linesReceived = 0;  // rows of the current page PAPPL delivered
-    std::thread::id owner = std::this_thread::get_id();
 };
 
-// PAPPL 1.3 may start a job a second time in another thread while the first
-// still prints it (seen as the conformance suite holds, releases and cancels
-// jobs). The job's state belongs to the thread that started it. The second
-// waits until the first has finished the job, then gives up: PAPPL closes
-// the printer's device when it gives up, which must not happen under the
-// first thread's writes.
-std::mutex g_StateLock;
-std::condition_variable g_StateReleased;
-
+// PAPPL (as patched) runs a job in one thread only, which owns its state
+// from StartJob to EndJob or Abandon.
 State* GetState(pappl_job_t* job) {
-    std::lock_guard<std::mutex> lock(g_StateLock);
-    auto* state = static_cast<State*>(papplJobGetData(job));
-    return state && state->owner == std::this_thread::get_id() ? state : nullptr;
+    return static_cast<State*>(papplJobGetData(job));
 }
 
 // Ends a job that cannot go on. PAPPL may not call the end-job callback after
 // a failed page, so the state goes now; later callbacks find none and fail.
 bool Abandon(pappl_job_t* job, State* state) {
-    {
-        std::lock_guard<std::mutex> lock(g_StateLock);
-        papplJobSetData(job, nullptr);
-    }
-    g_StateReleased.notify_all();
+    papplJobSetData(job, nullptr);
     delete state;
     return false;
 }
@@ -106,6 +88,12 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
         papplJobSetMessage(job, "The printer's driver is unknown.");
         return false;
     }
+    // A job started a second time while its state exists would share it:
+    // refuse, and leave the state to the thread that made it.
+    if (papplJobGetData(job)) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "the job is already being printed by another thread");
+        return false;
+    }
     PrinterStatus::JobStarted(printer);
     State* state = new State;
     state->context.job = job;
@@ -113,17 +101,7 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
     state->context.options = options;
     state->context.driver = driver;
     state->render = MakeRefPtr<CBaseRender>(entry->create(state->context));
-    {
-        std::unique_lock<std::mutex> lock(g_StateLock);
-        if (papplJobGetData(job)) {
-            papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "the job is already being printed by another thread");
-            g_StateReleased.wait_for(lock, std::chrono::minutes(10), [job] { return !papplJobGetData(job); });
-            lock.unlock();
-            delete state;
-            return false;
-        }
-        papplJobSetData(job, state);
-    }
+    papplJobSetData(job, state);
 
     state->render->GetPrinterParameters();
     state->render->SetModelName(driver->deviceIdModel);
