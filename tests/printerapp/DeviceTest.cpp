@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pappl/pappl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,6 +46,9 @@ private:
 class DeviceTest : public ::testing::Test {
 protected:
     void SetUp() override {
+#ifndef PAPPL_DEVICE_WRITE_TIMEOUT
+        GTEST_SKIP() << "this PAPPL has no device write timeouts (-DQUORVANT_PAPPL=system)";
+#endif
         if (!server.Start({"write-timeout=2"}))
             GTEST_SKIP() << "the printer application cannot start here: " << server.Problem();
         // A black receipt 100 in long: about 1.4 MB of ESC/POS, more than
@@ -136,6 +140,27 @@ TEST_F(DeviceTest, StalledPrinterFailsItsJobAndTheNextPrints) {
     EXPECT_EQ("completed", PrintJob("s").state) << server.LogProblems();
     EXPECT_EQ(std::string::npos, Reasons("s").find("offline")) << Reasons("s");
     EXPECT_GT(printer.LastConnection().size(), 1000000u);
+}
+
+// PAPPL keeps the device open for a job queued behind the failed one: that
+// job gets a fresh connection, not the stalled one.
+TEST_F(DeviceTest, JobQueuedBehindAStalledOnePrints) {
+    SocketPrinter printer;
+    printer.Set({SocketPrinter::Mode::Stall, 30000});
+    Add("q", printer.Uri());
+    std::thread first([this] { server.Print("q", job); });
+    for (int i = 0; i < 100 && printer.Received() < 30000; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // A JPEG is spooled, not streamed, so it queues behind the raster job.
+    const std::string photo = std::string(QUORVANT_SOURCE_DIR) + "/samples/sample-photo.jpg";
+    ASSERT_EQ(0, server.Run({"submit", "-d", "q", photo}).status);
+    first.join();
+    printer.Set({});
+    EXPECT_EQ("completed", server.WaitForLastJob("q").state) << server.LogProblems();
+    for (int i = 0; i < 40 && printer.FinishedConnections() < 2; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(2, printer.FinishedConnections());
+    EXPECT_LT(printer.LastConnection().size(), 100000u);  // the photo alone
 }
 
 TEST_F(DeviceTest, PrinterResetMidJobAbortsIt) {
