@@ -23,9 +23,24 @@ struct JobContext {
     // gone) and the job ends aborted.
     bool outputFailed = false;
     unsigned long long bytesWritten = 0;
+    // Set up by the job's first write (see WriteSpool).
+    bool devicePrepared = false;
+    // What the device had sent before this job, until this job's first
+    // bytes reached the printer.
+    size_t deviceBytesBefore = 0;
+    bool reachedPrinter = false;
 };
 
+// Sends in pieces, so that a cancel is seen within a fraction of a second
+// also on a slow printer. -1 once the job is cancelled or a write failed
+// (the job's message then says why).
 int WriteSpool(JobContext& context, const void* data, int length);
+// The job's last use of the device: sends what it still buffers and
+// detaches the job from it. False, with the job's message set, unless every
+// byte of the job reached the device.
+bool FinishDevice(JobContext& context);
+// The same for a job whose state has gone: only detaches it.
+void ReleaseDevice(pappl_job_t* job, pappl_device_t* device);
 void VLog(JobContext& context, pappl_loglevel_t level, const char* format, va_list args);
 // Error: the job's state message and the log; warning: the log only.
 void VReportError(JobContext& context, const char* format, va_list args);

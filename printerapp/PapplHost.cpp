@@ -1,27 +1,127 @@
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "printerapp/CPapplRender.h"
+#include "printerapp/FileDevice.h"
+#include "printerapp/PrinterStatus.h"
 
 namespace PapplHost {
 
-// PAPPL's device layer buffers and retries short writes itself; a negative
-// result means the device is gone. A cancelled job writes nothing more:
-// PAPPL 1.3 may close the device as it cancels, under a write still to come.
+namespace {
+
+// At 20 KB/s a piece takes a fifth of a second; the cancel is looked for
+// between pieces, and by the device itself while a write waits.
+constexpr int kPiece = 4096;
+
+#ifdef PAPPL_DEVICE_WRITE_TIMEOUT
+bool JobCanceled(void* job) { return papplJobIsCanceled(static_cast<pappl_job_t*>(job)); }
+#endif
+
+// PAPPL keeps a printer's device open between queued jobs: an earlier
+// job's failure is forgotten (and its connection renewed) before this job
+// writes, and this job's cancel stops a write that waits for the printer.
+void PrepareDevice(JobContext& context) {
+#ifdef PAPPL_DEVICE_STICKY_ERRORS
+    papplDeviceClearError(context.device);
+#endif
+#ifdef PAPPL_DEVICE_WRITE_TIMEOUT
+    papplDeviceSetCancelCallback(context.device, JobCanceled, context.job);
+#endif
+    pappl_devmetrics_t metrics;
+    context.deviceBytesBefore = papplDeviceGetMetrics(context.device, &metrics)->write_bytes;
+    context.devicePrepared = true;
+}
+
+// The error of the failed write, as the device keeps it where it can.
+int DeviceError(pappl_device_t* device, int fallback) {
+#ifdef PAPPL_DEVICE_STICKY_ERRORS
+    if (const int error = papplDeviceGetError(device))
+        return error;
+#else
+    (void)device;
+#endif
+    return fallback;
+}
+
+// Ends the job's output with the reason in the job's message, unless the
+// job was cancelled (PAPPL says so itself).
+void Failed(JobContext& context, int error) {
+    context.outputFailed = true;
+    if (error == ECANCELED || papplJobIsCanceled(context.job))
+        return;
+    if (error == ETIMEDOUT) {
+        papplLogJob(context.job, PAPPL_LOGLEVEL_ERROR, "the printer took no data for %d s", FileDevice::WriteTimeout());
+        papplJobSetMessage(context.job, "The printer stopped accepting data.");
+        PrinterStatus::StoppedAccepting(papplJobGetPrinter(context.job));
+        return;
+    }
+    papplLogJob(context.job, PAPPL_LOGLEVEL_ERROR, "write to the printer failed: %s", strerror(error));
+    papplJobSetMessage(context.job, "Unable to write print data.");
+}
+
+// Clears the printer's "offline" once this job's bytes have gone out of
+// PAPPL's buffer to the printer.
+void NoteProgress(JobContext& context) {
+    pappl_devmetrics_t metrics;
+    if (!context.reachedPrinter &&
+        papplDeviceGetMetrics(context.device, &metrics)->write_bytes > context.deviceBytesBefore) {
+        context.reachedPrinter = true;
+        PrinterStatus::Accepting(papplJobGetPrinter(context.job));
+    }
+}
+
+}  // namespace
+
+// A cancelled job writes nothing more: PAPPL 1.3 may close the device as it
+// cancels, under a write still to come.
 int WriteSpool(JobContext& context, const void* data, int length) {
     if (length < 1 || context.outputFailed)
         return length < 1 ? 0 : -1;
-    if (papplJobIsCanceled(context.job)) {
-        context.outputFailed = true;
-        return -1;
+    if (!context.devicePrepared)
+        PrepareDevice(context);
+    const char* bytes = static_cast<const char*>(data);
+    for (int done = 0; done < length;) {
+        if (papplJobIsCanceled(context.job)) {
+            context.outputFailed = true;
+            return -1;
+        }
+        const int piece = std::min(kPiece, length - done);
+        if (papplDeviceWrite(context.device, bytes + done, static_cast<size_t>(piece)) < 0) {
+            Failed(context, DeviceError(context.device, errno));
+            return -1;
+        }
+        done += piece;
+        context.bytesWritten += static_cast<unsigned long long>(piece);
     }
-    if (papplDeviceWrite(context.device, data, static_cast<size_t>(length)) < 0) {
-        context.outputFailed = true;
-        papplLogJob(context.job, PAPPL_LOGLEVEL_ERROR, "write to the printer failed");
-        papplJobSetMessage(context.job, "Unable to write print data.");
-        return -1;
-    }
-    context.bytesWritten += static_cast<unsigned long long>(length);
+    NoteProgress(context);
     return length;
+}
+
+bool FinishDevice(JobContext& context) {
+    if (!context.devicePrepared)
+        return !context.outputFailed;
+    // With the cancel callback still set, a cancelled job's buffer is
+    // dropped rather than sent at close to a printer that may not take it.
+    papplDeviceFlush(context.device);
+    if (!context.outputFailed && DeviceError(context.device, 0) != 0)
+        Failed(context, DeviceError(context.device, 0));
+    else
+        NoteProgress(context);
+    ReleaseDevice(context.job, context.device);
+    return !context.outputFailed;
+}
+
+void ReleaseDevice(pappl_job_t* job, pappl_device_t* device) {
+#ifdef PAPPL_DEVICE_WRITE_TIMEOUT
+    if (papplJobIsCanceled(job))
+        papplDeviceFlush(device);
+    papplDeviceSetCancelCallback(device, nullptr, nullptr);
+#else
+    (void)job;
+    (void)device;
+#endif
 }
 
 // PAPPL has no va_list form of its log calls.

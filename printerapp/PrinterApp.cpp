@@ -93,6 +93,10 @@ pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
     // reach the server.
     const std::string auth = Setting(count, options, "auth-service", "QUORVANT_AUTH_SERVICE", "cups");
     const std::string adminGroup = Setting(count, options, "admin-group", "QUORVANT_ADMIN_GROUP", "lpadmin");
+    // A printer that takes no data for this long fails its job (0: waits for
+    // ever).
+    FileDevice::SetWriteTimeout(
+        std::atoi(Setting(count, options, "write-timeout", "QUORVANT_WRITE_TIMEOUT", "60").c_str()));
 
     // The state file, the spool and their directories are the service's
     // alone (PAPPL writes its files as the umask lets it).

@@ -58,4 +58,13 @@ void JobStarted(pappl_printer_t* printer) {
     papplPrinterSetReasons(printer, PAPPL_PREASON_NONE, PAPPL_PREASON_IDENTIFY_PRINTER_REQUESTED);
 }
 
+void StoppedAccepting(pappl_printer_t* printer) {
+    papplPrinterSetReasons(printer, PAPPL_PREASON_OFFLINE, PAPPL_PREASON_NONE);
+}
+
+void Accepting(pappl_printer_t* printer) {
+    if (papplPrinterGetReasons(printer) & PAPPL_PREASON_OFFLINE)
+        papplPrinterSetReasons(printer, PAPPL_PREASON_NONE, PAPPL_PREASON_OFFLINE);
+}
+
 }  // namespace PrinterStatus

@@ -24,4 +24,9 @@ void Describe(ipp_t* attrs);
 // A job starting clears an identify request shown on the status page.
 void JobStarted(pappl_printer_t* printer);
 
+// A printer that took no data for the write timeout shows "offline" until
+// a later job's data reaches it.
+void StoppedAccepting(pappl_printer_t* printer);
+void Accepting(pappl_printer_t* printer);
+
 }  // namespace PrinterStatus

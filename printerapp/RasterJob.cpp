@@ -196,13 +196,17 @@ bool EndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, uns
     return !state->context.outputFailed || Abandon(job, state);
 }
 
+// A job is completed only when every byte reached the device.
 bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
     State* state = GetState(job);
-    if (!state)
+    if (!state) {
+        // Abandoned; a state of another thread's keeps the device.
+        if (!papplJobGetData(job))
+            PapplHost::ReleaseDevice(job, device);
         return false;
+    }
     state->render->OnEndDoc();
-    papplDeviceFlush(device);
-    const bool ok = !state->context.outputFailed;
+    const bool ok = PapplHost::FinishDevice(state->context);
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "%llu bytes sent to the printer", state->context.bytesWritten);
     Abandon(job, state);
     return ok;

@@ -1,0 +1,196 @@
+// Jobs end as their device lets them: each kind of file: device and socket
+// printers that stall, reset or crawl, with a 2 s write timeout.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <pappl/pappl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "printerapp/AppServer.h"
+#include "printerapp/SocketPrinter.h"
+
+namespace testing_support {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Reads a FIFO to its end, as a capture program would.
+class FifoReader {
+public:
+    explicit FifoReader(const std::string& path)
+        : m_path(path), m_thread([this, path] {
+              const int fd = open(path.c_str(), O_RDONLY);
+              uint8_t buffer[4096];
+              for (ssize_t n; fd >= 0 && (n = read(fd, buffer, sizeof buffer)) > 0;)
+                  m_bytes += static_cast<size_t>(n);
+              close(fd);
+          }) {}
+    size_t Finish() {
+        // Releases a reader still waiting for a writer that never came.
+        close(open(m_path.c_str(), O_WRONLY | O_NONBLOCK));
+        m_thread.join();
+        return m_bytes;
+    }
+
+private:
+    std::string m_path;
+    size_t m_bytes = 0;
+    std::thread m_thread;
+};
+
+class DeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+#ifndef PAPPL_DEVICE_WRITE_TIMEOUT
+        GTEST_SKIP() << "this PAPPL has no device write timeouts (-DQUORVANT_PAPPL=system)";
+#endif
+        if (!server.Start({"write-timeout=2"}))
+            GTEST_SKIP() << "the printer application cannot start here: " << server.Problem();
+        // A black receipt 100 in long: about 1.4 MB of ESC/POS, more than
+        // the loopback buffers hold.
+        WriteFile(job, PwgGrayPage(576, 20300, 203, 0, 0, 576, 20300));
+    }
+
+    void Add(const std::string& printer, const std::string& uri) {
+        const CommandResult added = server.Run({"add", "-d", printer, "-v", uri, "-m", "escpos_80mm"});
+        ASSERT_EQ(0, added.status) << added.out;
+    }
+
+    JobInfo PrintJob(const std::string& printer) {
+        server.Print(printer, job);
+        return server.WaitForLastJob(printer);
+    }
+
+    std::string Reasons(const std::string& printer) { return server.Run({"status", "-d", printer}).out; }
+
+    AppServer server;
+    const std::string job = server.Dir().File("label.pwg");
+};
+
+struct FileCase {
+    const char* name;
+    // Makes the device's path (under `dir`) and returns it.
+    std::function<std::string(const TempDir& dir)> make;
+    bool reader;  // a FIFO reader runs during the job
+    const char* state;
+    const char* message;
+};
+
+const FileCase kFileCases[] = {
+    {"regular file",
+     [](const TempDir& d) {
+         WriteFile(d.File("out.prn"), Bytes{});  // a file: device must exist
+         return d.File("out.prn");
+     },
+     false, "completed", "Job completed."},
+    {"character device", [](const TempDir&) { return std::string("/dev/null"); }, false, "completed", "Job completed."},
+    {"directory",
+     [](const TempDir& d) {
+         mkdir(d.File("jobs").c_str(), 0700);
+         return d.File("jobs");
+     },
+     false, "completed", "Job completed."},
+    {"FIFO with a reader",
+     [](const TempDir& d) {
+         mkfifo(d.File("fifo").c_str(), 0600);
+         return d.File("fifo");
+     },
+     true, "completed", "Job completed."},
+    {"FIFO with no reader",
+     [](const TempDir& d) {
+         mkfifo(d.File("fifo").c_str(), 0600);
+         return d.File("fifo");
+     },
+     false, "aborted", "The printer stopped accepting data."},
+};
+
+TEST_F(DeviceTest, FileDevicesOfEveryKind) {
+    TempDir dir;
+    int n = 0;
+    for (const FileCase& c : kFileCases) {
+        SCOPED_TRACE(c.name);
+        const std::string printer = "p" + std::to_string(n++);
+        const std::string path = c.make(dir);
+        Add(printer, "file://" + path);
+        std::unique_ptr<FifoReader> reader(c.reader ? new FifoReader(path) : nullptr);
+        const JobInfo info = PrintJob(printer);
+        EXPECT_EQ(c.state, info.state) << info.message << "\n" << server.LogProblems();
+        EXPECT_EQ(c.message, info.message);
+        if (reader) {
+            EXPECT_GT(reader->Finish(), 1000000u);
+        }
+    }
+}
+
+TEST_F(DeviceTest, StalledPrinterFailsItsJobAndTheNextPrints) {
+    SocketPrinter printer;
+    printer.Set({SocketPrinter::Mode::Stall, 30000});
+    Add("s", printer.Uri());
+    const JobInfo stalled = PrintJob("s");
+    EXPECT_EQ("aborted", stalled.state);
+    EXPECT_EQ("The printer stopped accepting data.", stalled.message);
+    EXPECT_NE(std::string::npos, Reasons("s").find("offline")) << Reasons("s");
+
+    printer.Set({});
+    EXPECT_EQ("completed", PrintJob("s").state) << server.LogProblems();
+    EXPECT_EQ(std::string::npos, Reasons("s").find("offline")) << Reasons("s");
+    EXPECT_GT(printer.LastConnection().size(), 1000000u);
+}
+
+// PAPPL keeps the device open for a job queued behind the failed one: that
+// job gets a fresh connection, not the stalled one.
+TEST_F(DeviceTest, JobQueuedBehindAStalledOnePrints) {
+    SocketPrinter printer;
+    printer.Set({SocketPrinter::Mode::Stall, 30000});
+    Add("q", printer.Uri());
+    std::thread first([this] { server.Print("q", job); });
+    for (int i = 0; i < 100 && printer.Received() < 30000; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // A JPEG is spooled, not streamed, so it queues behind the raster job.
+    const std::string photo = std::string(QUORVANT_SOURCE_DIR) + "/samples/sample-photo.jpg";
+    ASSERT_EQ(0, server.Run({"submit", "-d", "q", photo}).status);
+    first.join();
+    printer.Set({});
+    EXPECT_EQ("completed", server.WaitForLastJob("q").state) << server.LogProblems();
+    for (int i = 0; i < 40 && printer.FinishedConnections() < 2; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(2, printer.FinishedConnections());
+    EXPECT_LT(printer.LastConnection().size(), 100000u);  // the photo alone
+}
+
+TEST_F(DeviceTest, PrinterResetMidJobAbortsIt) {
+    SocketPrinter printer;
+    printer.Set({SocketPrinter::Mode::Reset, 60000});
+    Add("r", printer.Uri());
+    const JobInfo reset = PrintJob("r");
+    EXPECT_EQ("aborted", reset.state);
+    EXPECT_EQ("Unable to write print data.", reset.message);
+}
+
+TEST_F(DeviceTest, CancelOnASlowPrinterTakesEffectAtOnce) {
+    SocketPrinter printer;
+    printer.Set({SocketPrinter::Mode::Slow, 0, 20000});
+    Add("slow", printer.Uri());
+    // PAPPL prints a raster job as it arrives: the submission lasts as long
+    // as the job.
+    std::thread submitter([this] { server.Run({"submit", "-d", "slow", job}); });
+    for (int i = 0; i < 100 && printer.Received() < 40000; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const Clock::time_point cancelled = Clock::now();
+    EXPECT_EQ(0, server.Run({"cancel", "-d", "slow", "-a"}).status);
+    const JobInfo info = server.WaitForLastJob("slow");
+    const double seconds = std::chrono::duration<double>(Clock::now() - cancelled).count();
+    submitter.join();
+    EXPECT_GE(printer.Received(), 40000u) << "the job did not start";
+    EXPECT_EQ("canceled", info.state) << info.message;
+    EXPECT_LT(seconds, 3.0);  // measured about 0.3 s; 30 s if the cancel waited for the job
+    RecordProperty("cancel_seconds", std::to_string(seconds));
+}
+
+}  // namespace
+}  // namespace testing_support
