@@ -43,7 +43,7 @@ private:
     std::thread m_thread;
 };
 
-class DeviceTest : public ::testing::Test {
+class PrinterAppDeviceTest : public ::testing::Test {
 protected:
     void SetUp() override {
 #ifndef PAPPL_DEVICE_WRITE_TIMEOUT
@@ -109,7 +109,7 @@ const FileCase kFileCases[] = {
      false, "aborted", "The printer stopped accepting data."},
 };
 
-TEST_F(DeviceTest, FileDevicesOfEveryKind) {
+TEST_F(PrinterAppDeviceTest, FileDevicesOfEveryKind) {
     TempDir dir;
     int n = 0;
     for (const FileCase& c : kFileCases) {
@@ -127,7 +127,7 @@ TEST_F(DeviceTest, FileDevicesOfEveryKind) {
     }
 }
 
-TEST_F(DeviceTest, StalledPrinterFailsItsJobAndTheNextPrints) {
+TEST_F(PrinterAppDeviceTest, StalledPrinterFailsItsJobAndTheNextPrints) {
     SocketPrinter printer;
     printer.Set({SocketPrinter::Mode::Stall, 30000});
     Add("s", printer.Uri());
@@ -144,7 +144,7 @@ TEST_F(DeviceTest, StalledPrinterFailsItsJobAndTheNextPrints) {
 
 // PAPPL keeps the device open for a job queued behind the failed one: that
 // job gets a fresh connection, not the stalled one.
-TEST_F(DeviceTest, JobQueuedBehindAStalledOnePrints) {
+TEST_F(PrinterAppDeviceTest, JobQueuedBehindAStalledOnePrints) {
     SocketPrinter printer;
     printer.Set({SocketPrinter::Mode::Stall, 30000});
     Add("q", printer.Uri());
@@ -163,7 +163,7 @@ TEST_F(DeviceTest, JobQueuedBehindAStalledOnePrints) {
     EXPECT_LT(printer.LastConnection().size(), 100000u);  // the photo alone
 }
 
-TEST_F(DeviceTest, PrinterResetMidJobAbortsIt) {
+TEST_F(PrinterAppDeviceTest, PrinterResetMidJobAbortsIt) {
     SocketPrinter printer;
     printer.Set({SocketPrinter::Mode::Reset, 60000});
     Add("r", printer.Uri());
@@ -172,7 +172,7 @@ TEST_F(DeviceTest, PrinterResetMidJobAbortsIt) {
     EXPECT_EQ("Unable to write print data.", reset.message);
 }
 
-TEST_F(DeviceTest, CancelOnASlowPrinterTakesEffectAtOnce) {
+TEST_F(PrinterAppDeviceTest, CancelOnASlowPrinterTakesEffectAtOnce) {
     SocketPrinter printer;
     printer.Set({SocketPrinter::Mode::Slow, 0, 20000});
     Add("slow", printer.Uri());
