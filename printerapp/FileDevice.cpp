@@ -4,6 +4,7 @@
 #include <pappl/pappl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -134,8 +135,15 @@ void Close(pappl_device_t* device) {
     auto* output = static_cast<Output*>(papplDeviceGetData(device));
     if (!output)
         return;
-    if (output->fd >= 0)
+    if (output->fd >= 0) {
+#ifdef PAPPL_DEVICE_STICKY_ERRORS
+        // A serial port's unsent output of a failed or cancelled job is
+        // dropped, as a socket's is reset: it would print later.
+        if (papplDeviceGetError(device) && isatty(output->fd))
+            tcflush(output->fd, TCOFLUSH);
+#endif
         close(output->fd);
+    }
     delete output;
     papplDeviceSetData(device, nullptr);
 }

@@ -115,11 +115,21 @@ bool FinishDevice(JobContext& context) {
 
 void ReleaseDevice(pappl_job_t* job, pappl_device_t* device) {
 #ifdef PAPPL_DEVICE_WRITE_TIMEOUT
+    // With the cancel callback still set, this drops a cancelled job's
+    // buffer and marks the device failed.
     if (papplJobIsCanceled(job))
         papplDeviceFlush(device);
     papplDeviceSetCancelCallback(device, nullptr, nullptr);
 #else
     (void)job;
+#endif
+#ifdef PAPPL_DEVICE_STICKY_ERRORS
+    // A failed or cancelled job's connection is reset now (its last command
+    // may be cut short, and the kernel still holds some of it); the next
+    // job gets a fresh one.
+    if (papplDeviceGetError(device))
+        papplDeviceClearError(device);
+#else
     (void)device;
 #endif
 }
