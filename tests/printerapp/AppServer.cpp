@@ -119,6 +119,16 @@ bool AppServer::Alive() {
     return m_pid > 0;
 }
 
+void AppServer::Kill() {
+    if (m_pid <= 0)
+        return;
+    kill(m_pid, SIGKILL);
+    waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
+    // Start waits for the control socket, which a killed server leaves.
+    unlink(m_dir.File("quorvant-printer-app.sock").c_str());
+}
+
 // PAPPL notices a "shutdown" request only at its next poll timeout (about
 // 30 s); SIGTERM ends the server at once, as cleanly.
 AppServer::~AppServer() {
@@ -304,8 +314,8 @@ unsigned TotalBlackDots(const std::vector<CPreviewPage>& pages) {
     return dots;
 }
 
-Bytes PwgGrayPage(unsigned width, unsigned height, unsigned dpi, unsigned x0, unsigned y0, unsigned x1, unsigned y1,
-                  const char* type) {
+Bytes PwgPages(unsigned width, unsigned height, unsigned dpi, unsigned pages,
+               const std::function<bool(unsigned x, unsigned y, unsigned page)>& black, const char* type) {
     TempDir dir;
     const std::string path = dir.File("page.pwg");
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -318,21 +328,32 @@ Bytes PwgGrayPage(unsigned width, unsigned height, unsigned dpi, unsigned x0, un
     header.cupsHeight = height;
     const bool oneBit = std::strcmp(type, "black_1") == 0;
     header.cupsBytesPerLine = oneBit ? (width + 7) / 8 : width;
-    cupsRasterWriteHeader2(raster, &header);
     std::vector<unsigned char> line(header.cupsBytesPerLine);
-    for (unsigned y = 0; y < height; y++) {
-        std::fill(line.begin(), line.end(), oneBit ? 0 : 255);
-        for (unsigned x = x0; y >= y0 && y < y1 && x < x1 && x < width; x++) {
-            if (oneBit)
-                line[x / 8] |= static_cast<unsigned char>(0x80 >> (x % 8));
-            else
-                line[x] = 0;
+    for (unsigned page = 0; page < pages; page++) {
+        cupsRasterWriteHeader2(raster, &header);
+        for (unsigned y = 0; y < height; y++) {
+            std::fill(line.begin(), line.end(), oneBit ? 0 : 255);
+            for (unsigned x = 0; x < width; x++) {
+                if (!black(x, y, page))
+                    continue;
+                if (oneBit)
+                    line[x / 8] |= static_cast<unsigned char>(0x80 >> (x % 8));
+                else
+                    line[x] = 0;
+            }
+            cupsRasterWritePixels(raster, line.data(), header.cupsBytesPerLine);
         }
-        cupsRasterWritePixels(raster, line.data(), header.cupsBytesPerLine);
     }
     cupsRasterClose(raster);
     close(fd);
     return ReadFile(path);
+}
+
+Bytes PwgGrayPage(unsigned width, unsigned height, unsigned dpi, unsigned x0, unsigned y0, unsigned x1, unsigned y1,
+                  const char* type) {
+    return PwgPages(
+        width, height, dpi, 1, [&](unsigned x, unsigned y, unsigned) { return x >= x0 && x < x1 && y >= y0 && y < y1; },
+        type);
 }
 
 }  // namespace testing_support

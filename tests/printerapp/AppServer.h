@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,9 @@ public:
     // `options` are more server settings ("auth-service=none", ...).
     bool Start(const std::vector<std::string>& options = {});
     const std::string& Problem() const { return m_problem; }
+    // Ends the server with SIGKILL, as a crash would, leaving its state,
+    // spool and log for another Start on the same directory.
+    void Kill();
     // False once the server has gone (a crash ends a test only through the
     // destructor's report, unless this was asked first).
     bool Alive();
@@ -68,6 +72,11 @@ private:
 };
 
 unsigned TotalBlackDots(const std::vector<CPreviewPage>& pages);
+
+// A PWG raster of `pages` pages of width x height dots, black where
+// `black(x, y, page)` says: 8-bit sGray, or 1-bit black with `type` "black_1".
+Bytes PwgPages(unsigned width, unsigned height, unsigned dpi, unsigned pages,
+               const std::function<bool(unsigned x, unsigned y, unsigned page)>& black, const char* type = "sgray_8");
 
 // A PWG raster of one page, white with the black rectangle [x0, x1) x
 // [y0, y1): 8-bit sGray, or 1-bit black with `type` "black_1".

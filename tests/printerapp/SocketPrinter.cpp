@@ -19,19 +19,30 @@ constexpr int kTickMs = 50;
 }  // namespace
 
 SocketPrinter::SocketPrinter() {
+    if (Listen(0))
+        m_thread = std::thread([this] { Serve(); });
+}
+
+bool SocketPrinter::Listen(int port) {
     m_listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     // Accepted sockets inherit it: a stalled printer blocks its sender soon.
-    const int small = 4096;
+    const int small = 4096, reuse = 1;
     setsockopt(m_listenFd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    // Listening again on its port while old connections linger.
+    setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(port));
     socklen_t len = sizeof addr;
     if (bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(m_listenFd, 4) != 0 ||
-        getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-        return;
+        getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        close(m_listenFd);
+        m_listenFd = -1;
+        return false;
+    }
     m_port = ntohs(addr.sin_port);
-    m_thread = std::thread([this] { Serve(); });
+    return true;
 }
 
 SocketPrinter::~SocketPrinter() {
@@ -57,6 +68,11 @@ int SocketPrinter::FinishedConnections() const {
     return m_finished;
 }
 
+std::vector<Bytes> SocketPrinter::Connections() const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_connections;
+}
+
 Bytes SocketPrinter::LastConnection() const {
     std::lock_guard<std::mutex> lock(m_lock);
     return m_last;
@@ -64,12 +80,31 @@ Bytes SocketPrinter::LastConnection() const {
 
 void SocketPrinter::Serve() {
     while (!m_stop) {
+        bool refuse;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            refuse = m_behaviour.mode == Mode::Refuse;
+        }
+        if (refuse && m_listenFd >= 0) {
+            close(m_listenFd);
+            m_listenFd = -1;
+        } else if (!refuse && m_listenFd < 0) {
+            Listen(m_port);
+        }
+        if (m_listenFd < 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(kTickMs));
+            continue;
+        }
         pollfd listening{m_listenFd, POLLIN, 0};
         if (poll(&listening, 1, kTickMs) < 1)
             continue;
         const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
             continue;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_connections.emplace_back();
+        }
         const bool going = ServeConnection(fd);
         std::lock_guard<std::mutex> lock(m_lock);
         m_finished++;
@@ -122,6 +157,7 @@ bool SocketPrinter::ServeConnection(int fd) {
             std::lock_guard<std::mutex> lock(m_lock);
             m_received += static_cast<size_t>(n);
             m_current.insert(m_current.end(), buffer, buffer + n);
+            m_connections.back().insert(m_connections.back().end(), buffer, buffer + n);
         }
         if (now.mode == Mode::Slow)
             std::this_thread::sleep_for(std::chrono::milliseconds(kTickMs));

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/TestFiles.h"
 
@@ -21,6 +22,7 @@ public:
         Slow,   // reads `bytesPerSecond`
         Stall,  // reads `after` bytes of each connection, then nothing more
         Reset,  // reads `after` bytes of each connection, then resets it
+        Refuse,  // not listening: connections are refused
     };
     struct Behaviour {
         Mode mode = Mode::Fast;
@@ -45,9 +47,12 @@ public:
     // What the last finished connection brought (one job, in PAPPL's
     // usual use of one connection per job).
     Bytes LastConnection() const;
+    // What every connection brought, in order, the current one last.
+    std::vector<Bytes> Connections() const;
 
 private:
     void Serve();
+    bool Listen(int port);  // on `port`, 0: any
     bool ServeConnection(int fd);  // false when the printer is being destroyed
 
     int m_listenFd = -1;
@@ -58,6 +63,7 @@ private:
     size_t m_received = 0;
     int m_finished = 0;
     Bytes m_current, m_last;
+    std::vector<Bytes> m_connections;
     std::thread m_thread;
 };
 
