@@ -417,6 +417,10 @@ Received Collect(const std::vector<std::unique_ptr<SocketPrinter>>& printers, co
     for (unsigned p = 0; p < printers.size(); p++) {
         const std::vector<Bytes> connections = printers[p]->Connections();
         for (unsigned c = 0; c < connections.size(); c++) {
+            // The connection renewed after a failed or cancelled job may
+            // carry nothing.
+            if (connections[c].empty())
+                continue;
             auto decoder = PreviewLanguages::Create(kPrinters[p].language);
             // A connection may end in mid-page when PAPPL ends its job; any
             // other malformed byte loses the pages after it.
