@@ -500,7 +500,7 @@ void CheckJobs(const std::vector<Job>& jobs, const Received& received,
 
 // --- The test ---------------------------------------------------------------------
 
-class LoadTest : public ::testing::Test {
+class PrinterAppLoadTest : public ::testing::Test {
 protected:
     // Runs the test body in a private network with a server started there.
     void Run(const std::function<void()>& body) {
@@ -560,7 +560,7 @@ protected:
     std::vector<std::unique_ptr<SocketPrinter>> printers;
 };
 
-TEST_F(LoadTest, EveryJobEndsAndEveryPageArrivesOnce) {
+TEST_F(PrinterAppLoadTest, EveryJobEndsAndEveryPageArrivesOnce) {
     Run([&] {
         for (const PrinterCase& p : kPrinters)
             AddPrinter(p, {p.slow ? SocketPrinter::Mode::Slow : SocketPrinter::Mode::Fast, 0, 20000});
@@ -670,9 +670,9 @@ const FaultCase kFaults[] = {
      }},
 };
 
-class LoadFaultTest : public LoadTest, public ::testing::WithParamInterface<FaultCase> {};
+class PrinterAppLoadFaultTest : public PrinterAppLoadTest, public ::testing::WithParamInterface<FaultCase> {};
 
-TEST_P(LoadFaultTest, JobWaitsOrEndsWithAReasonAndTheNextPrints) {
+TEST_P(PrinterAppLoadFaultTest, JobWaitsOrEndsWithAReasonAndTheNextPrints) {
     Run([&] {
         SocketPrinter& printer = AddPrinter(kPrinters[0], GetParam().fault);
         // A PNG job is spooled: its Send-Document returns before it prints.
@@ -701,10 +701,10 @@ TEST_P(LoadFaultTest, JobWaitsOrEndsWithAReasonAndTheNextPrints) {
     });
 }
 
-INSTANTIATE_TEST_SUITE_P(PrinterApp, LoadFaultTest, ::testing::ValuesIn(kFaults),
+INSTANTIATE_TEST_SUITE_P(PrinterApp, PrinterAppLoadFaultTest, ::testing::ValuesIn(kFaults),
                          [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 
-TEST_F(LoadTest, QueuedJobsStartByThemselvesAfterAKilledServerRestarts) {
+TEST_F(PrinterAppLoadTest, QueuedJobsStartByThemselvesAfterAKilledServerRestarts) {
     Run([&] {
         SocketPrinter& printer = AddPrinter(kPrinters[0], {SocketPrinter::Mode::Slow, 0, 20000});
         std::vector<Job> jobs;
