@@ -107,7 +107,7 @@ bool FinishDevice(JobContext& context) {
     papplDeviceFlush(context.device);
     if (!context.outputFailed && DeviceError(context.device, 0) != 0)
         Failed(context, DeviceError(context.device, 0));
-    else
+    else if (!context.outputFailed)
         NoteProgress(context);
     ReleaseDevice(context.job, context.device);
     return !context.outputFailed;
