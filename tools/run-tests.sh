@@ -1,9 +1,10 @@
 #!/bin/sh
 # Installs what is needed, then builds and runs the whole test suite twice:
 # a normal build, and one under AddressSanitizer and UndefinedBehaviorSanitizer;
-# the printer application's tests once more under ThreadSanitizer (PAPPL
-# built with it too); then about a minute of fuzzing (fuzz/run.sh), and the
-# Debian packages built, installed, used and purged (tools/check-packages.sh).
+# then about a minute of fuzzing (fuzz/run.sh), the Debian packages built,
+# installed, used and purged (tools/check-packages.sh), and the printer
+# application's tests once more under ThreadSanitizer (PAPPL built with it
+# too).
 set -eu
 cd "$(dirname "$0")/.."
 ./tools/install-deps.sh
@@ -18,6 +19,12 @@ cmake --build build-asan -j"$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/../tests/lsan.supp" \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --output-on-failure -j"$jobs")
+
+# Seven seconds for each of the eight fuzz targets.
+./fuzz/run.sh 7
+
+# The Debian packages: built, linted, installed, used, purged.
+./tools/check-packages.sh
 
 # The printer application is threaded: its tests (and the patched PAPPL
 # under them) under ThreadSanitizer; every report fails the run.
@@ -35,9 +42,3 @@ if ls build-tsan/reports/tsan.* >/dev/null 2>&1; then
     echo "ThreadSanitizer reported problems" >&2
     exit 1
 fi
-
-# Seven seconds for each of the eight fuzz targets.
-./fuzz/run.sh 7
-
-# The Debian packages: built, linted, installed, used, purged.
-./tools/check-packages.sh
