@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <mutex>
 #include <string>
 
 #include "printers/CPrinterSolvane.h"
@@ -35,6 +36,10 @@ extern "C" int deflateInit2_(z_streamp strm, int level, int method, int windowBi
                              const char* version, int stream_size) {
     using Fn = int (*)(z_streamp, int, int, int, int, int, const char*, int);
     static Fn real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "deflateInit2_"));
+    // The interposer serves the whole test binary: other tests' threads
+    // (PNG encoders) call it at once.
+    static std::mutex recording;
+    std::lock_guard<std::mutex> lock(recording);
     g_zlib.initCalls++;
     g_zlib.level = level;
     g_zlib.method = method;
