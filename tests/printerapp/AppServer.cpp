@@ -281,6 +281,25 @@ JobInfo AppServer::LastJob(const std::string& printer) const {
     return info;
 }
 
+std::string AppServer::PrinterReasons(const std::string& printer) const {
+    http_t* http =
+        httpConnect2("localhost", m_port, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, 10000, nullptr);
+    if (!http)
+        return "no connection";
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    const std::string uri = PrinterUri(printer);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "printer-state-reasons");
+    ipp_t* response = cupsDoRequest(http, request, ("/ipp/print/" + printer).c_str());
+    std::string reasons = response ? "" : std::string("Get-Printer-Attributes failed: ") + cupsLastErrorString();
+    ipp_attribute_t* a = ippFindAttribute(response, "printer-state-reasons", IPP_TAG_KEYWORD);
+    for (int i = 0; a && i < ippGetCount(a); i++)
+        reasons += std::string(i ? "," : "") + ippGetString(a, i, nullptr);
+    ippDelete(response);
+    httpClose(http);
+    return reasons;
+}
+
 JobInfo AppServer::WaitForLastJob(const std::string& printer) const {
     JobInfo job = LastJob(printer);
     for (int i = 0; i < 200 && job.state != "completed" && job.state != "aborted" && job.state != "canceled"; i++) {

@@ -57,6 +57,8 @@ public:
 
     // Asks the server over IPP (Get-Jobs) for the printer's newest job.
     JobInfo LastJob(const std::string& printer) const;
+    // The printer's printer-state-reasons over IPP, comma-separated.
+    std::string PrinterReasons(const std::string& printer) const;
     // The newest job once it has ended (or the last look after 10 s).
     JobInfo WaitForLastJob(const std::string& printer) const;
     // The server log's errors and warnings, for failure messages.

@@ -66,7 +66,7 @@ protected:
         return server.WaitForLastJob(printer);
     }
 
-    std::string Reasons(const std::string& printer) { return server.Run({"status", "-d", printer}).out; }
+    std::string Reasons(const std::string& printer) { return server.PrinterReasons(printer); }
 
     AppServer server;
     const std::string job = server.Dir().File("label.pwg");
