@@ -55,19 +55,40 @@ void LogHeader(const cups_page_header2_t& h) {
     syslog(LOG_DEBUG, "DEBUG: cupsCompression = %d\n", h.cupsCompression);
 }
 
-// A raster smaller than its media goes on a page of the media's size, so that
-// a label printer is told the real label size.
-void PlaceOnMedia(const cups_page_header2_t& h, CxImage& image) {
-    PageAssembly::Placement placement;
-    if (!PageAssembly::PlaceRaster(h.cupsWidth, h.cupsHeight, h.PageSize, h.ImagingBoundingBox, h.HWResolution[0],
-                                   h.HWResolution[1], placement))
-        return;
-    if (PageAssembly::PlaceOnMedia(image, placement))
-        syslog(LOG_DEBUG, "raster of %u x %u dots placed at %u,%u on media of %u x %u dots", h.cupsWidth,
-               h.cupsHeight, placement.left, placement.top, placement.mediaWidth, placement.mediaHeight);
+void LogPlacement(const cups_page_header2_t& h, const PageAssembly::Placement& placement) {
+    syslog(LOG_DEBUG, "raster of %u x %u dots placed at %u,%u on media of %u x %u dots", h.cupsWidth, h.cupsHeight,
+           placement.left, placement.top, placement.mediaWidth, placement.mediaHeight);
 }
 
 }  // namespace
+
+// Reads the page. A raster smaller than its media goes on a page of the
+// media's size, so that a label printer is told the real label size. Colour
+// is never printed: a colour page is read straight into gray, and a page
+// wider than the head is also shrunk as it is read, so that memory follows
+// what prints rather than what the header declares.
+PageRead ReadPage(cups_raster_t* ras, const cups_page_header2_t& h, CBaseRender& render) {
+    PageRead read;
+    read.placed = PageAssembly::PlaceRaster(h.cupsWidth, h.cupsHeight, h.PageSize, h.ImagingBoundingBox,
+                                            h.HWResolution[0], h.HWResolution[1], read.placement);
+    PageAssembly::Placement frame = read.placement;
+    if (!read.placed)
+        frame = PageAssembly::Placement{h.cupsWidth, h.cupsHeight, 0, 0};
+    read.fitted = render.HeadFitSize(frame.mediaWidth, frame.mediaHeight, read.width, read.height);
+    if (!read.fitted && h.cupsBitsPerPixel < 24) {
+        read.built = RasterPage::ReadImage(ras, h, render.m_Image, read.rowsRead);
+        return read;
+    }
+    if (!read.fitted) {
+        read.width = frame.mediaWidth;
+        read.height = frame.mediaHeight;
+    }
+    read.built = RasterPage::ReadFitted(ras, h, frame, read.width, read.height, render.m_Image, read.rowsRead);
+    read.frame = frame;
+    read.placedWhileRead = true;
+    return read;
+}
+
 
 int CCupsInstance::Run(int argc, char** argv) {
     setbuf(stderr, nullptr);
@@ -176,13 +197,15 @@ int CCupsInstance::Run(int argc, char** argv) {
                 RasterPage::Skip(ras, header);
             }
         } else {
-            bool built = RasterPage::ReadImage(ras, header, g_pRender->m_Image, rowsRead);
+            const PageRead read = ReadPage(ras, header, *g_pRender);
+            const bool built = read.built;
+            rowsRead = read.rowsRead;
             if (built && rowsRead < header.cupsHeight) {
                 syslog(LOG_ERR, "page %d: raster ended after %u of %u lines", Page, rowsRead, header.cupsHeight);
                 _cupsLangPrintFilter(stderr, "WARNING", "Page %d ended early; its missing lines print blank.",
                                      Page);
             }
-            StartPage(ppd, &header, built);
+            StartPage(ppd, &header, read);
         }
 
         _cupsLangPrintFilter(stderr, "INFO", "Finished page %d.", Page);
@@ -221,7 +244,8 @@ int CCupsInstance::Run(int argc, char** argv) {
     return 0;
 }
 
-void CCupsInstance::StartPage(ppd_file_t*, cups_page_header2_t* header, bool imageBuilt) {
+void CCupsInstance::StartPage(ppd_file_t*, cups_page_header2_t* header, const PageRead& read) {
+    const bool imageBuilt = read.built;
     LogHeader(*header);
     g_pRender->m_pHeader = header;
     g_pRender->m_iDpi = static_cast<int>(header->HWResolution[0]);
@@ -239,7 +263,14 @@ void CCupsInstance::StartPage(ppd_file_t*, cups_page_header2_t* header, bool ima
            header->cupsHeight, header->cupsBitsPerPixel, header->cupsBytesPerLine);
     image.SetXDPI(static_cast<int32_t>(header->HWResolution[0]));
     image.SetYDPI(static_cast<int32_t>(header->HWResolution[1]));
-    PlaceOnMedia(*header, image);
+    if (read.placedWhileRead) {
+        if (read.placed)
+            LogPlacement(*header, read.placement);
+        if (read.fitted)
+            g_pRender->ReportFit(read.frame.mediaWidth, read.frame.mediaHeight, read.width, read.height);
+    } else if (read.placed && g_pRender->PlaceAndFit(&read.placement)) {
+        LogPlacement(*header, read.placement);
+    }
 
     g_pRender->OnStartPage();
     g_pRender->OnBeginBmp();

@@ -6,6 +6,7 @@
 #include <cups/raster.h>
 
 #include "render/CBaseRender.h"
+#include "render/PageAssembly.h"
 
 // Process-wide state of the one job this process runs.
 extern int ModelNumber;
@@ -15,6 +16,21 @@ extern CStdRefPtr<CBaseRender> g_pRender;
 
 void CancelJob(int signal);
 
+// How a page was read: placed on its media and fitted to the head while it
+// was read, or read as it is and placed (when `placed`) afterwards.
+struct PageRead {
+    bool built = false;
+    unsigned rowsRead = 0;
+    bool placed = false;
+    PageAssembly::Placement placement;
+    bool placedWhileRead = false;
+    PageAssembly::Placement frame;  // what was read into: the media, or the raster's own size
+    bool fitted = false;
+    uint32_t width = 0, height = 0;  // the image read
+};
+
+PageRead ReadPage(cups_raster_t* ras, const cups_page_header2_t& header, CBaseRender& render);
+
 // The job driver: reads the command line, the PPD and the raster stream, and
 // drives the renderer chosen by the PPD's model number through its hooks.
 class CCupsInstance {
@@ -23,8 +39,9 @@ public:
 
     // Returns the exit status: 0 when at least one page was processed.
     int Run(int argc, char** argv);
-    // Runs the drawing hooks on the page image read for `header`; `imageBuilt`
-    // false reports the page whose image could not be built.
-    void StartPage(ppd_file_t* ppd, cups_page_header2_t* header, bool imageBuilt);
+    // Runs the drawing hooks on the page image read for `header`, first put on
+    // its media if it was not while it was read; a page whose image could not
+    // be built is reported.
+    void StartPage(ppd_file_t* ppd, cups_page_header2_t* header, const PageRead& read);
     void EndPage(ppd_file_t* ppd, cups_page_header2_t* header);
 };

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "image/CxImage.h"
+#include "image/CxImageRows.h"
+#include "render/AreaScale.h"
 
 namespace RasterPage {
 
@@ -43,7 +45,8 @@ bool CheckHeader(const cups_page_header2_t& header, std::string& problem, bool& 
         skippable = false;
         return false;
     }
-    const unsigned long long imageBits = bpp > 8 ? 24 : bpp;
+    // 32-bit pixels are stored as 24 bits plus a byte of the opacity plane.
+    const unsigned long long imageBits = bpp > 24 ? 32 : bpp > 8 ? 24 : bpp;
     if (width * height * imageBits / 8 > static_cast<unsigned long long>(CxImage::kMaxMemory)) {
         problem = "page image too large";
         return false;
@@ -101,6 +104,30 @@ bool ReadImage(cups_raster_t* ras, const cups_page_header2_t& header, CxImage& i
         for (unsigned y = rowsRead; y < height; y++)
             StoreRow(image, y, white.data(), bytesPerLine, bpp);
     }
+    return true;
+}
+
+bool ReadFitted(cups_raster_t* ras, const cups_page_header2_t& header, const PageAssembly::Placement& frame,
+                uint32_t width, uint32_t height, CxImage& image, unsigned& rowsRead) {
+    const unsigned bpp = header.cupsBitsPerPixel, bytesPerLine = header.cupsBytesPerLine;
+    rowsRead = 0;
+    const bool depthKnown = bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24 || bpp == 32;
+    AreaScale::PageShrinker shrinker;
+    if (!depthKnown || !shrinker.Start(frame.mediaWidth, frame.mediaHeight, frame.left, frame.top, header.cupsWidth,
+                                       header.cupsHeight, width, height, image)) {
+        image.Destroy();
+        Skip(ras, header);
+        return false;
+    }
+    std::vector<unsigned char> line(bytesPerLine);
+    for (unsigned y = 0; y < header.cupsHeight; y++) {
+        if (cupsRasterReadPixels(ras, line.data(), bytesPerLine) == 0)
+            break;
+        CxImageRows::LevelsOfRow(line.data(), bpp, header.cupsWidth, shrinker.RasterRow());
+        shrinker.AddRasterRow(shrinker.RasterRow());
+        rowsRead++;
+    }
+    shrinker.Finish();
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <cups/raster.h>
 
 #include "image/CxImage.h"
+#include "render/PageAssembly.h"
 
 namespace RasterPage {
 
@@ -34,6 +35,13 @@ bool CheckHeader(const cups_page_header2_t& header, std::string& problem, bool& 
 // early are filled with 0xFF bytes, white in the gray and RGB spaces the
 // filter prints, and `rowsRead` tells how many arrived.
 bool ReadImage(cups_raster_t* ras, const cups_page_header2_t& header, CxImage& image, unsigned& rowsRead);
+
+// Reads the page's lines into an 8-bit gray image of width x height, the
+// raster placed as `frame` says (a frame of the raster's own size when it is
+// not placed) and shrunk line by line, so that a page wider than the print
+// head never exists at its full size. Same results as ReadImage.
+bool ReadFitted(cups_raster_t* ras, const cups_page_header2_t& header, const PageAssembly::Placement& frame,
+                uint32_t width, uint32_t height, CxImage& image, unsigned& rowsRead);
 
 // Reads and drops the page's data so that the next header stays in step.
 void Skip(cups_raster_t* ras, const cups_page_header2_t& header);

@@ -186,6 +186,11 @@ void CxImage::SetPalette(const tagRGBQUAD* pal, uint32_t ncolors) {
 bool CxImage::AlphaCreate() {
     if (!alphaPlane && bitmapBlock) {
         size_t n = static_cast<size_t>(GetWidth()) * GetHeight();
+        // The memory cap counts the opacity plane with the pixels.
+        if (static_cast<float>(header.biSizeImage) + static_cast<float>(n) > kMaxMemory) {
+            SetLastError("CXIMAGE_MAX_MEMORY exceeded");
+            return false;
+        }
         alphaPlane = static_cast<uint8_t*>(std::malloc(n));
         if (alphaPlane)
             std::memset(alphaPlane, 255, n);

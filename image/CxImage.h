@@ -68,7 +68,8 @@ struct tagCxImageInfo {
 
 class CxImage {
 public:
-    // Upper bound on pixel data, in bytes: 256 MiB.
+    // Upper bound on the pixel data and the opacity plane together, in
+    // bytes: 256 MiB.
     static constexpr float kMaxMemory = 268435456.0f;
 
     explicit CxImage(uint32_t imagetype = 0);

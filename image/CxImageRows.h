@@ -59,6 +59,28 @@ inline const uint8_t* GrayRow(const CxImage& image, uint32_t y, uint8_t* scratch
     return scratch;
 }
 
+// The gray levels of one stored row in the filter's gray spaces: 1 and 4
+// bits as indices of the gray palette (white all bits set), 8 bits as they
+// are, 24 and 32 bits (`bpp`) as blue, green, red (and opacity) pixels.
+inline void LevelsOfRow(const uint8_t* src, uint32_t bpp, uint32_t width, uint8_t* dst) {
+    switch (bpp) {
+    case 1:
+        for (uint32_t x = 0; x < width; x++)
+            dst[x] = (src[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+        break;
+    case 4:
+        for (uint32_t x = 0; x < width; x++)
+            dst[x] = static_cast<uint8_t>(17 * ((x & 1) ? src[x >> 1] & 0x0F : src[x >> 1] >> 4));
+        break;
+    case 8: std::memcpy(dst, src, width); break;
+    default: {
+        const uint32_t step = bpp / 8;
+        for (uint32_t x = 0; x < width; x++, src += step)
+            dst[x] = CxImage::RGB2GRAY(src[2], src[1], src[0]);
+    }
+    }
+}
+
 // The image's gray levels as one plane of `stride`-byte rows: the pixel rows
 // themselves when the image is 8-bit (writable, for diffusion in place), else
 // (a failed gray conversion) a copy of the levels kept in `copy`.

@@ -174,11 +174,6 @@ bool EndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, uns
     render.m_iDpi = static_cast<int>(header.HWResolution[0]);
     render.m_Image.SetXDPI(static_cast<int32_t>(header.HWResolution[0]));
     render.m_Image.SetYDPI(static_cast<int32_t>(header.HWResolution[1]));
-    PageAssembly::Placement placement;
-    if (PageAssembly::PlaceRaster(header.cupsWidth, header.cupsHeight, header.PageSize, header.ImagingBoundingBox,
-                                  header.HWResolution[0], header.HWResolution[1], placement))
-        PageAssembly::PlaceOnMedia(render.m_Image, placement);
-
     // Settings that some pages override are worked out again for each page.
     PageOverrides overrides;
     if (overrides.ForPage(job, page, *options)) {
@@ -186,6 +181,12 @@ bool EndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, uns
         render.GetPrinterParameters();
         state->context.options = options;
     }
+    // Placed and fitted to the head by the page's own settings.
+    PageAssembly::Placement placement;
+    const bool placed = PageAssembly::PlaceRaster(header.cupsWidth, header.cupsHeight, header.PageSize,
+                                                  header.ImagingBoundingBox, header.HWResolution[0],
+                                                  header.HWResolution[1], placement);
+    render.PlaceAndFit(placed ? &placement : nullptr);
     render.OnStartPage();
     render.OnBeginBmp();
     render.OnPaintBmp();

@@ -43,9 +43,7 @@ void CPrinterESCPOS::cmdCutPaper(int partial) {
 }
 
 void CPrinterESCPOS::PrintAndFeedPaper(int mm) {
-    // One append for the whole feed: the command buffer grows to exactly what
-    // each append needs, so thousands of small appends behind a page image
-    // would copy the page thousands of times.
+    // A long feed is several ESC J steps, appended in one piece.
     std::vector<unsigned char> feeds;
     for (int step : CmdHelpers::SplitFeed(CmdHelpers::MmToDots(mm, m_iDpi), 255))
         feeds.insert(feeds.end(), {0x1B, 0x4A, static_cast<unsigned char>(step)});
@@ -128,10 +126,14 @@ void CPrinterESCPOS::OnPaintBmp() {
     cmdEndPrint();
     if (reg.iMoneyBox == 2)
         cmdOpenMoneyBox();
-    SpoolBuffer(m_CmdBuffer);
+    if (SpoolBuffer(m_CmdBuffer))
+        m_bPagePrinted = true;
 }
 
 void CPrinterESCPOS::OnDestroy() {
+    // A job that printed nothing must not feed and cut a blank piece.
+    if (!m_bPagePrinted)
+        return;
     // The end feed brings the last printed row past the cutter or tear bar.
     if (m_Extension.iEndFeed > 0)
         PrintAndFeedPaper(m_Extension.iEndFeed);

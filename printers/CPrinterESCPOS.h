@@ -54,4 +54,5 @@ protected:
     bool FieldsFit(int widthBytes, int height);
 
     NS_KT_CLASS::CMyBuffer m_CmdBuffer;
+    bool m_bPagePrinted = false;  // a page reached the spool
 };

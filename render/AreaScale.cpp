@@ -1,48 +1,180 @@
 #include "render/AreaScale.h"
 
 #include <algorithm>
-#include <vector>
+
+#include "image/CxImageRows.h"
 
 namespace AreaScale {
 
 namespace {
 
-// One line of `from` samples to `to` samples (to <= from): sample o covers
-// [o * from, (o + 1) * from) in units of 1/to of a source sample, so every
-// source sample's overlap with it is an integer and the overlaps sum to `from`.
-void ShrinkLine(const uint8_t* src, uint32_t from, size_t srcStep, uint8_t* dst, uint32_t to, size_t dstStep) {
-    for (uint32_t o = 0; o < to; o++) {
-        const uint64_t begin = static_cast<uint64_t>(o) * from, end = begin + from;
-        uint64_t sum = 0;
-        for (uint64_t i = begin / to; i * to < end; i++) {
-            const uint64_t lo = std::max<uint64_t>(begin, i * to), hi = std::min<uint64_t>(end, (i + 1) * to);
-            sum += src[i * srcStep] * (hi - lo);
-        }
-        dst[o * dstStep] = static_cast<uint8_t>((sum + from / 2) / from);
+// Weights are fixed point with 16 fraction bits. Each new sample's weights
+// are rounded from the running total of its overlaps, so that they sum to
+// exactly kOne and an even area keeps its level (white stays white).
+const uint32_t kOne = 1u << 16;
+
+uint32_t ScaledShare(uint64_t covered, uint64_t whole) {
+    return static_cast<uint32_t>((covered * kOne + whole / 2) / whole);
+}
+
+// Palette images are read as the filter makes them: a gray ramp.
+bool HasGrayRamp(const CxImage& image) {
+    const uint32_t n = image.GetNumColors();
+    if (n < 2)
+        return false;
+    const uint32_t step = 255 / (n - 1);
+    for (uint32_t i = 0; i < n; i++) {
+        const tagRGBQUAD c = image.GetPaletteColor(static_cast<uint8_t>(i));
+        if (c.rgbRed != i * step || c.rgbGreen != i * step || c.rgbBlue != i * step)
+            return false;
     }
+    return true;
 }
 
 }  // namespace
 
+bool RowShrinker::Start(uint32_t fromWidth, uint32_t fromHeight, uint32_t width, uint32_t height, CxImage& out) {
+    if (width == 0 || height == 0 || width > fromWidth || height > fromHeight)
+        return false;
+    // New sample o covers [o * fromWidth, (o + 1) * fromWidth) in units of
+    // 1/width of a source sample, so every source sample's overlap with it
+    // is an integer and the overlaps sum to fromWidth. The overlaps are the
+    // same on every row.
+    m_tapStart.assign(width + 1, 0);
+    m_tapFirst.assign(width, 0);
+    m_tapWeight.clear();
+    for (uint32_t o = 0; o < width; o++) {
+        const uint64_t begin = static_cast<uint64_t>(o) * fromWidth, end = begin + fromWidth;
+        m_tapFirst[o] = static_cast<uint32_t>(begin / width);
+        uint64_t covered = 0;
+        uint32_t given = 0;
+        for (uint64_t i = begin / width; i * width < end; i++) {
+            covered += std::min<uint64_t>(end, (i + 1) * width) - std::max<uint64_t>(begin, i * width);
+            const uint32_t total = ScaledShare(covered, fromWidth);
+            m_tapWeight.push_back(total - given);
+            given = total;
+        }
+        m_tapStart[o + 1] = static_cast<uint32_t>(m_tapWeight.size());
+    }
+    if (!out.Create(width, height, 8, 0))
+        return false;
+    out.SetGrayPalette();
+    m_out = &out;
+    m_fromWidth = fromWidth;
+    m_fromHeight = fromHeight;
+    m_width = width;
+    m_height = height;
+    m_added = 0;
+    m_row = 0;
+    m_filled = 0;
+    m_narrow.assign(width, 0);
+    m_sums.assign(width, 0);
+    return true;
+}
+
+void RowShrinker::AddRows(const uint8_t* levels, uint32_t count) {
+    count = std::min(count, m_fromHeight - m_added);
+    if (!m_out || count == 0)
+        return;
+    for (uint32_t o = 0; o < m_width; o++) {
+        const uint8_t* src = levels + m_tapFirst[o];
+        uint32_t sum = kOne / 2;
+        for (uint32_t k = m_tapStart[o]; k < m_tapStart[o + 1]; k++)
+            sum += *src++ * m_tapWeight[k];
+        m_narrow[o] = static_cast<uint8_t>(sum >> 16);
+    }
+    m_added += count;
+    AddNarrowRows(count);
+}
+
+// In units of 1/height of a source row, a new row takes fromHeight units and
+// each source row gives height units.
+void RowShrinker::AddNarrowRows(uint64_t count) {
+    uint64_t units = count * m_height;
+    while (units > 0 && m_row < m_height) {
+        if (m_filled == 0 && units >= m_fromHeight) {
+            // A new row all of one source row: its levels as they are.
+            std::copy(m_narrow.begin(), m_narrow.end(), m_out->GetBits(m_row++));
+            units -= m_fromHeight;
+            continue;
+        }
+        const uint64_t share = std::min<uint64_t>(units, m_fromHeight - m_filled);
+        const uint32_t given = ScaledShare(m_filled, m_fromHeight);
+        units -= share;
+        m_filled += share;
+        const uint32_t weight = ScaledShare(m_filled, m_fromHeight) - given;
+        uint32_t* sums = m_sums.data();
+        const uint8_t* narrow = m_narrow.data();
+        for (uint32_t x = 0; x < m_width; x++)
+            sums[x] += narrow[x] * weight;
+        if (m_filled < m_fromHeight)
+            break;
+        uint8_t* dst = m_out->GetBits(m_row);
+        for (uint32_t x = 0; x < m_width; x++) {
+            dst[x] = static_cast<uint8_t>((sums[x] + kOne / 2) >> 16);
+            sums[x] = 0;
+        }
+        m_filled = 0;
+        m_row++;
+    }
+}
+
+bool PageShrinker::Start(uint32_t pageWidth, uint32_t pageHeight, uint32_t left, uint32_t top, uint32_t rasterWidth,
+                         uint32_t rasterHeight, uint32_t width, uint32_t height, CxImage& out) {
+    if (rasterWidth > pageWidth || left > pageWidth - rasterWidth || rasterHeight > pageHeight ||
+        top > pageHeight - rasterHeight || !m_rows.Start(pageWidth, pageHeight, width, height, out))
+        return false;
+    m_line.assign(pageWidth, 255);
+    m_left = left;
+    m_rasterWidth = rasterWidth;
+    m_rasterHeight = rasterHeight;
+    m_pageHeight = pageHeight;
+    m_top = top;
+    m_rasterRows = 0;
+    if (top > 0)
+        m_rows.AddRows(m_line.data(), top);
+    return true;
+}
+
+void PageShrinker::AddRasterRow(const uint8_t* levels) {
+    if (m_rasterRows >= m_rasterHeight)
+        return;
+    if (levels != RasterRow())
+        std::copy(levels, levels + m_rasterWidth, RasterRow());
+    m_rows.AddRows(m_line.data(), 1);
+    m_rasterRows++;
+}
+
+void PageShrinker::Finish() {
+    std::fill(m_line.begin(), m_line.end(), 255);
+    m_rows.AddRows(m_line.data(), m_pageHeight - m_rows.RowsAdded());
+    m_rasterRows = m_rasterHeight;
+}
+
+bool ShrinkPlaced(const CxImage& image, uint32_t pageWidth, uint32_t pageHeight, uint32_t left, uint32_t top,
+                  uint32_t width, uint32_t height, CxImage& out) {
+    const uint32_t bpp = image.GetBpp(), rasterWidth = image.GetWidth(), rasterHeight = image.GetHeight();
+    if (!image.IsValid() || (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24) || (bpp <= 8 && !HasGrayRamp(image)))
+        return false;
+    PageShrinker shrinker;
+    if (!shrinker.Start(pageWidth, pageHeight, left, top, rasterWidth, rasterHeight, width, height, out))
+        return false;
+    for (uint32_t y = 0; y < rasterHeight; y++) {
+        CxImageRows::LevelsOfRow(image.GetBits(y), bpp, rasterWidth, shrinker.RasterRow());
+        shrinker.AddRasterRow(shrinker.RasterRow());
+    }
+    shrinker.Finish();
+    out.SetXDPI(image.GetXDPI());
+    out.SetYDPI(image.GetYDPI());
+    return true;
+}
+
 bool ShrinkGray(CxImage& image, uint32_t width, uint32_t height) {
-    const uint32_t oldWidth = image.GetWidth(), oldHeight = image.GetHeight();
-    if (image.GetBpp() != 8 || !image.IsGrayScale() || width == 0 || height == 0 || width > oldWidth ||
-        height > oldHeight)
+    if (image.GetBpp() != 8)
         return false;
-    // Rows first into a packed plane, then columns into the new image.
-    std::vector<uint8_t> narrow(static_cast<size_t>(width) * oldHeight);
-    for (uint32_t y = 0; y < oldHeight; y++)
-        ShrinkLine(image.GetBits(y), oldWidth, 1, narrow.data() + static_cast<size_t>(y) * width, width, 1);
     CxImage small(0);
-    if (!small.Create(width, height, 8, 0))
+    if (!ShrinkPlaced(image, image.GetWidth(), image.GetHeight(), 0, 0, width, height, small))
         return false;
-    small.SetGrayPalette();
-    const size_t stride = small.GetEffWidth();
-    uint8_t* top = small.GetBits(0);
-    for (uint32_t x = 0; x < width; x++)
-        ShrinkLine(narrow.data() + x, oldHeight, width, top + x, height, stride);
-    small.SetXDPI(image.GetXDPI());
-    small.SetYDPI(image.GetYDPI());
     return image.Transfer(small);
 }
 

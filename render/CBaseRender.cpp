@@ -28,12 +28,14 @@ void CBaseRender::Negative() {
         bits[i] = static_cast<uint8_t>(~bits[i]);
 }
 
-void CBaseRender::SpoolBuffer(NS_KT_CLASS::CMyBuffer& buffer) {
-    if (buffer.ContentLost()) {
+bool CBaseRender::SpoolBuffer(NS_KT_CLASS::CMyBuffer& buffer) {
+    const bool lost = buffer.ContentLost();
+    if (lost) {
         AddLog("page dropped: command buffer exceeded its limit");
         ReportError("The page is too large for the printer's command buffer and was not printed.");
     } else {
         WriteSpool(buffer.GetBuffer(), buffer.GetBufferLength());
     }
     buffer.InitBuffer(0);
+    return !lost;
 }

@@ -6,6 +6,7 @@
 #include "render/CMyBuffer.h"
 #include "render/CupsTypes.h"
 #include "render/ObjRef.h"
+#include "render/PageAssembly.h"
 #include "render/RenderSettings.h"
 
 // Common base of every printer renderer. The job driver reaches a renderer
@@ -46,17 +47,29 @@ public:
     void Negative();
 
     void AdjustImage();
-    // Scales a page wider than the print head down to the head's width,
-    // aspect kept; before halftoning, so that the dots are made at the size
-    // they print.
+    // The size a page of width x height dots is shrunk to, aspect kept, so
+    // that it prints no wider than the head once scaled and turned. False
+    // when it fits as it is or the head is not known.
+    bool HeadFitSize(uint32_t width, uint32_t height, uint32_t& newWidth, uint32_t& newHeight) const;
+    // Shrinks the page to HeadFitSize; before halftoning, so that the dots
+    // are made at the size they print.
     void FitToHead();
+    // Puts the page on its media (when `placement` is given) and, when it is
+    // wider than the head, shrinks it in the same pass, so that the media page
+    // is never built at a size that does not print. True when it was placed.
+    bool PlaceAndFit(const PageAssembly::Placement* placement);
+    // Tells the log and the user that a page was shrunk to fit the head.
+    void ReportFit(uint32_t width, uint32_t height, uint32_t newWidth, uint32_t newHeight);
+    // Cuts a receipt's white lead and trail.
+    void TrimRoll();
     void CropWhiteEdge(int top, int bottom, int left, int right);
     void AdjustEffWidthBits();
 
     // Sends a page assembled in `buffer` with one spool write and empties the
     // buffer. A buffer that lost content at its ceiling is never sent: the
     // page is dropped with an error instead of reaching the printer truncated.
-    void SpoolBuffer(NS_KT_CLASS::CMyBuffer& buffer);
+    // True when the buffer was handed to the spool.
+    bool SpoolBuffer(NS_KT_CLASS::CMyBuffer& buffer);
 
     CxImage m_Image;
     int m_iDpi = 0;

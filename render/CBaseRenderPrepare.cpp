@@ -1,6 +1,7 @@
 // The preparation every page goes through before a printer language encodes
 // it: a 1-bit image, palette index 0 black and 1 white, white row ends.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "render/AreaScale.h"
@@ -60,9 +61,11 @@ void CBaseRender::AdjustImage() {
     // on what the previous one left.
     if (m_Image.GetBpp() >= 24)
         m_Image.GrayScale();
+    // Fitting comes before the tone changes, as when the page is fitted
+    // while it is read.
+    FitToHead();
     if (tone.iLiangdu != 0 || tone.iDuibidu != 0)
         m_Image.Light(tone.iLiangdu, tone.iDuibidu);
-    FitToHead();
     if (m_Extension.bEdgeKeeping)
         m_Image.DitherEdgeKeeping();
     else if (tone.iGrayMethod > 0)
@@ -80,7 +83,7 @@ void CBaseRender::AdjustImage() {
     CropWhiteEdge(tone.iCropTopEdge, tone.iCropBottomEdge, tone.iCropLeftEdge, tone.iCropRightEdge);
     // A receipt is as long as its content; label stock keeps its length.
     if (m_Extension.bTrimRoll && (reg.iMediaType == 0 || reg.iMediaType == 4))
-        CropWhiteEdge(-1, -1, 0, 0);
+        TrimRoll();
     if (reg.bMirror)
         m_Image.Mirror(false, true);
     if (reg.bNegative)
@@ -94,18 +97,82 @@ void CBaseRender::AdjustImage() {
     AdjustEffWidthBits();
 }
 
-void CBaseRender::FitToHead() {
+bool CBaseRender::HeadFitSize(uint32_t width, uint32_t height, uint32_t& newWidth, uint32_t& newHeight) const {
     const uint32_t head = static_cast<uint32_t>(std::max(m_Extension.iHeadDots, 0));
+    if (head == 0 || width == 0 || height == 0)
+        return false;
+    // The page prints enlarged by the scale and, turned a quarter, with its
+    // height across the head.
+    const int scale = m_RegStruct.iScale;
+    const uint64_t limit = std::max<uint64_t>(1, scale > 100 ? uint64_t{head} * 100 / static_cast<uint32_t>(scale) : head);
+    const bool quarterTurn = m_RegStruct.iRotate == 2 || m_RegStruct.iRotate == 3;
+    const uint64_t across = quarterTurn ? height : width;
+    if (across <= limit)
+        return false;
+    newWidth = static_cast<uint32_t>(std::max<uint64_t>(1, uint64_t{width} * limit / across));
+    newHeight = static_cast<uint32_t>(std::max<uint64_t>(1, uint64_t{height} * limit / across));
+    return true;
+}
+
+void CBaseRender::FitToHead() {
     const uint32_t width = m_Image.GetWidth(), height = m_Image.GetHeight();
-    if (head == 0 || width <= head || !m_Image.IsValid())
+    uint32_t newWidth = 0, newHeight = 0;
+    if (!m_Image.IsValid() || !HeadFitSize(width, height, newWidth, newHeight))
         return;
-    const uint32_t newHeight =
-        std::max<uint32_t>(1, static_cast<uint32_t>(static_cast<uint64_t>(height) * head / width));
-    AddLog("page of %u dots scaled to the %u-dot head", width, head);
-    ReportWarning("The page is %u dots wide, more than the print head's %u dots; it was scaled down to fit.", width,
-                  head);
-    if (!AreaScale::ShrinkGray(m_Image, head, newHeight))
-        m_Image.Resample(static_cast<int32_t>(head), static_cast<int32_t>(newHeight), 1, nullptr);
+    ReportFit(width, height, newWidth, newHeight);
+    CxImage small(0);
+    if (AreaScale::ShrinkPlaced(m_Image, width, height, 0, 0, newWidth, newHeight, small))
+        m_Image.Transfer(small);
+    else
+        m_Image.Resample(static_cast<int32_t>(newWidth), static_cast<int32_t>(newHeight), 1, nullptr);
+}
+
+bool CBaseRender::PlaceAndFit(const PageAssembly::Placement* placement) {
+    const uint32_t width = m_Image.GetWidth(), height = m_Image.GetHeight();
+    const PageAssembly::Placement frame = placement ? *placement : PageAssembly::Placement{width, height, 0, 0};
+    uint32_t newWidth = 0, newHeight = 0;
+    if (m_Image.IsValid() && HeadFitSize(frame.mediaWidth, frame.mediaHeight, newWidth, newHeight)) {
+        CxImage page(0);
+        if (AreaScale::ShrinkPlaced(m_Image, frame.mediaWidth, frame.mediaHeight, frame.left, frame.top, newWidth,
+                                    newHeight, page)) {
+            m_Image.Transfer(page);
+            ReportFit(frame.mediaWidth, frame.mediaHeight, newWidth, newHeight);
+            return placement != nullptr;
+        }
+    }
+    return placement && PageAssembly::PlaceOnMedia(m_Image, *placement);
+}
+
+void CBaseRender::ReportFit(uint32_t width, uint32_t height, uint32_t newWidth, uint32_t newHeight) {
+    const uint32_t head = static_cast<uint32_t>(m_Extension.iHeadDots);
+    // The width the page would print at, scaled and turned, unfitted.
+    const bool quarterTurn = m_RegStruct.iRotate == 2 || m_RegStruct.iRotate == 3;
+    const uint64_t across = quarterTurn ? height : width;
+    const int scale = m_RegStruct.iScale;
+    const uint64_t printed =
+        std::min<uint64_t>(UINT32_MAX, scale > 100 ? across * static_cast<uint32_t>(scale) / 100 : across);
+    AddLog("page of %u x %u dots scaled to %u x %u for the %u-dot head", width, height, newWidth, newHeight, head);
+    ReportWarning("The page is %u dots wide, more than the print head's %u dots; it was scaled down to fit.",
+                  static_cast<uint32_t>(printed), head);
+}
+
+void CBaseRender::TrimRoll() {
+    // A page without a black dot keeps one white row: the shortest image
+    // every language carries, so that the page still feeds and cuts as one.
+    const uint32_t width = m_Image.GetWidth(), height = m_Image.GetHeight();
+    if (m_Image.IsValid() && m_Image.GetBpp() == 1 && height > 1) {
+        uint32_t y = 0;
+        while (y < height && !RowHasBlack(m_Image.GetBits(y), width))
+            y++;
+        if (y == height) {
+            CxImage row(0);
+            if (m_Image.Crop(0, static_cast<int32_t>(height - 1), static_cast<int32_t>(width),
+                             static_cast<int32_t>(height), &row))
+                m_Image.Transfer(row);
+            return;
+        }
+    }
+    CropWhiteEdge(-1, -1, 0, 0);
 }
 
 void CBaseRender::CropWhiteEdge(int top, int bottom, int left, int right) {

@@ -1,5 +1,6 @@
 #include "render/CMyBuffer.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +34,18 @@ bool CMyBuffer::Grow(long long size) {
     return true;
 }
 
+long long CMyBuffer::Enlarged(long long needed) const {
+    // Doubling keeps many small appends linear; the ceiling, when set, also
+    // caps the capacity an append asks for (an explicit reservation may go
+    // beyond it).
+    long long size = std::max<long long>(needed, 2LL * m_iBufferSize);
+    if (m_iMaxBufferSize > 0)
+        size = std::min<long long>(size, std::max<long long>(needed, m_iMaxBufferSize));
+    if (size > INT_MAX)
+        size = std::max<long long>(needed, INT_MAX);
+    return size;
+}
+
 void CMyBuffer::SetBufferSize(int size) {
     if (!Grow(size))
         m_bContentLost = true;
@@ -45,9 +58,11 @@ void CMyBuffer::InitBuffer(int length) {
         m_bContentLost = true;
         length = 0;
     }
-    if (m_pBuffer && m_iBufferSize > 0)
-        std::memset(m_pBuffer, 0, static_cast<size_t>(m_iBufferSize));
     m_iLength = length < 1 ? 0 : length;
+    // Only the content is cleared: the capacity never shrinks, and clearing
+    // all of it would make every page after a long one pay for that one.
+    if (m_iLength > 0)
+        std::memset(m_pBuffer, 0, static_cast<size_t>(m_iLength));
 }
 
 void CMyBuffer::AddBuffer(const void* data, int length) {
@@ -62,7 +77,7 @@ void CMyBuffer::AddBuffer(const void* data, int length) {
         }
         // A piece larger than the whole storage after a discard still gets
         // room: the content then holds exactly that piece.
-        if (!Grow(needed)) {
+        if (!Grow(Enlarged(needed))) {
             m_bContentLost = true;
             return;
         }

@@ -3,8 +3,9 @@
 // Growable byte buffer in which page raster lines and printer command
 // streams are assembled before they are spooled.
 //
-// Storage grows to exactly the size an append needs. A ceiling (100 MiB by
-// default, 0 or less for none) bounds growth: an append that would carry the
+// Storage at least doubles when an append needs more, so that many small
+// appends stay linear. A ceiling (100 MiB by default, 0 or less for none)
+// bounds growth: an append that would carry the
 // content past it throws the earlier content away instead of growing. The
 // owner learns of such a loss through ContentLost(), so that it never sends a
 // stream that silently lost its beginning.
@@ -29,8 +30,8 @@ public:
     void SetMaxBufferSize(int size) { m_iMaxBufferSize = size; }
     // Reserves at least `size` bytes; never shrinks, never touches the content.
     void SetBufferSize(int size);
-    // length < 1: zero the storage, empty content. Otherwise the content
-    // becomes `length` zero bytes. Clears the content-lost mark.
+    // length < 1: empty content. Otherwise the content becomes `length` zero
+    // bytes. Clears the content-lost mark.
     void InitBuffer(int length);
 
     void AddBuffer(const void* data, int length);
@@ -44,6 +45,7 @@ public:
 
 private:
     bool Grow(long long size);
+    long long Enlarged(long long needed) const;
 
     int m_iLength = 0;
     unsigned char* m_pBuffer = nullptr;

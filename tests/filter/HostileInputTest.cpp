@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "preview/PreviewLanguages.h"
+#include "support/CupsSystem.h"
 #include "support/FilterRun.h"
 #include "support/TestFiles.h"
 
@@ -153,3 +154,95 @@ TEST(HostileInput, HugeReferencePointIsClampedInTheProgram) {
     std::unique_ptr<CPreviewDecoder> decoder = PreviewLanguages::Create("tspl");
     EXPECT_TRUE(decoder->Decode(r.out.data(), r.out.size())) << decoder->Error().Message();
 }
+
+namespace {
+
+RasterPage Filled(unsigned width, unsigned height, unsigned bpp, uint8_t fill) {
+    RasterPage page;
+    page.width = width;
+    page.height = height;
+    page.bitsPerPixel = bpp;
+    page.colorSpace = bpp == 32 ? CUPS_CSPACE_RGBA : bpp == 24 ? CUPS_CSPACE_RGB : CUPS_CSPACE_W;
+    page.data.assign(static_cast<size_t>((width * bpp + 7) / 8) * height, fill);
+    return page;
+}
+
+// A picture of `pixels` square at `dpi` in a box near the corner of a 4 x 6 in label.
+RasterPage OnLabel(RasterPage picture, unsigned dpi) {
+    picture.xdpi = picture.ydpi = dpi;
+    picture.pageSize[0] = 288;
+    picture.pageSize[1] = 432;
+    const unsigned box[4] = {10, 400, 11, 401};
+    std::copy(box, box + 4, picture.imagingBox);
+    return picture;
+}
+
+}  // namespace
+
+// Pages whose cost once followed their header rather than what they print:
+// each prints what it describes on the shipped PPDs, never wider than the
+// head, and a job that printed nothing sends nothing.
+struct Shape {
+    const char* name;
+    const char* ppd;
+    const char* language;
+    const char* options;
+    Bytes (*stream)();
+    int status;
+    size_t pages;       // decoded
+    int width, height;  // of the first page; height 0: not checked
+};
+
+void PrintTo(const Shape& s, std::ostream* os) { *os << s.name; }
+
+class CostlyShape : public ::testing::TestWithParam<Shape> {};
+
+TEST_P(CostlyShape, PrintsWhatItDescribes) {
+    const Shape& c = GetParam();
+    if (BuiltPpd(c.ppd).empty())
+        GTEST_SKIP() << "the PPDs were not built (ppdc missing)";
+    FilterJob job = MakeJob(BuiltPpd(c.ppd), c.options);
+    job.input = c.stream();
+    FilterResult r = RunFilter(job);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    if (c.pages == 0) {
+        EXPECT_TRUE(r.out.empty()) << r.out.size() << " bytes sent";
+        return;
+    }
+    std::unique_ptr<CPreviewDecoder> decoder = PreviewLanguages::Create(c.language);
+    ASSERT_TRUE(decoder->Decode(r.out.data(), r.out.size())) << decoder->Error().Message();
+    ASSERT_EQ(decoder->Pages().size(), c.pages);
+    EXPECT_EQ(decoder->Pages()[0].Width(), c.width);
+    if (c.height) {
+        EXPECT_EQ(decoder->Pages()[0].Height(), c.height);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HostileInput, CostlyShape,
+    ::testing::Values(
+        Shape{"EscposJobWhosePageIsRefused", "qvescpos.ppd", "escpos", "",
+              [] {
+                  const RasterPage page = Filled(64, 8, 8, 0x80);
+                  Bytes stream = RasterBytes({page}, CUPS_RASTER_WRITE);
+                  PatchEveryHeader(stream, page, offsetof(cups_page_header2_t, HWResolution), 0);
+                  return stream;
+              },
+              1, 0, 0, 0},
+        Shape{"AllWhiteReceipt", "qvescpos.ppd", "escpos", "", [] { return RasterBytes({Filled(576, 20000, 8, 0xFF)}); },
+              0, 1, 576, 1},
+        Shape{"OneDotWiderThanTheHead", "qvesc58.ppd", "escpos", "qvTrimRoll=False",
+              [] { return RasterBytes({Filled(385, 6970, 8, 0x80)}); }, 0, 1, 384, 6951},
+        Shape{"OneDotWiderThanTheHeadAtFourBits", "qvesc58.ppd", "escpos", "qvTrimRoll=False",
+              [] { return RasterBytes({Filled(385, 6970, 4, 0x88)}); }, 0, 1, 384, 6951},
+        Shape{"TinyRgbaPictureOnAFineLabel", "qvtspl.ppd", "tspl", "",
+              [] { return RasterBytes({OnLabel(Filled(8, 8, 32, 0x00), 2400)}); }, 0, 1, 832, 1248},
+        Shape{"OneDotScaledTwiceOnALabel", "qvescpos.ppd", "escpos", "qvScale=200 qvTrimRoll=False",
+              [] { return RasterBytes({OnLabel(Filled(1, 1, 8, 0x00), 203)}); }, 0, 1, 576, 864},
+        Shape{"ReceiptScaledTwice", "qvescpos.ppd", "escpos", "qvScale=200",
+              [] { return RasterBytes({Filled(576, 800, 8, 0x80)}); }, 0, 1, 576, 800},
+        Shape{"ReceiptTurnedAQuarter", "qvescpos.ppd", "escpos", "Rotate=2",
+              [] { return RasterBytes({Filled(576, 800, 8, 0x80)}); }, 0, 1, 576, 414},
+        Shape{"PocketPrinterScaledTwice", "qvtavrin.ppd", "tavrin", "qvScale=200",
+              [] { return RasterBytes({Filled(384, 100, 8, 0x80)}); }, 0, 1, 384, 100}),
+    [](const ::testing::TestParamInfo<Shape>& info) { return std::string(info.param.name); });

@@ -6,7 +6,7 @@
 
 using NS_KT_CLASS::CMyBuffer;
 
-TEST(ByteBuffer, NewBufferGrowsToExactlyTheNeededLength) {
+TEST(ByteBuffer, StorageDoublesSoThatSmallAppendsStayCheap) {
     CMyBuffer b;
     EXPECT_EQ(b.GetBufferLength(), 0);
     EXPECT_EQ(b.GetBufferSize(), 1024);
@@ -14,10 +14,19 @@ TEST(ByteBuffer, NewBufferGrowsToExactlyTheNeededLength) {
     b.AddBuffer(piece.data(), 1000);
     EXPECT_EQ(b.GetBufferSize(), 1024);
     b.AddBuffer(piece.data(), 100);
-    EXPECT_EQ(b.GetBufferSize(), 1100);
-    EXPECT_EQ(b.GetBufferLength(), 1100);
-    EXPECT_EQ(b.GetBuffer()[1099], 7);
+    EXPECT_EQ(b.GetBufferSize(), 2048);
+    b.AddBuffer(piece.data(), 1000);
+    b.AddBuffer(piece.data(), 1000);
+    EXPECT_EQ(b.GetBufferSize(), 4096);
+    EXPECT_EQ(b.GetBufferLength(), 3100);
+    EXPECT_EQ(b.GetBuffer()[3099], 7);
     EXPECT_FALSE(b.ContentLost());
+
+    // A piece larger than double the storage gets exactly its room.
+    CMyBuffer big;
+    std::vector<unsigned char> large(5000, 1);
+    big.AddBuffer(large.data(), 5000);
+    EXPECT_EQ(big.GetBufferSize(), 5000);
 }
 
 TEST(ByteBuffer, TextAndNumbersHaveNoTerminator) {
@@ -48,10 +57,11 @@ TEST(ByteBuffer, CeilingDiscardsEarlierContentAndTheOwnerNotices) {
     b.SetMaxBufferSize(2000);
     std::vector<unsigned char> first(1500, 1), second(600, 2);
     b.AddBuffer(first.data(), 1500);
-    ASSERT_EQ(b.GetBufferSize(), 1500);
+    // Doubling stops at the ceiling.
+    ASSERT_EQ(b.GetBufferSize(), 2000);
     b.AddBuffer(second.data(), 600);
     EXPECT_EQ(b.GetBufferLength(), 600);
-    EXPECT_EQ(b.GetBufferSize(), 1500);
+    EXPECT_EQ(b.GetBufferSize(), 2000);
     EXPECT_EQ(b.GetBuffer()[0], 2);
     EXPECT_TRUE(b.ContentLost());
     b.InitBuffer(0);

@@ -50,8 +50,9 @@ cups_page_header2_t RasterPage::Header() const {
     h.cupsColorOrder = CUPS_ORDER_CHUNKED;
     h.cupsColorSpace = colorSpace;
     h.NumCopies = 1;
-    h.PageSize[0] = xdpi ? width * 72 / xdpi : 0;
-    h.PageSize[1] = ydpi ? height * 72 / ydpi : 0;
+    h.PageSize[0] = pageSize[0] ? pageSize[0] : xdpi ? width * 72 / xdpi : 0;
+    h.PageSize[1] = pageSize[1] ? pageSize[1] : ydpi ? height * 72 / ydpi : 0;
+    std::memcpy(h.ImagingBoundingBox, imagingBox, sizeof h.ImagingBoundingBox);
     return h;
 }
 

@@ -33,6 +33,9 @@ struct RasterPage {
     unsigned xdpi = 203, ydpi = 203;
     cups_cspace_t colorSpace = CUPS_CSPACE_W;
     Bytes data;  // bytesPerLine x height bytes; empty: all white
+    // Points; 0: the raster's own size, and no imaging box.
+    unsigned pageSize[2] = {0, 0};
+    unsigned imagingBox[4] = {0, 0, 0, 0};
 
     cups_page_header2_t Header() const;
 };
