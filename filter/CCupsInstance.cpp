@@ -62,33 +62,21 @@ void LogPlacement(const cups_page_header2_t& h, const PageAssembly::Placement& p
 
 }  // namespace
 
-// Reads the page. A raster smaller than its media goes on a page of the
-// media's size, so that a label printer is told the real label size. Colour
-// is never printed: a colour page is read straight into gray, and a page
-// wider than the head is also shrunk as it is read, so that memory follows
-// what prints rather than what the header declares.
 PageRead ReadPage(cups_raster_t* ras, const cups_page_header2_t& h, CBaseRender& render) {
     PageRead read;
-    read.placed = PageAssembly::PlaceRaster(h.cupsWidth, h.cupsHeight, h.PageSize, h.ImagingBoundingBox,
-                                            h.HWResolution[0], h.HWResolution[1], read.placement);
-    PageAssembly::Placement frame = read.placement;
-    if (!read.placed)
-        frame = PageAssembly::Placement{h.cupsWidth, h.cupsHeight, 0, 0};
-    read.fitted = render.HeadFitSize(frame.mediaWidth, frame.mediaHeight, read.width, read.height);
-    if (!read.fitted && h.cupsBitsPerPixel < 24) {
+    read.plan = PagePlan::For(render, h.cupsWidth, h.cupsHeight, h.PageSize, h.ImagingBoundingBox, h.HWResolution[0],
+                              h.HWResolution[1]);
+    if (!read.plan.fitted && h.cupsBitsPerPixel < 24) {
         read.built = RasterPage::ReadImage(ras, h, render.m_Image, read.rowsRead);
         return read;
     }
-    if (!read.fitted) {
-        read.width = frame.mediaWidth;
-        read.height = frame.mediaHeight;
-    }
-    read.built = RasterPage::ReadFitted(ras, h, frame, read.width, read.height, render.m_Image, read.rowsRead);
-    read.frame = frame;
+    const PageAssembly::Placement& frame = read.plan.frame;
+    const uint32_t width = read.plan.fitted ? read.plan.width : frame.mediaWidth;
+    const uint32_t height = read.plan.fitted ? read.plan.height : frame.mediaHeight;
+    read.built = RasterPage::ReadFitted(ras, h, frame, width, height, render.m_Image, read.rowsRead);
     read.placedWhileRead = true;
     return read;
 }
-
 
 int CCupsInstance::Run(int argc, char** argv) {
     setbuf(stderr, nullptr);
@@ -263,13 +251,14 @@ void CCupsInstance::StartPage(ppd_file_t*, cups_page_header2_t* header, const Pa
            header->cupsHeight, header->cupsBitsPerPixel, header->cupsBytesPerLine);
     image.SetXDPI(static_cast<int32_t>(header->HWResolution[0]));
     image.SetYDPI(static_cast<int32_t>(header->HWResolution[1]));
+    const PagePlan& plan = read.plan;
     if (read.placedWhileRead) {
-        if (read.placed)
-            LogPlacement(*header, read.placement);
-        if (read.fitted)
-            g_pRender->ReportFit(read.frame.mediaWidth, read.frame.mediaHeight, read.width, read.height);
-    } else if (read.placed && g_pRender->PlaceAndFit(&read.placement)) {
-        LogPlacement(*header, read.placement);
+        if (plan.placed)
+            LogPlacement(*header, plan.placement);
+        if (plan.fitted)
+            g_pRender->ReportFit(plan.frame.mediaWidth, plan.frame.mediaHeight, plan.width, plan.height);
+    } else if (plan.placed && g_pRender->PlaceAndFit(&plan.placement)) {
+        LogPlacement(*header, plan.placement);
     }
 
     g_pRender->OnStartPage();

@@ -6,7 +6,7 @@
 #include <cups/raster.h>
 
 #include "render/CBaseRender.h"
-#include "render/PageAssembly.h"
+#include "render/PagePlan.h"
 
 // Process-wide state of the one job this process runs.
 extern int ModelNumber;
@@ -17,18 +17,18 @@ extern CStdRefPtr<CBaseRender> g_pRender;
 void CancelJob(int signal);
 
 // How a page was read: placed on its media and fitted to the head while it
-// was read, or read as it is and placed (when `placed`) afterwards.
+// was read, or read as it is and placed (when planned) afterwards.
 struct PageRead {
+    PagePlan plan;
     bool built = false;
     unsigned rowsRead = 0;
-    bool placed = false;
-    PageAssembly::Placement placement;
     bool placedWhileRead = false;
-    PageAssembly::Placement frame;  // what was read into: the media, or the raster's own size
-    bool fitted = false;
-    uint32_t width = 0, height = 0;  // the image read
 };
 
+// Reads the page. Colour is never printed: a colour page is read straight
+// into gray, and a page that prints wider than the head is also shrunk as it
+// is read, so that memory follows what prints rather than what the header
+// declares.
 PageRead ReadPage(cups_raster_t* ras, const cups_page_header2_t& header, CBaseRender& render);
 
 // The job driver: reads the command line, the PPD and the raster stream, and

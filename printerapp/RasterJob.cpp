@@ -10,7 +10,8 @@
 #include "printers/CPrinterSolvane.h"
 #include "printers/CPrinterTSPL.h"
 #include "printers/CPrinterTavrin.h"
-#include "render/PageAssembly.h"
+#include "render/AreaScale.h"
+#include "render/PagePlan.h"
 
 namespace RasterJob {
 
@@ -38,6 +39,8 @@ struct State {
     CStdRefPtr<CBaseRender> render;
     bool pageReady = false;      // the current page's image exists
     unsigned linesReceived = 0;  // rows of the current page PAPPL delivered
+    PagePlan plan;               // the current page's
+    AreaScale::PageShrinker shrinker;  // a fitted page's lines go through it
 };
 
 // PAPPL (as patched) runs a job in one thread only, which owns its state
@@ -126,12 +129,22 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
         papplJobSetMessage(job, "Page %u cannot be printed.", page);
         return Abandon(job, state);
     }
-    if (!image.Create(header.cupsWidth, header.cupsHeight, 8, 0)) {
+    // A page that prints wider than the head is shrunk as its lines arrive.
+    PagePlan& plan = state->plan;
+    plan = PagePlan::For(*state->render, header.cupsWidth, header.cupsHeight, header.PageSize,
+                         header.ImagingBoundingBox, header.HWResolution[0], header.HWResolution[1]);
+    const bool made = plan.fitted ? state->shrinker.Start(plan.frame.mediaWidth, plan.frame.mediaHeight,
+                                                          plan.frame.left, plan.frame.top, header.cupsWidth,
+                                                          header.cupsHeight, plan.width, plan.height, image)
+                                  : image.Create(header.cupsWidth, header.cupsHeight, 8, 0) != nullptr;
+    if (!made) {
         papplJobSetMessage(job, "Not enough memory for page %u.", page);
         return Abandon(job, state);
     }
-    image.SetGrayPalette();
-    std::memset(image.GetBits(0), 0xFF, static_cast<size_t>(image.GetEffWidth()) * header.cupsHeight);
+    if (!plan.fitted) {
+        image.SetGrayPalette();
+        std::memset(image.GetBits(0), 0xFF, static_cast<size_t>(image.GetEffWidth()) * header.cupsHeight);
+    }
     papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "page %u: %u x %u dots, %u bits, color space %d, %u x %u dpi", page,
                 header.cupsWidth, header.cupsHeight, header.cupsBitsPerPixel, static_cast<int>(header.cupsColorSpace),
                 header.HWResolution[0], header.HWResolution[1]);
@@ -144,10 +157,18 @@ bool WriteLine(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
     State* state = GetState(job);
     if (!state || !state->pageReady)
         return false;
-    CxImage& image = state->render->m_Image;
-    if (y >= image.GetHeight())
+    const cups_page_header2_t& header = options->header;
+    if (y >= header.cupsHeight)
         return true;
-    StoreLine(options->header, line, image.GetBits(y));
+    if (state->plan.fitted) {
+        // The shrinker takes lines in order; PAPPL delivers them so.
+        if (y != state->linesReceived)
+            return true;
+        StoreLine(header, line, state->shrinker.RasterRow());
+        state->shrinker.AddRasterRow(state->shrinker.RasterRow());
+    } else {
+        StoreLine(header, line, state->render->m_Image.GetBits(y));
+    }
     if (y + 1 > state->linesReceived)
         state->linesReceived = y + 1;
     return !state->context.outputFailed || Abandon(job, state);
@@ -181,12 +202,13 @@ bool EndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, uns
         render.GetPrinterParameters();
         state->context.options = options;
     }
-    // Placed and fitted to the head by the page's own settings.
-    PageAssembly::Placement placement;
-    const bool placed = PageAssembly::PlaceRaster(header.cupsWidth, header.cupsHeight, header.PageSize,
-                                                  header.ImagingBoundingBox, header.HWResolution[0],
-                                                  header.HWResolution[1], placement);
-    render.PlaceAndFit(placed ? &placement : nullptr);
+    const PagePlan& plan = state->plan;
+    if (plan.fitted) {
+        state->shrinker.Finish();
+        render.ReportFit(plan.frame.mediaWidth, plan.frame.mediaHeight, plan.width, plan.height);
+    } else {
+        render.PlaceAndFit(plan.placed ? &plan.placement : nullptr);
+    }
     render.OnStartPage();
     render.OnBeginBmp();
     render.OnPaintBmp();

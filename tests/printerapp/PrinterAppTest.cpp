@@ -96,6 +96,25 @@ TEST_F(PrinterAppTest, SamePageSameBytesAsTheFilter) {
     EXPECT_EQ("", DiffBytes(filtered.out, output));
 }
 
+// A page wider than the 58 mm head is shrunk as its lines arrive, in the
+// application as in the filter.
+TEST_F(PrinterAppTest, PageWiderThanTheHeadShrinksAsInTheFilter) {
+    const std::string ppd = std::string(QUORVANT_BUILD_DIR) + "/ppd/qvesc58.ppd";
+    if (access(ppd.c_str(), R_OK) != 0)
+        GTEST_SKIP() << "the PPDs were not built (ppdc missing)";
+    AddPrinter("receipts", "escpos_58mm");
+    const Bytes page = PwgGrayPage(576, 800, 203, 100, 100, 500, 700);
+    const auto pages = PrintAndDecode("receipts", "escpos", page);
+    ASSERT_FALSE(pages.empty());
+    EXPECT_EQ(384, pages[0].Width());
+
+    FilterJob job = MakeJob(ppd);
+    job.input = page;
+    const FilterResult filtered = RunFilter(job);
+    ASSERT_EQ(0, filtered.status) << filtered.err;
+    EXPECT_EQ("", DiffBytes(filtered.out, output));
+}
+
 // One 203-dpi page, 48 x 49 mm with a 100-dot black square, on every other
 // driver: the device output decodes with the square's dots, as wide as the
 // 58 mm rolls' head, and a label as wide as the page (no stock label size).
