@@ -14,6 +14,7 @@
 #include <cups/raster.h>
 
 #include "bench/BenchPages.h"
+#include "render/AreaScale.h"
 #include "render/CBaseRender.h"
 
 namespace {
@@ -85,6 +86,22 @@ BENCHMARK(BM_LabelEdgeKeeping)->Unit(benchmark::kMillisecond);
 
 void BM_ColourA4Default(benchmark::State& state) { RunPipeline(state, ColourA4(), 3); }
 BENCHMARK(BM_ColourA4Default)->Unit(benchmark::kMillisecond);
+
+// The 4 x 6 in label fitted to an 80 mm roll's 576-dot head by area
+// averaging, row by row as the page reader does it.
+void BM_LabelFitToHead(benchmark::State& state) {
+    const BenchPages::Page& page = Label();
+    CxImage label(0);
+    label.CreateFromArray(const_cast<uint8_t*>(page.data.data()), page.width, page.height, 8, page.BytesPerLine(),
+                          false);
+    CxImage fitted(0);
+    for (auto _ : state) {
+        AreaScale::ShrinkPlaced(label, page.width, page.height, 0, 0, 576, page.height * 576 / page.width, fitted);
+        benchmark::DoNotOptimize(fitted.GetBits(0));
+    }
+    SetRate(state, page);
+}
+BENCHMARK(BM_LabelFitToHead)->Unit(benchmark::kMillisecond);
 
 // Argument: degrees; the prepared 1-bit label is turned.
 void BM_RotatePreparedLabel(benchmark::State& state) {
