@@ -3,6 +3,9 @@
 //   make_seeds FUZZDIR      (FUZZDIR/corpus/<target>/..., FUZZDIR/reproducers/)
 //
 // The preview seeds are real filter output, made by running the seed jobs.
+// A reproducer is NAME.ras (NAME.ras.gz past a megabyte) with, when it needs
+// more than the sample TSPL PPD, NAME.args naming its PPD and job options;
+// a PPD no build ships is written beside it as NAME.ppd.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -12,7 +15,9 @@
 #include <functional>
 #include <string>
 #include <sys/stat.h>
+#include <utility>
 #include <vector>
+#include <zlib.h>
 
 #include "fuzz/FuzzPpd.h"
 #include "fuzz/JobHarness.h"
@@ -47,6 +52,25 @@ void Save(const std::string& relative, const void* data, size_t size) {
 
 void Save(const std::string& relative, const Bytes& bytes) {
     Save(relative, bytes.data(), bytes.size());
+}
+
+void Save(const std::string& relative, const std::string& text) {
+    Save(relative, text.data(), text.size());
+}
+
+// gzip without a name or time stamp, so that the same input gives the same file.
+void SaveGzip(const std::string& relative, const Bytes& bytes) {
+    const std::string path = g_Dir + "/" + relative;
+    gzFile file = gzopen(path.c_str(), "wb9");
+    size_t done = 0;
+    while (file && done < bytes.size()) {
+        const unsigned n = static_cast<unsigned>(std::min<size_t>(bytes.size() - done, 1u << 20));
+        if (gzwrite(file, bytes.data() + done, n) != static_cast<int>(n))
+            break;
+        done += n;
+    }
+    if (!file || gzclose(file) != Z_OK || done != bytes.size())
+        Fail("cannot write " + path);
 }
 
 // Ink of pixel (x, y): a frame, a diagonal and a left-to-right ramp, in
@@ -104,6 +128,43 @@ Bytes Label(const std::vector<Size>& sizes, bool compressed) {
     for (const Size& size : sizes)
         pages.push_back(LabelPage(size.width, size.height, size.bits));
     return Stream(pages, compressed);
+}
+
+// A page header of `bits` (1 K, 4 or 8 W, 24 RGB, 32 RGBA) at 203 dpi.
+cups_page_header2_t Header(unsigned width, unsigned height, unsigned bits) {
+    cups_page_header2_t h = RasterStream::MakeHeader(width, height, bits, 203);
+    if (bits == 32) {
+        h.cupsBitsPerColor = 8;
+        h.cupsColorSpace = CUPS_CSPACE_RGBA;
+    }
+    return h;
+}
+
+// A receipt-like 8-bit page: a frame and a diagonal on white, which
+// compresses well.
+Page LinePage(unsigned width, unsigned height) {
+    return {Header(width, height, 8), [=](unsigned y, Bytes& line) {
+                std::fill(line.begin(), line.end(), 0xFF);
+                for (unsigned x = 0; x < width; x++)
+                    if (x < 2 || y < 2 || x + 2 >= width || y + 2 >= height || x == y)
+                        line[x] = 0x00;
+            }};
+}
+
+// A page white but for black first and last lines (or only the first, for
+// one line), so that trimming white receipt ends keeps its whole length.
+Page FramedWhitePage(const cups_page_header2_t& header) {
+    const bool k = header.cupsColorSpace == CUPS_CSPACE_K;
+    const unsigned height = header.cupsHeight;
+    return {header, [=](unsigned y, Bytes& line) {
+                const bool black = y == 0 || y + 1 == height;
+                std::fill(line.begin(), line.end(), black != k ? 0x00 : 0xFF);
+            }};
+}
+
+Page WhitePage(const cups_page_header2_t& header) {
+    const uint8_t white = header.cupsColorSpace == CUPS_CSPACE_K ? 0x00 : 0xFF;
+    return {header, [=](unsigned, Bytes& line) { std::fill(line.begin(), line.end(), white); }};
 }
 
 // Picks for a generated PPD: the named entries' values, the first choice
@@ -218,13 +279,59 @@ void PutBytesPerLine(Bytes& stream, size_t headerOffset, unsigned value) {
     std::memcpy(&stream[at], &value, sizeof value);
 }
 
+// The shipped PPD `name` with `line` added after the first line starting
+// with `after`: a quirk or a choice no shipped PPD has.
+std::string EditedPpd(const std::string& name, const std::string& after, const std::string& line) {
+    const size_t source = FuzzPpd::SourceOf(name);
+    std::string text = ShippedPpds::All()[source - FuzzPpd::kGeneratedModels].text;
+    const size_t at = text.find("\n" + after);
+    if (at == std::string::npos)
+        Fail(name + " has no line " + after);
+    text.insert(text.find('\n', at + 1) + 1, line + "\n");
+    return text;
+}
+
 struct Reproducer {
+    Reproducer(std::string name_, Bytes raster_, std::string ppd_ = "", std::string options_ = "",
+               std::string ownPpd_ = "", bool seed_ = false)
+        : name(std::move(name_)),
+          raster(std::move(raster_)),
+          ppd(std::move(ppd_)),
+          options(std::move(options_)),
+          ownPpd(std::move(ownPpd_)),
+          seed(seed_) {}
+
     std::string name;
     Bytes raster;
+    std::string ppd;      // a shipped PPD's name; empty: the sample TSPL PPD
+    std::string options;  // the job's option string
+    std::string ownPpd;   // the text of a PPD written beside it (then `ppd` is empty)
+    bool seed;            // small and fast: also a fuzz_job_raw seed on its shipped PPD
 };
 
 void SaveReproducer(const Reproducer& r) {
-    Save("reproducers/" + r.name + ".ras", r.raster);
+    const bool large = r.raster.size() > (1u << 20);
+    if (large)
+        SaveGzip("reproducers/" + r.name + ".ras.gz", r.raster);
+    else
+        Save("reproducers/" + r.name + ".ras", r.raster);
+    std::string args;
+    if (!r.ownPpd.empty()) {
+        Save("reproducers/" + r.name + ".ppd", r.ownPpd);
+        args += "ppd=" + r.name + ".ppd\n";
+    } else if (!r.ppd.empty()) {
+        args += "ppd=" + r.ppd + "\n";
+    }
+    if (!r.options.empty())
+        args += "options=" + r.options + "\n";
+    if (!args.empty())
+        Save("reproducers/" + r.name + ".args", args);
+    if (r.seed) {
+        if (r.ppd.empty() || large)
+            Fail(r.name + ": a seed needs a shipped PPD and a small raster");
+        Save("corpus/fuzz_job_raw/regress-" + r.name,
+             RawJob(FuzzPpd::SourceOf(r.ppd), NoPicks(), r.options, r.raster));
+    }
 }
 
 // Hostile rasters that once cost gigabytes, on the sample TSPL PPD.
@@ -260,13 +367,107 @@ void Hostile(std::vector<Reproducer>& out) {
     out.push_back({"huge-y-resolution", RawStream(h, pixels)});
 }
 
+// Jobs whose shapes the filter handled badly: their output, their cost or
+// the state they left.
+void Shapes(std::vector<Reproducer>& out) {
+    // The job's only page is refused (no width; an image past the page
+    // image limit, of which a few bytes arrive): nothing may be sent, not
+    // even the end-of-job feed and cut.
+    cups_page_header2_t h = Header(0, 8, 8);
+    out.push_back({"escpos-zero-width", RawStream(h, {}), "qvescpos.ppd", "", "", true});
+    h = Header(576, 200000, 24);
+    out.push_back({"escpos-image-too-large", RawStream(h, Bytes(4096, 0xFF)), "qvescpos.ppd", "", "", true});
+
+    // An all-white receipt page, trimmed to its content by default on rolls.
+    out.push_back({"escpos-white-receipt", Stream({WhitePage(Header(576, 20000, 8))}, true), "qvescpos.ppd", "", "",
+                   true});
+
+    // A page one dot wider than the 384-dot head and just under the page
+    // image limit in length, shrunk to the head: at 8 and at 4 bits.
+    out.push_back({"esc58-shrink-8bit", Stream({FramedWhitePage(Header(385, 697000, 8))}, true), "qvesc58.ppd"});
+    h = Header(385, 697000, 8);
+    h.cupsBitsPerColor = h.cupsBitsPerPixel = 4;
+    h.cupsBytesPerLine = (385 * 4 + 7) / 8;
+    out.push_back({"esc58-shrink-4bit", Stream({FramedWhitePage(h)}, true), "qvesc58.ppd"});
+
+    // Placement: an 8 x 8 RGBA picture in a small box of a 4 x 6 in label,
+    // at the resolution that makes the label's page just fit the page image
+    // limit (4 x 6 in at 1930 dpi, 24 bits), twenty times.
+    std::vector<Page> pages;
+    for (int i = 0; i < 20; i++) {
+        h = Header(8, 8, 32);
+        h.HWResolution[0] = h.HWResolution[1] = 1930;
+        h.PageSize[0] = 288;
+        h.PageSize[1] = 432;
+        const unsigned box[4] = {144, 216, 145, 217};
+        std::copy(box, box + 4, h.ImagingBoundingBox);
+        pages.push_back({h, [](unsigned y, Bytes& line) {
+                             for (size_t x = 0; x < line.size() / 4; x++) {
+                                 const uint8_t v = (x + y) % 2 ? 0x00 : 0xFF;
+                                 line[4 * x] = line[4 * x + 1] = line[4 * x + 2] = v;
+                                 line[4 * x + 3] = 0xFF;
+                             }
+                         }});
+    }
+    out.push_back({"placement-rgba-x20", Stream(pages, true)});
+
+    // Placement and a scale past the PPD's choices: one black dot at the top
+    // left of the longest receipt the ESC/POS PPD allows, at 400 %.
+    h = Header(1, 1, 8);
+    h.PageSize[0] = 204;
+    h.PageSize[1] = 14400;
+    const unsigned topLeft[4] = {0, 14399, 1, 14400};
+    std::copy(topLeft, topLeft + 4, h.ImagingBoundingBox);
+    out.push_back({"escpos-scale400-placed",
+                   Stream({{h, [](unsigned, Bytes& line) { line[0] = 0x00; }}}, false), "", "qvScale=400",
+                   EditedPpd("qvescpos.ppd", "*qvScale 200/", "*qvScale 400/400 %: \"\"")});
+
+    // One long page, then ten thousand one-line pages.
+    pages = {FramedWhitePage(Header(576, 400000, 8))};
+    for (int i = 0; i < 10000; i++)
+        pages.push_back(FramedWhitePage(Header(576, 1, 8)));
+    out.push_back({"escpos-long-then-short-pages", Stream(pages, true), "qvescpos.ppd"});
+
+    // Pages that leave the head's width: scaled up, turned a quarter.
+    out.push_back({"escpos-scale200", Stream({LinePage(576, 800)}, true), "qvescpos.ppd", "qvScale=200", "", true});
+    out.push_back({"escpos-rotate-quarter", Stream({LinePage(576, 800)}, true), "qvescpos.ppd", "Rotate=2", "",
+                   true});
+    out.push_back({"tavrin-scale200", Stream({LinePage(384, 800)}, true), "qvtavrin.ppd", "qvScale=200", "", true});
+
+    // A tall page for a printer that takes eight rows per raster command: a
+    // command buffer grown by thousands of small appends.
+    const Page tall = {Header(576, 60000, 1), [](unsigned, Bytes& line) {
+                           std::fill(line.begin(), line.end(), 0x00);
+                           line[36] = 0xFF;  // K: a black bar down the middle
+                       }};
+    out.push_back({"escpos-max-raster-rows-8", Stream({tall}, true), "", "",
+                   EditedPpd("qvescpos.ppd", "*qvHeadDots:", "*qvMaxRasterRows: \"8\"")});
+}
+
 void Reproducers() {
     std::vector<Reproducer> all;
     Hostile(all);
     for (const Reproducer& r : all)
         Save("corpus/fuzz_job_raw/regress-" + r.name, RawJob(Generated(20), FuzzPpd::Picks(), "", r.raster));
+    Shapes(all);
     for (const Reproducer& r : all)
         SaveReproducer(r);
+    // A PPD whose Darkness choice overflows an int, on the sample label.
+    Save("reproducers/darkness-out-of-range.args",
+         std::string("ppd=darkness-out-of-range.ppd\noptions=Darkness=4294967296\nraster=samples/sample-label.ras\n"));
+
+    // The shapes that need a PPD no build ships, small, on generated PPDs.
+    const FuzzPpd::Picks scale = MakePicks({{"qvScale", "400"}, {"qvHeadDots", "576"}});
+    cups_page_header2_t h = Header(1, 1, 8);
+    h.PageSize[0] = 204;
+    h.PageSize[1] = 567;
+    const unsigned topLeft[4] = {0, 566, 1, 567};
+    std::copy(topLeft, topLeft + 4, h.ImagingBoundingBox);
+    Save("corpus/fuzz_job_raw/regress-escpos-scale400-placed",
+         RawJob(Generated(21), scale, "", Stream({{h, [](unsigned, Bytes& line) { line[0] = 0x00; }}}, false)));
+    const FuzzPpd::Picks rows = MakePicks({{"qvMaxRasterRows", "8"}, {"qvHeadDots", "576"}});
+    Save("corpus/fuzz_job_raw/regress-escpos-max-raster-rows-8",
+         RawJob(Generated(21), rows, "", Stream({FramedWhitePage(Header(576, 2000, 1))}, true)));
 }
 
 void LabelSeeds() {
