@@ -164,13 +164,20 @@ void RunChecked(int modelNumber, const std::string& ppd, const std::string& opti
         Finding("model %d: exit status 0 but nothing was sent", modelNumber);
     if (result.output.empty())
         return;
+    // Whatever reached the printer is whole pages, whether the job succeeded
+    // or not: a failed job may have sent complete pages before it failed,
+    // never a page cut short or a trailer without a page.
     const char* language = LanguageOf(modelNumber);
     auto decoder = PreviewLanguages::Create(language ? language : "");
     if (!decoder)
         Finding("model %d: no decoder", modelNumber);
+    const char* outcome = result.status == 0 ? "succeeded" : "failed";
     if (!decoder->Decode(result.output.data(), result.output.size()))
-        Finding("model %d (%s): the filter's output (%zu bytes, exit %d) does not decode: %s", modelNumber,
-                language, result.output.size(), result.status, decoder->Error().Message().c_str());
+        Finding("model %d (%s): the job %s (exit %d) and sent %zu bytes that do not decode: %s", modelNumber,
+                language, outcome, result.status, result.output.size(), decoder->Error().Message().c_str());
+    if (decoder->Pages().empty())
+        Finding("model %d (%s): the job %s (exit %d) and sent %zu bytes without a complete page", modelNumber,
+                language, outcome, result.status, result.output.size());
 }
 
 }  // namespace JobHarness

@@ -24,7 +24,8 @@ const char* LanguageOf(int modelNumber);
 Result Run(const std::string& ppd, const std::string& options, const uint8_t* raster, size_t size);
 
 // Run, then the checks every job must pass: an exit status of 0 means
-// something was sent, and what was sent decodes in the model's language.
+// something was sent, and whatever was sent, by a job that succeeded or
+// failed, decodes in the model's language as one or more complete pages.
 // Aborts with the reason on standard error otherwise.
 void RunChecked(int modelNumber, const std::string& ppd, const std::string& options, const uint8_t* raster,
                 size_t size);

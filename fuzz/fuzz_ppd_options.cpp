@@ -1,6 +1,8 @@
-// The PPD option reader on generated PPDs, sometimes with fuzz bytes spliced
-// in, and fuzz-written job options marked over the defaults. The reader's
-// traces are formatted into a buffer so that every format meets its values.
+// The PPD option reader on generated and shipped PPDs, sometimes with fuzz
+// bytes spliced in, and job options (the picks' and fuzz-written ones)
+// marked over the defaults. The layout is JobInputs::Visit(PpdInput). The
+// reader's traces are formatted into a buffer so that every format meets its
+// values.
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
@@ -11,10 +13,11 @@
 
 #include <cups/cups.h>
 #include <cups/ppd.h>
-#include <fuzzer/FuzzedDataProvider.h>
 
 #include "filter/CCupsRender.h"
 #include "fuzz/FuzzPpd.h"
+#include "fuzz/JobInputs.h"
+#include "fuzz/ProviderIO.h"
 #include "printers/CPrinterTSPL.h"
 
 namespace {
@@ -55,24 +58,12 @@ const std::string& PpdPath() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FuzzedDataProvider in(data, size);
-    const int model = in.ConsumeIntegralInRange<int>(20, 24);
-    FuzzPpd::Picks picks;
-    for (uint8_t& pick : picks.pick)
-        pick = in.ConsumeIntegral<uint8_t>();
-    const std::string options = in.ConsumeRandomLengthString(256);
-    std::string ppd = FuzzPpd::Write(model, picks);
-    if (in.ConsumeBool()) {
-        // Spliced at the start of a line, where the parser looks for keywords.
-        const std::string raw = in.ConsumeRandomLengthString(512);
-        size_t lines = 0;
-        for (char c : ppd)
-            lines += c == '\n';
-        size_t line = in.ConsumeIntegral<uint16_t>() % (lines + 1), at = 0;
-        while (line-- > 0)
-            at = ppd.find('\n', at) + 1;
-        ppd.insert(at, raw);
-    }
+    ProviderReader in(data, size);
+    JobInputs::PpdInput input;
+    JobInputs::Visit(in, input);
+    const FuzzPpd::JobPpd job = FuzzPpd::Make(input.source, input.picks);
+    const std::string ppd = JobInputs::Spliced(job.ppd, input);
+    const std::string options = JobInputs::JoinOptions(job.options, input.options);
 
     FILE* file = fopen(PpdPath().c_str(), "w");
     if (!file)

@@ -16,7 +16,9 @@ targets="fuzz_job_raw fuzz_job_struct fuzz_ppd_options
          fuzz_preview_tspl fuzz_preview_escpos fuzz_preview_cpcl fuzz_preview_tavrin fuzz_preview_solvane"
 
 mkdir -p build-fuzz/logs
-if ! { CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUORVANT_FUZZ=ON -DQUORVANT_TESTS=OFF &&
+# The targets need neither the tests nor the printer application (nor PAPPL's source).
+if ! { CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUORVANT_FUZZ=ON -DQUORVANT_TESTS=OFF \
+           -DQUORVANT_PRINTER_APP=OFF &&
        cmake --build build-fuzz -j"$(nproc)" --target $targets; } >build-fuzz/logs/build.log 2>&1; then
     cat build-fuzz/logs/build.log
     exit 1
