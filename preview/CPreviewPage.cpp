@@ -10,7 +10,9 @@ bool CPreviewPage::Extend(int width, int height) {
         return true;
     const int newWidth = std::max(width, m_iWidth), newHeight = std::max(height, m_iHeight);
     const size_t newRowBytes = (size_t(newWidth) + 7) / 8;
-    if (newRowBytes != 0 && size_t(newHeight) > kMaxBytes / newRowBytes)
+    // A canvas without width still counts a byte per row, so its height too
+    // stays bounded.
+    if (size_t(newHeight) > kMaxBytes / std::max<size_t>(newRowBytes, 1))
         return false;
     const size_t oldRowBytes = RowBytes();
     if (newRowBytes == oldRowBytes) {
@@ -49,6 +51,11 @@ inline void Put(uint8_t& dst, uint8_t bits, uint8_t mask, CPreviewPage::Combine 
 bool CPreviewPage::Place(int x, int y, int rowBytes, int rows, const uint8_t* data, bool setIsBlack, Combine combine) {
     if (x < 0 || y < 0 || rowBytes < 0 || rows < 0)
         return false;
+    // An empty image draws nothing, and must not stretch the canvas by its
+    // other side: a zero-width image of a billion rows would otherwise cost a
+    // loop over every one of them.
+    if (rowBytes == 0 || rows == 0)
+        return true;
     const int64_t right = int64_t(x) + int64_t(rowBytes) * 8, bottom = int64_t(y) + rows;
     if (right > INT32_MAX || bottom > INT32_MAX || !Extend(static_cast<int>(right), static_cast<int>(bottom)))
         return false;

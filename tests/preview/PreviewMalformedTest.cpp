@@ -350,6 +350,15 @@ const Exact kExact[] = {
     {"tavrin", std::string("\x00\x5A", 2), "byte 0: expected A5 to start a packet, found 00 5A"},
 };
 
+// An image without width draws nothing, however many rows it claims.
+TEST(PreviewMalformed, EmptyImageOfABillionRowsDrawsNothing) {
+    bool ok = false;
+    auto decoder = Decoded("cpcl", ToBytes("! 0 200 200 96 1\r\nCG 0 888888820 0 9\r\nPRINT\r\n"), &ok);
+    ASSERT_TRUE(ok) << decoder->Error().Message();
+    ASSERT_EQ(decoder->Pages().size(), 1u);
+    EXPECT_LE(decoder->Pages()[0].Height(), 96);
+}
+
 class PreviewExactError : public ::testing::TestWithParam<Exact> {};
 
 TEST_P(PreviewExactError, NamesOffsetExpectationAndFinding) {
