@@ -246,3 +246,36 @@ INSTANTIATE_TEST_SUITE_P(
         Shape{"PocketPrinterScaledTwice", "qvtavrin.ppd", "tavrin", "qvScale=200",
               [] { return RasterBytes({Filled(384, 100, 8, 0x80)}); }, 0, 1, 384, 100}),
     [](const ::testing::TestParamInfo<Shape>& info) { return std::string(info.param.name); });
+
+// Memory follows what prints: pages whose headers declare hundreds of
+// megabytes but that print small run within 64 MB of data. (The sanitizers'
+// shadow memory counts as data, so they are left out there.)
+TEST(HostileInput, PagesThatPrintSmallRunInSixtyFourMegabytes) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers' shadow memory counts as data";
+#endif
+    if (BuiltPpd("qvesc58.ppd").empty())
+        GTEST_SKIP() << "the PPDs were not built (ppdc missing)";
+    struct Case {
+        const char *ppd, *language;
+        Bytes stream;
+        int width;
+    };
+    const Case cases[] = {
+        // 130 MB of 8-bit gray, 10000 dots wide: 384 x 499 on the 58 mm head.
+        {"qvesc58.ppd", "escpos", RasterBytes({Filled(10000, 13000, 8, 0x80)}), 384},
+        // 8 x 8 RGBA in a 4 x 6 in label at 1930 dpi: a 7720 x 11580 media page before.
+        {"qvtspl.ppd", "tspl", RasterBytes({OnLabel(Filled(8, 8, 32, 0x00), 1930)}), 832},
+    };
+    for (const Case& c : cases) {
+        FilterJob job = MakeJob(BuiltPpd(c.ppd));
+        job.input = c.stream;
+        job.dataLimit = 64ull << 20;
+        FilterResult r = RunFilter(job);
+        EXPECT_EQ(r.status, 0) << c.ppd << ": " << r.err;
+        std::unique_ptr<CPreviewDecoder> decoder = PreviewLanguages::Create(c.language);
+        ASSERT_TRUE(decoder->Decode(r.out.data(), r.out.size())) << decoder->Error().Message();
+        ASSERT_FALSE(decoder->Pages().empty());
+        EXPECT_EQ(decoder->Pages()[0].Width(), c.width) << c.ppd;
+    }
+}

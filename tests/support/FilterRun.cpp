@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <poll.h>
 #include <sstream>
 #include <stdexcept>
@@ -66,6 +67,10 @@ FilterProcess::FilterProcess(const FilterJob& job) {
             unsetenv("PPD");
         else
             setenv("PPD", job.ppdPath.c_str(), 1);
+        if (job.dataLimit) {
+            const struct rlimit limit = {job.dataLimit, job.dataLimit};
+            setrlimit(RLIMIT_DATA, &limit);
+        }
         setenv("LANG", "C", 1);
         unsetenv("LC_ALL");
         unsetenv("LC_MESSAGES");

@@ -25,6 +25,7 @@ struct FilterJob {
     Bytes input;                    // standard input
     std::string outputPath;         // standard output opened from this path instead of a pipe
     bool closeOutput = false;       // the reader of standard output has gone before the filter writes
+    unsigned long long dataLimit = 0;  // RLIMIT_DATA of the filter in bytes; 0: inherited
 };
 
 FilterJob MakeJob(const std::string& ppdPath, const std::string& options = "");
