@@ -12,6 +12,7 @@
 #include "filter/CupsLang.h"
 #include "filter/RasterPage.h"
 #include "filter/RendererFactory.h"
+#include "render/AreaScale.h"
 #include "render/PageAssembly.h"
 
 int ModelNumber = 0;
@@ -65,12 +66,12 @@ void LogPlacement(const cups_page_header2_t& h, const PageAssembly::Placement& p
 PageRead ReadPage(cups_raster_t* ras, const cups_page_header2_t& h, CBaseRender& render) {
     PageRead read;
     read.plan = PagePlan::For(render, h.cupsWidth, h.cupsHeight, h.PageSize, h.ImagingBoundingBox, h.HWResolution[0],
-                              h.HWResolution[1]);
-    if (!read.plan.fitted && h.cupsBitsPerPixel < 24) {
+                              h.HWResolution[1], h.cupsBitsPerPixel);
+    const PageAssembly::Placement& frame = read.plan.frame;
+    if ((!read.plan.fitted && h.cupsBitsPerPixel < 24) || frame.mediaWidth > AreaScale::RowShrinker::kMaxFromWidth) {
         read.built = RasterPage::ReadImage(ras, h, render.m_Image, read.rowsRead);
         return read;
     }
-    const PageAssembly::Placement& frame = read.plan.frame;
     const uint32_t width = read.plan.fitted ? read.plan.width : frame.mediaWidth;
     const uint32_t height = read.plan.fitted ? read.plan.height : frame.mediaHeight;
     read.built = RasterPage::ReadFitted(ras, h, frame, width, height, render.m_Image, read.rowsRead);

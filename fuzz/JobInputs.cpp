@@ -27,9 +27,7 @@ bool PlacementTooSlow(const StructPage& page, const cups_page_header2_t& h) {
                                    h.HWResolution[1], placement))
         return false;
     const unsigned long long dots = 1ull * placement.mediaWidth * placement.mediaHeight;
-    const unsigned bits = h.cupsBitsPerPixel <= 1 ? 1 : h.cupsBitsPerPixel <= 4 ? 4 : h.cupsBitsPerPixel <= 8 ? 8 : 24;
-    const bool built = dots * bits / 8 <= static_cast<unsigned long long>(CxImage::kMaxMemory);
-    return built && dots > kMediaBudget[page.sizeClass];
+    return PageAssembly::MediaFits(placement, h.cupsBitsPerPixel) && dots > kMediaBudget[page.sizeClass];
 }
 
 }  // namespace

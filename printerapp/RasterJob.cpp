@@ -132,7 +132,7 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
     // A page that prints wider than the head is shrunk as its lines arrive.
     PagePlan& plan = state->plan;
     plan = PagePlan::For(*state->render, header.cupsWidth, header.cupsHeight, header.PageSize,
-                         header.ImagingBoundingBox, header.HWResolution[0], header.HWResolution[1]);
+                         header.ImagingBoundingBox, header.HWResolution[0], header.HWResolution[1], 8);
     const bool made = plan.fitted ? state->shrinker.Start(plan.frame.mediaWidth, plan.frame.mediaHeight,
                                                           plan.frame.left, plan.frame.top, header.cupsWidth,
                                                           header.cupsHeight, plan.width, plan.height, image)

@@ -34,7 +34,7 @@ bool HasGrayRamp(const CxImage& image) {
 }  // namespace
 
 bool RowShrinker::Start(uint32_t fromWidth, uint32_t fromHeight, uint32_t width, uint32_t height, CxImage& out) {
-    if (width == 0 || height == 0 || width > fromWidth || height > fromHeight)
+    if (width == 0 || height == 0 || width > fromWidth || height > fromHeight || fromWidth > kMaxFromWidth)
         return false;
     // New sample o covers [o * fromWidth, (o + 1) * fromWidth) in units of
     // 1/width of a source sample, so every source sample's overlap with it
@@ -67,16 +67,26 @@ bool RowShrinker::Start(uint32_t fromWidth, uint32_t fromHeight, uint32_t width,
     m_added = 0;
     m_row = 0;
     m_filled = 0;
-    m_narrow.assign(width, 0);
+    m_narrow.assign(width, 255);
     m_sums.assign(width, 0);
     return true;
 }
 
-void RowShrinker::AddRows(const uint8_t* levels, uint32_t count) {
+void RowShrinker::Span(uint32_t begin, uint32_t end, uint32_t& first, uint32_t& last) const {
+    first = last = 0;
+    if (begin >= end || m_fromWidth == 0)
+        return;
+    first = static_cast<uint32_t>(uint64_t{begin} * m_width / m_fromWidth);
+    last = static_cast<uint32_t>((uint64_t{end} * m_width - 1) / m_fromWidth + 1);
+}
+
+void RowShrinker::AddRows(const uint8_t* levels, uint32_t count) { AddRows(levels, count, 0, m_width); }
+
+void RowShrinker::AddRows(const uint8_t* levels, uint32_t count, uint32_t first, uint32_t last) {
     count = std::min(count, m_fromHeight - m_added);
     if (!m_out || count == 0)
         return;
-    for (uint32_t o = 0; o < m_width; o++) {
+    for (uint32_t o = first; o < last; o++) {
         const uint8_t* src = levels + m_tapFirst[o];
         uint32_t sum = kOne / 2;
         for (uint32_t k = m_tapStart[o]; k < m_tapStart[o + 1]; k++)
@@ -125,6 +135,9 @@ bool PageShrinker::Start(uint32_t pageWidth, uint32_t pageHeight, uint32_t left,
         top > pageHeight - rasterHeight || !m_rows.Start(pageWidth, pageHeight, width, height, out))
         return false;
     m_line.assign(pageWidth, 255);
+    // Only the new samples over the raster's columns ever change: the rest
+    // stay white, and a row costs what the raster is wide.
+    m_rows.Span(left, left + rasterWidth, m_first, m_last);
     m_left = left;
     m_rasterWidth = rasterWidth;
     m_rasterHeight = rasterHeight;
@@ -132,7 +145,7 @@ bool PageShrinker::Start(uint32_t pageWidth, uint32_t pageHeight, uint32_t left,
     m_top = top;
     m_rasterRows = 0;
     if (top > 0)
-        m_rows.AddRows(m_line.data(), top);
+        m_rows.AddRows(m_line.data(), top, m_first, m_last);
     return true;
 }
 
@@ -141,13 +154,13 @@ void PageShrinker::AddRasterRow(const uint8_t* levels) {
         return;
     if (levels != RasterRow())
         std::copy(levels, levels + m_rasterWidth, RasterRow());
-    m_rows.AddRows(m_line.data(), 1);
+    m_rows.AddRows(m_line.data(), 1, m_first, m_last);
     m_rasterRows++;
 }
 
 void PageShrinker::Finish() {
-    std::fill(m_line.begin(), m_line.end(), 255);
-    m_rows.AddRows(m_line.data(), m_pageHeight - m_rows.RowsAdded());
+    std::fill(RasterRow(), RasterRow() + m_rasterWidth, 255);
+    m_rows.AddRows(m_line.data(), m_pageHeight - m_rows.RowsAdded(), m_first, m_last);
     m_rasterRows = m_rasterHeight;
 }
 

@@ -17,11 +17,19 @@ namespace AreaScale {
 // (weights in 1/65536, rounded so that an even area keeps its level).
 class RowShrinker {
 public:
+    // The widest source taken: a row's weights and levels are held whole.
+    static constexpr uint32_t kMaxFromWidth = 1u << 22;
+
     // False when the sizes are unusable (0, or larger than the source) or
     // the new image cannot be made.
     bool Start(uint32_t fromWidth, uint32_t fromHeight, uint32_t width, uint32_t height, CxImage& out);
     // `count` source rows, each the `fromWidth` levels at `levels`.
     void AddRows(const uint8_t* levels, uint32_t count);
+    // The same for rows that differ from the row before (white before the
+    // first) only in what the new samples [first, last) cover.
+    void AddRows(const uint8_t* levels, uint32_t count, uint32_t first, uint32_t last);
+    // The new samples [first, last) that source samples [begin, end) fall in.
+    void Span(uint32_t begin, uint32_t end, uint32_t& first, uint32_t& last) const;
     uint32_t RowsAdded() const { return m_added; }
 
 private:
@@ -55,6 +63,7 @@ public:
 private:
     RowShrinker m_rows;
     std::vector<uint8_t> m_line;  // one page row, white outside the raster
+    uint32_t m_first = 0, m_last = 0;  // the new samples the raster falls in
     uint32_t m_left = 0, m_rasterWidth = 0, m_rasterHeight = 0, m_pageHeight = 0, m_top = 0;
     uint32_t m_rasterRows = 0;
 };

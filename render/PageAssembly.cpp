@@ -11,8 +11,9 @@ namespace {
 // size converted to dots.
 const uint32_t kCoverSlack = 2;
 
+// Saturates: a size beyond 32 bits of dots fails MediaFits anyway.
 uint32_t PointsToDots(unsigned points, unsigned dpi) {
-    return static_cast<uint32_t>((static_cast<uint64_t>(points) * dpi + 36) / 72);
+    return static_cast<uint32_t>(std::min<uint64_t>((static_cast<uint64_t>(points) * dpi + 36) / 72, UINT32_MAX));
 }
 
 }  // namespace
@@ -34,6 +35,12 @@ bool PlaceRaster(uint32_t rasterWidth, uint32_t rasterHeight, const unsigned pag
     placement.left = std::min(PointsToDots(left, xdpi), mediaWidth - rasterWidth);
     placement.top = std::min(PointsToDots(pageSize[1] - top, ydpi), mediaHeight - rasterHeight);
     return true;
+}
+
+bool MediaFits(const Placement& placement, unsigned bitsPerPixel) {
+    const unsigned bits = bitsPerPixel <= 1 ? 1 : bitsPerPixel <= 4 ? 4 : bitsPerPixel <= 8 ? 8 : bitsPerPixel <= 24 ? 24 : 32;
+    const uint64_t dots = static_cast<uint64_t>(placement.mediaWidth) * placement.mediaHeight;
+    return dots * bits / 8 <= static_cast<uint64_t>(CxImage::kMaxMemory);
 }
 
 bool PlaceOnMedia(CxImage& image, const Placement& placement) {

@@ -22,6 +22,10 @@ struct Placement {
 bool PlaceRaster(uint32_t rasterWidth, uint32_t rasterHeight, const unsigned pageSize[2],
                  const unsigned boundingBox[4], unsigned xdpi, unsigned ydpi, Placement& placement);
 
+// Whether the media page stays within the image cap at the raster's depth
+// (32 bits: 24 and the opacity plane), the largest media page ever made.
+bool MediaFits(const Placement& placement, unsigned bitsPerPixel);
+
 // Puts `image` (any depth the page reader builds; white is all bits set) on
 // a white page as `placement` says. False, and the image unchanged, when the
 // page cannot be made.

@@ -16,7 +16,11 @@ struct PagePlan {
     bool fitted = false;
     uint32_t width = 0, height = 0;     // when fitted: the image the page is read into
 
-    // From the page header's fields, as PageAssembly::PlaceRaster takes them.
+    // From the page header's fields, as PageAssembly::PlaceRaster takes them,
+    // and the depth the host stores the raster at. Media that would be built
+    // at their own size yet not fit the image cap at that depth are not used:
+    // the raster prints at its own size.
     static PagePlan For(const CBaseRender& render, uint32_t rasterWidth, uint32_t rasterHeight,
-                        const unsigned pageSize[2], const unsigned boundingBox[4], unsigned xdpi, unsigned ydpi);
+                        const unsigned pageSize[2], const unsigned boundingBox[4], unsigned xdpi, unsigned ydpi,
+                        unsigned bitsPerPixel);
 };

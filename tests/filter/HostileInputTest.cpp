@@ -239,6 +239,13 @@ INSTANTIATE_TEST_SUITE_P(
               [] { return RasterBytes({OnLabel(Filled(8, 8, 32, 0x00), 2400)}); }, 0, 1, 832, 1248},
         Shape{"OneDotScaledTwiceOnALabel", "qvescpos.ppd", "escpos", "qvScale=200 qvTrimRoll=False",
               [] { return RasterBytes({OnLabel(Filled(1, 1, 8, 0x00), 203)}); }, 0, 1, 576, 864},
+        Shape{"PictureOnMediaOfBillionsOfDots", "qvescpos.ppd", "escpos", "",
+              [] {
+                  RasterPage picture = OnLabel(Filled(8, 8, 8, 0x00), 203);
+                  picture.pageSize[0] = 4000000000u;
+                  return RasterBytes({picture});
+              },
+              0, 1, 8, 8},
         Shape{"ReceiptScaledTwice", "qvescpos.ppd", "escpos", "qvScale=200",
               [] { return RasterBytes({Filled(576, 800, 8, 0x80)}); }, 0, 1, 576, 800},
         Shape{"ReceiptTurnedAQuarter", "qvescpos.ppd", "escpos", "Rotate=2",
