@@ -86,12 +86,18 @@ void RowShrinker::AddRows(const uint8_t* levels, uint32_t count, uint32_t first,
     count = std::min(count, m_fromHeight - m_added);
     if (!m_out || count == 0)
         return;
+    // Locals and restrict: a byte store may alias anything, members included,
+    // which would keep the compiler from keeping them in registers.
+    uint8_t* __restrict narrow = m_narrow.data();
+    const uint32_t* __restrict tapStart = m_tapStart.data();
+    const uint32_t* __restrict tapFirst = m_tapFirst.data();
+    const uint32_t* __restrict weights = m_tapWeight.data();
     for (uint32_t o = first; o < last; o++) {
-        const uint8_t* src = levels + m_tapFirst[o];
+        const uint8_t* src = levels + tapFirst[o];
         uint32_t sum = kOne / 2;
-        for (uint32_t k = m_tapStart[o]; k < m_tapStart[o + 1]; k++)
-            sum += *src++ * m_tapWeight[k];
-        m_narrow[o] = static_cast<uint8_t>(sum >> 16);
+        for (uint32_t k = tapStart[o], end = tapStart[o + 1]; k < end; k++)
+            sum += *src++ * weights[k];
+        narrow[o] = static_cast<uint8_t>(sum >> 16);
     }
     m_added += count;
     AddNarrowRows(count);
@@ -100,27 +106,30 @@ void RowShrinker::AddRows(const uint8_t* levels, uint32_t count, uint32_t first,
 // In units of 1/height of a source row, a new row takes fromHeight units and
 // each source row gives height units.
 void RowShrinker::AddNarrowRows(uint64_t count) {
-    uint64_t units = count * m_height;
-    while (units > 0 && m_row < m_height) {
-        if (m_filled == 0 && units >= m_fromHeight) {
+    const uint32_t width = m_width, height = m_height;
+    const uint64_t whole = m_fromHeight;
+    uint32_t* __restrict sums = m_sums.data();
+    const uint8_t* __restrict narrow = m_narrow.data();
+    uint64_t units = count * height;
+    while (units > 0 && m_row < height) {
+        uint8_t* __restrict dst = m_out->GetBits(m_row);
+        if (m_filled == 0 && units >= whole) {
             // A new row all of one source row: its levels as they are.
-            std::copy(m_narrow.begin(), m_narrow.end(), m_out->GetBits(m_row++));
-            units -= m_fromHeight;
+            std::copy(narrow, narrow + width, dst);
+            m_row++;
+            units -= whole;
             continue;
         }
-        const uint64_t share = std::min<uint64_t>(units, m_fromHeight - m_filled);
-        const uint32_t given = ScaledShare(m_filled, m_fromHeight);
+        const uint64_t share = std::min<uint64_t>(units, whole - m_filled);
+        const uint32_t given = ScaledShare(m_filled, whole);
         units -= share;
         m_filled += share;
-        const uint32_t weight = ScaledShare(m_filled, m_fromHeight) - given;
-        uint32_t* sums = m_sums.data();
-        const uint8_t* narrow = m_narrow.data();
-        for (uint32_t x = 0; x < m_width; x++)
+        const uint32_t weight = ScaledShare(m_filled, whole) - given;
+        for (uint32_t x = 0; x < width; x++)
             sums[x] += narrow[x] * weight;
-        if (m_filled < m_fromHeight)
+        if (m_filled < whole)
             break;
-        uint8_t* dst = m_out->GetBits(m_row);
-        for (uint32_t x = 0; x < m_width; x++) {
+        for (uint32_t x = 0; x < width; x++) {
             dst[x] = static_cast<uint8_t>((sums[x] + kOne / 2) >> 16);
             sums[x] = 0;
         }
