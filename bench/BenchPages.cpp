@@ -1,12 +1,12 @@
 #include "bench/BenchPages.h"
 
-#include <cmath>
-#include <cstring>
+#include <cups/raster.h>
 #include <fcntl.h>
-#include <random>
 #include <unistd.h>
 
-#include <cups/raster.h>
+#include <cmath>
+#include <cstring>
+#include <random>
 
 namespace BenchPages {
 
@@ -109,9 +109,9 @@ bool WriteRaster(const std::string& path, const Page& page, unsigned copies) {
     for (unsigned c = 0; ok && c < copies; c++) {
         ok = cupsRasterWriteHeader2(ras, &h) != 0;
         for (unsigned y = 0; ok && y < page.height; y++)
-            ok = cupsRasterWritePixels(ras, const_cast<uint8_t*>(page.data.data()) + static_cast<size_t>(y) *
-                                                                                       h.cupsBytesPerLine,
-                                       h.cupsBytesPerLine) == h.cupsBytesPerLine;
+            ok = cupsRasterWritePixels(
+                     ras, const_cast<uint8_t*>(page.data.data()) + static_cast<size_t>(y) * h.cupsBytesPerLine,
+                     h.cupsBytesPerLine) == h.cupsBytesPerLine;
     }
     if (ras)
         cupsRasterClose(ras);

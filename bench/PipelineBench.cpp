@@ -2,16 +2,15 @@
 // beside a floor: reading the same 8-bit label through libcups plus one plain
 // C pass of Burkes error diffusion into packed bits.
 #include <benchmark/benchmark.h>
+#include <cups/raster.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
-
-#include <cups/raster.h>
 
 #include "bench/BenchPages.h"
 #include "render/AreaScale.h"

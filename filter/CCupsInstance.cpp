@@ -1,12 +1,13 @@
 #include "filter/CCupsInstance.h"
 
+#include <fcntl.h>
+#include <syslog.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <syslog.h>
-#include <unistd.h>
 
 #include "filter/CCupsRender.h"
 #include "filter/CupsLang.h"
@@ -20,9 +21,7 @@ int Page = 0;
 volatile sig_atomic_t Canceled = 0;
 CStdRefPtr<CBaseRender> g_pRender;
 
-void CancelJob(int) {
-    Canceled = 1;
-}
+void CancelJob(int) { Canceled = 1; }
 
 namespace {
 
@@ -37,8 +36,8 @@ void LogHeader(const cups_page_header2_t& h) {
     };
     syslog(LOG_DEBUG, "DEBUG: Duplex = %d\n", number(h.Duplex));
     syslog(LOG_DEBUG, "DEBUG: HWResolution = [ %d %d ]\n", h.HWResolution[0], h.HWResolution[1]);
-    syslog(LOG_DEBUG, "DEBUG: ImagingBoundingBox = [ %d %d %d %d ]\n", h.ImagingBoundingBox[0],
-           h.ImagingBoundingBox[1], h.ImagingBoundingBox[2], h.ImagingBoundingBox[3]);
+    syslog(LOG_DEBUG, "DEBUG: ImagingBoundingBox = [ %d %d %d %d ]\n", h.ImagingBoundingBox[0], h.ImagingBoundingBox[1],
+           h.ImagingBoundingBox[2], h.ImagingBoundingBox[3]);
     syslog(LOG_DEBUG, "DEBUG: Margins = [ %d %d ]\n", h.Margins[0], h.Margins[1]);
     syslog(LOG_DEBUG, "DEBUG: ManualFeed = %d\n", number(h.ManualFeed));
     syslog(LOG_DEBUG, "DEBUG: MediaPosition = %d\n", h.MediaPosition);
@@ -191,8 +190,7 @@ int CCupsInstance::Run(int argc, char** argv) {
             rowsRead = read.rowsRead;
             if (built && rowsRead < header.cupsHeight) {
                 syslog(LOG_ERR, "page %d: raster ended after %u of %u lines", Page, rowsRead, header.cupsHeight);
-                _cupsLangPrintFilter(stderr, "WARNING", "Page %d ended early; its missing lines print blank.",
-                                     Page);
+                _cupsLangPrintFilter(stderr, "WARNING", "Page %d ended early; its missing lines print blank.", Page);
             }
             StartPage(ppd, &header, read);
         }
@@ -268,6 +266,4 @@ void CCupsInstance::StartPage(ppd_file_t*, cups_page_header2_t* header, const Pa
     g_pRender->OnEndBmp();
 }
 
-void CCupsInstance::EndPage(ppd_file_t*, cups_page_header2_t*) {
-    g_pRender->OnEndPage();
-}
+void CCupsInstance::EndPage(ppd_file_t*, cups_page_header2_t*) { g_pRender->OnEndPage(); }

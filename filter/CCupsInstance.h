@@ -1,16 +1,16 @@
 #pragma once
 
-#include <csignal>
-
 #include <cups/ppd.h>
 #include <cups/raster.h>
+
+#include <csignal>
 
 #include "render/CBaseRender.h"
 #include "render/PagePlan.h"
 
 // Process-wide state of the one job this process runs.
 extern int ModelNumber;
-extern int Page;                     // pages begun so far
+extern int Page;                        // pages begun so far
 extern volatile sig_atomic_t Canceled;  // set by SIGTERM
 extern CStdRefPtr<CBaseRender> g_pRender;
 

@@ -1,8 +1,9 @@
+#include <syslog.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <syslog.h>
-#include <unistd.h>
 
 #include "filter/CCupsRender.h"
 #include "filter/CupsLang.h"
@@ -19,13 +20,9 @@ void ResetOutput() {
     g_BytesWritten = 0;
 }
 
-bool OutputFailed() {
-    return g_bOutputFailed;
-}
+bool OutputFailed() { return g_bOutputFailed; }
 
-unsigned long long BytesWritten() {
-    return g_BytesWritten;
-}
+unsigned long long BytesWritten() { return g_BytesWritten; }
 
 // SIGTERM is installed without SA_RESTART, so a large write may return early
 // or fail with EINTR; a page must still reach the printer whole.
@@ -53,9 +50,7 @@ int WriteSpool(const void* data, int length) {
     return length;
 }
 
-void VLog(const char* format, va_list args) {
-    vsyslog(LOG_DEBUG, format, args);
-}
+void VLog(const char* format, va_list args) { vsyslog(LOG_DEBUG, format, args); }
 
 void VReportWarning(const char* format, va_list args) {
     char text[1024];

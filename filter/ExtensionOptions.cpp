@@ -2,9 +2,9 @@
 // options every PPD of the filter may carry. A PPD without them gives the
 // same settings and the same log lines as before they existed. The settings
 // and their ranges are the ones every host shares (render/NamedSettings).
-#include <cstring>
-
 #include <cups/ppd.h>
+
+#include <cstring>
 
 #include "filter/CCupsRender.h"
 #include "filter/ChoiceNumber.h"
@@ -20,9 +20,9 @@ struct Keyword {
 };
 
 const Keyword kOptions[] = {
-    {"qvCutMode", "cut-mode"},   {"qvCashDrawer", "cash-drawer"}, {"qvPostPrint", "post-print"},
-    {"qvPreFeed", "pre-feed"},   {"qvEndFeed", "end-feed"},       {"qvScale", "scale"},
-    {"qvBrightness", "brightness"}, {"qvMirror", "mirror"},      {"qvNegative", "negative"},
+    {"qvCutMode", "cut-mode"},      {"qvCashDrawer", "cash-drawer"}, {"qvPostPrint", "post-print"},
+    {"qvPreFeed", "pre-feed"},      {"qvEndFeed", "end-feed"},       {"qvScale", "scale"},
+    {"qvBrightness", "brightness"}, {"qvMirror", "mirror"},          {"qvNegative", "negative"},
     {"qvTrimRoll", "trim-roll"},
 };
 

@@ -1,6 +1,6 @@
-#include <cstring>
-
 #include <cups/ppd.h>
+
+#include <cstring>
 
 #include "filter/CCupsRender.h"
 #include "filter/ChoiceNumber.h"
@@ -14,11 +14,12 @@ std::string GetMarkedOption(CBaseRender& render, const char* keyword) {
         return std::string();
     }
     const ppd_option_t* option = choice->option;
-    render.AddLog("%s: marked=%d, choice: %s, text: %s, code: %s, \t\t\tconflicted=%d, keyword: %s, "
-                  "defchoice: %s, option->text: %s, option->num_choices: %d",
-                  keyword, choice->marked, choice->choice, choice->text, choice->code ? choice->code : "(null)",
-                  option ? option->conflicted : 0, option ? option->keyword : "", option ? option->defchoice : "",
-                  option ? option->text : "", option ? option->num_choices : 0);
+    render.AddLog(
+        "%s: marked=%d, choice: %s, text: %s, code: %s, \t\t\tconflicted=%d, keyword: %s, "
+        "defchoice: %s, option->text: %s, option->num_choices: %d",
+        keyword, choice->marked, choice->choice, choice->text, choice->code ? choice->code : "(null)",
+        option ? option->conflicted : 0, option ? option->keyword : "", option ? option->defchoice : "",
+        option ? option->text : "", option ? option->num_choices : 0);
     return choice->choice;
 }
 
@@ -30,7 +31,7 @@ struct MediaTracking {
 };
 
 const MediaTracking kMediaTable[] = {
-    {"Continuous", 0, 0, 0}, {"A4Stock", 0, 0, 0}, {"Gap", 1, 3, 0},      {"BLine", 2, 0, 0},
+    {"Continuous", 0, 0, 0}, {"A4Stock", 0, 0, 0},    {"Gap", 1, 3, 0},  {"BLine", 2, 0, 0},
     {"BLine_Fold", 2, 0, 0}, {"Perforated", 3, 0, 0}, {"Roll", 4, 0, 0}, {"Recording", 5, 0, 0},
 };
 
@@ -140,7 +141,8 @@ void GetPrinterParameters(CBaseRender& render) {
     }
     static const NumberOption kCropLimits[] = {
         {"CropEdgeTop", &tagREGSTRUCTWITHALFTONE::iCropTopEdge, "iCropTopEdge = %d", ChoiceNumber::kMillimetres},
-        {"CropEdgeBottom", &tagREGSTRUCTWITHALFTONE::iCropBottomEdge, "iCropBottomEdge = %d", ChoiceNumber::kMillimetres},
+        {"CropEdgeBottom", &tagREGSTRUCTWITHALFTONE::iCropBottomEdge, "iCropBottomEdge = %d",
+         ChoiceNumber::kMillimetres},
         {"CropEdgeLeft", &tagREGSTRUCTWITHALFTONE::iCropLeftEdge, "iCropLeftEdge = %d", ChoiceNumber::kMillimetres},
         {"CropEdgeRight", &tagREGSTRUCTWITHALFTONE::iCropRightEdge, "iCropRightEdge = %d", ChoiceNumber::kMillimetres},
     };

@@ -133,8 +133,8 @@ bool ReadFitted(cups_raster_t* ras, const cups_page_header2_t& header, const Pag
 
 void Skip(cups_raster_t* ras, const cups_page_header2_t& header) {
     unsigned long long left = static_cast<unsigned long long>(header.cupsBytesPerLine) * header.cupsHeight;
-    const unsigned chunk = static_cast<unsigned>(std::min<unsigned long long>(
-        std::max(header.cupsBytesPerLine, 1u), 1u << 20));
+    const unsigned chunk =
+        static_cast<unsigned>(std::min<unsigned long long>(std::max(header.cupsBytesPerLine, 1u), 1u << 20));
     std::vector<unsigned char> scratch(chunk);
     while (left > 0) {
         unsigned n = static_cast<unsigned>(std::min<unsigned long long>(left, chunk));

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <string>
-
 #include <cups/raster.h>
+
+#include <string>
 
 #include "image/CxImage.h"
 #include "render/PageAssembly.h"

@@ -20,11 +20,8 @@ struct RendererEntry {
 };
 
 const RendererEntry kRenderers[] = {
-    {20, &Make<CPrinterTSPL>},
-    {21, &Make<CPrinterESCPOS>},
-    {22, &Make<CPrinterCPCL>},
-    {23, &Make<CPrinterTavrin>},
-    {24, &Make<CPrinterSolvane>},
+    {20, &Make<CPrinterTSPL>},   {21, &Make<CPrinterESCPOS>},  {22, &Make<CPrinterCPCL>},
+    {23, &Make<CPrinterTavrin>}, {24, &Make<CPrinterSolvane>},
 };
 
 }  // namespace

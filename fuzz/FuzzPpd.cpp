@@ -13,11 +13,10 @@ namespace {
 // Numbers at and past the edges of what the settings carry, and words;
 // every entry gets them after its own odd values.
 const std::vector<const char*> kOdd = {
-    "-1",         "4",           "11",          "255",   "256",      "-2147483648", "2147483647",
-    "4294967296", "99999999999", "-99999999999", "10000", "-10000",   "10001",       "65536",
-    "1e9",        "0x10",        "007",         "+7",    "-0",       "abc",         "Default",
-    "-",          "99x",         "1000001",     "-1000001", "8.5",   "Off",         "None",
-    "3000000",    "-3000000",    "2"};
+    "-1",           "4",       "11",       "255",   "256",   "-2147483648", "2147483647", "4294967296", "99999999999",
+    "-99999999999", "10000",   "-10000",   "10001", "65536", "1e9",         "0x10",       "007",        "+7",
+    "-0",           "abc",     "Default",  "-",     "99x",   "1000001",     "-1000001",   "8.5",        "Off",
+    "None",         "3000000", "-3000000", "2"};
 
 }  // namespace
 
@@ -38,7 +37,9 @@ const Entry kEntries[] = {
     {"AutoDotted", false, {"0", "1"}, {"True"}},
     {"Brightness", false, {"0", "-40", "-10", "20", "40"}, {"255", "-255"}},
     {"Contrast", false, {"0", "-50", "25", "100"}, {"101", "-101"}},
-    {"ImageFilter", false, {"3", "0", "1", "2", "4", "5", "6", "7", "8", "9", "10", "EdgeKeeping"},
+    {"ImageFilter",
+     false,
+     {"3", "0", "1", "2", "4", "5", "6", "7", "8", "9", "10", "EdgeKeeping"},
      {"11", "12", "edgekeeping", "EdgeKeeping2", "Edge"}},
     {"Threshold", false, {"175", "64", "128", "224"}, {"0", "511"}},
     {"ImageCompress", false, {"0", "1"}, {"True"}},
@@ -179,9 +180,7 @@ uint8_t PickOf(const char* name, const char* value) {
     abort();
 }
 
-size_t SourceCount() {
-    return kGeneratedModels + ShippedPpds::All().size();
-}
+size_t SourceCount() { return kGeneratedModels + ShippedPpds::All().size(); }
 
 size_t SourceOf(const std::string& name) {
     const std::vector<ShippedPpds::Ppd>& all = ShippedPpds::All();

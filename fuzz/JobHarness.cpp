@@ -1,16 +1,17 @@
 #include "fuzz/JobHarness.h"
 
-#include <cstdarg>
-#include <cstdio>
-#include <cstdint>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sanitizer/common_interface_defs.h>
-#include <string>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <syslog.h>
 #include <unistd.h>
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "filter/CCupsInstance.h"
 #include "preview/PreviewLanguages.h"
@@ -24,14 +25,11 @@ struct Files {
     std::string ppdPath, rasterPath;
 };
 
-std::string FdPath(int fd) {
-    return "/proc/self/fd/" + std::to_string(fd);
-}
+std::string FdPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
 bool IsNull(int fd) {
     struct stat st, null;
-    return fstat(fd, &st) == 0 && stat("/dev/null", &null) == 0 && S_ISCHR(st.st_mode) &&
-           st.st_rdev == null.st_rdev;
+    return fstat(fd, &st) == 0 && stat("/dev/null", &null) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == null.st_rdev;
 }
 
 // Created once per process and reused by every job.
@@ -106,8 +104,7 @@ const char* LanguageOf(int modelNumber) {
     // The preview lists the languages in model-number order, 20 first.
     static const std::vector<std::string> names = PreviewLanguages::Names();
     const int index = modelNumber - 20;
-    return index >= 0 && index < static_cast<int>(names.size()) ? names[static_cast<size_t>(index)].c_str()
-                                                                  : nullptr;
+    return index >= 0 && index < static_cast<int>(names.size()) ? names[static_cast<size_t>(index)].c_str() : nullptr;
 }
 
 Result Run(const std::string& ppd, const std::string& options, const uint8_t* raster, size_t size) {
@@ -124,9 +121,9 @@ Result Run(const std::string& ppd, const std::string& options, const uint8_t* ra
     dup2(files.null, 2);
 
     std::string optionArg = options;
-    char* argv[] = {const_cast<char*>("quorvant"), const_cast<char*>("1"), const_cast<char*>("user"),
-                    const_cast<char*>("title"),    const_cast<char*>("1"), &optionArg[0],
-                    &files.rasterPath[0],          nullptr};
+    char* argv[] = {
+        const_cast<char*>("quorvant"), const_cast<char*>("1"), const_cast<char*>("user"), const_cast<char*>("title"),
+        const_cast<char*>("1"),        &optionArg[0],          &files.rasterPath[0],      nullptr};
     Result result;
     result.status = CCupsInstance().Run(7, argv);
 
@@ -173,11 +170,11 @@ void RunChecked(int modelNumber, const std::string& ppd, const std::string& opti
         Finding("model %d: no decoder", modelNumber);
     const char* outcome = result.status == 0 ? "succeeded" : "failed";
     if (!decoder->Decode(result.output.data(), result.output.size()))
-        Finding("model %d (%s): the job %s (exit %d) and sent %zu bytes that do not decode: %s", modelNumber,
-                language, outcome, result.status, result.output.size(), decoder->Error().Message().c_str());
+        Finding("model %d (%s): the job %s (exit %d) and sent %zu bytes that do not decode: %s", modelNumber, language,
+                outcome, result.status, result.output.size(), decoder->Error().Message().c_str());
     if (decoder->Pages().empty())
-        Finding("model %d (%s): the job %s (exit %d) and sent %zu bytes without a complete page", modelNumber,
-                language, outcome, result.status, result.output.size());
+        Finding("model %d (%s): the job %s (exit %d) and sent %zu bytes without a complete page", modelNumber, language,
+                outcome, result.status, result.output.size());
 }
 
 }  // namespace JobHarness

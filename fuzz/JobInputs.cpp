@@ -11,7 +11,7 @@ const cups_cspace_t kSpaces[7] = {CUPS_CSPACE_K,    CUPS_CSPACE_W,  CUPS_CSPACE_
                                   CUPS_CSPACE_RGBA, CUPS_CSPACE_SW, CUPS_CSPACE_SRGB};
 const unsigned kSizeLimits[4] = {64, 64, 512, 2048};
 const unsigned kResolutions[9] = {203, 300, 600, 72, 152, 1, 10000, 1200, 2400};
-const unsigned kMedia[9][2] = {{288, 432}, {288, 288}, {144, 72}, {204, 567}, {136, 283},
+const unsigned kMedia[9][2] = {{288, 432}, {288, 288}, {144, 72}, {204, 567},  {136, 283},
                                {136, 142}, {283, 425}, {36, 36},  {204, 14400}};
 
 namespace {
@@ -44,21 +44,21 @@ unsigned BytesPerLine(const StructPage& page) {
 
 void PageSize(const StructPage& page, unsigned size[2]) {
     switch (page.mediaMode) {
-    case kMediaTable:
-        size[0] = kMedia[page.mediaIndex][0];
-        size[1] = kMedia[page.mediaIndex][1];
-        return;
-    case kMediaFree:
-    case kMediaAny:
-        size[0] = page.media[0];
-        size[1] = page.media[1];
-        return;
-    default: {
-        const unsigned xdpi = Dpi(page.x), ydpi = Dpi(page.y);
-        size[0] = static_cast<unsigned>(72ull * page.width / (xdpi ? xdpi : 72));
-        size[1] = static_cast<unsigned>(72ull * page.height / (ydpi ? ydpi : 72));
-        return;
-    }
+        case kMediaTable:
+            size[0] = kMedia[page.mediaIndex][0];
+            size[1] = kMedia[page.mediaIndex][1];
+            return;
+        case kMediaFree:
+        case kMediaAny:
+            size[0] = page.media[0];
+            size[1] = page.media[1];
+            return;
+        default: {
+            const unsigned xdpi = Dpi(page.x), ydpi = Dpi(page.y);
+            size[0] = static_cast<unsigned>(72ull * page.width / (xdpi ? xdpi : 72));
+            size[1] = static_cast<unsigned>(72ull * page.height / (ydpi ? ydpi : 72));
+            return;
+        }
     }
 }
 
@@ -72,16 +72,17 @@ cups_page_header2_t Header(const StructPage& page) {
     h.HWResolution[1] = Dpi(page.y);
     PageSize(page, h.PageSize);
     switch (page.boxMode) {
-    case kBoxPage:
-        h.ImagingBoundingBox[2] = h.PageSize[0];
-        h.ImagingBoundingBox[3] = h.PageSize[1];
-        break;
-    case kBoxInside:
-    case kBoxAny:
-        for (int i = 0; i < 4; i++)
-            h.ImagingBoundingBox[i] = page.box[i];
-        break;
-    default: break;
+        case kBoxPage:
+            h.ImagingBoundingBox[2] = h.PageSize[0];
+            h.ImagingBoundingBox[3] = h.PageSize[1];
+            break;
+        case kBoxInside:
+        case kBoxAny:
+            for (int i = 0; i < 4; i++)
+                h.ImagingBoundingBox[i] = page.box[i];
+            break;
+        default:
+            break;
     }
     if (PlacementTooSlow(page, h)) {
         StructPage own = page;

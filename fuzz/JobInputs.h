@@ -1,12 +1,12 @@
 #pragma once
 
+#include <cups/raster.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <string>
 #include <vector>
-
-#include <cups/raster.h>
 
 #include "fuzz/FuzzPpd.h"
 

@@ -1,11 +1,11 @@
 #pragma once
 
+#include <fuzzer/FuzzedDataProvider.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <fuzzer/FuzzedDataProvider.h>
 
 // Both directions of a FuzzedDataProvider input, so that a target's layout
 // is written once (a template over the direction) and the seeds always

@@ -1,9 +1,10 @@
 #include "fuzz/RasterStream.h"
 
-#include <cstring>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstring>
 
 RasterStream::RasterStream(bool compressed) {
     m_Fd = memfd_create("quorvant-raster", 0);

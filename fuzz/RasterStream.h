@@ -1,9 +1,9 @@
 #pragma once
 
+#include <cups/raster.h>
+
 #include <cstdint>
 #include <vector>
-
-#include <cups/raster.h>
 
 // A CUPS raster stream written by libcups's own writer into memory, so that
 // the fuzz targets and the seeds read what a real driver would send.

@@ -1,10 +1,10 @@
 #include "fuzz/ShippedPpds.h"
 
+#include <cups/ppd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
-
-#include <cups/ppd.h>
 
 namespace ShippedPpds {
 

@@ -3,16 +3,16 @@
 // marked over the defaults. The layout is JobInputs::Visit(PpdInput). The
 // reader's traces are formatted into a buffer so that every format meets its
 // values.
+#include <cups/cups.h>
+#include <cups/ppd.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <sys/mman.h>
-#include <unistd.h>
-
-#include <cups/cups.h>
-#include <cups/ppd.h>
 
 #include "filter/CCupsRender.h"
 #include "fuzz/FuzzPpd.h"

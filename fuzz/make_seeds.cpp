@@ -6,6 +6,9 @@
 // A reproducer is NAME.ras (NAME.ras.gz past a megabyte) with, when it needs
 // more than the sample TSPL PPD, NAME.args naming its PPD and job options;
 // a PPD no build ships is written beside it as NAME.ppd.
+#include <sys/stat.h>
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -14,10 +17,8 @@
 #include <cstring>
 #include <functional>
 #include <string>
-#include <sys/stat.h>
 #include <utility>
 #include <vector>
-#include <zlib.h>
 
 #include "fuzz/FuzzPpd.h"
 #include "fuzz/JobHarness.h"
@@ -32,9 +33,7 @@ using Bytes = std::vector<uint8_t>;
 
 std::string g_Dir;
 
-void MakeDir(const std::string& path) {
-    mkdir(path.c_str(), 0755);
-}
+void MakeDir(const std::string& path) { mkdir(path.c_str(), 0755); }
 
 [[noreturn]] void Fail(const std::string& what) {
     fprintf(stderr, "make_seeds: %s\n", what.c_str());
@@ -50,13 +49,9 @@ void Save(const std::string& relative, const void* data, size_t size) {
     }
 }
 
-void Save(const std::string& relative, const Bytes& bytes) {
-    Save(relative, bytes.data(), bytes.size());
-}
+void Save(const std::string& relative, const Bytes& bytes) { Save(relative, bytes.data(), bytes.size()); }
 
-void Save(const std::string& relative, const std::string& text) {
-    Save(relative, text.data(), text.size());
-}
+void Save(const std::string& relative, const std::string& text) { Save(relative, text.data(), text.size()); }
 
 // gzip without a name or time stamp, so that the same input gives the same file.
 void SaveGzip(const std::string& relative, const Bytes& bytes) {
@@ -186,9 +181,7 @@ FuzzPpd::Picks NoPicks() {
     return picks;
 }
 
-size_t Generated(int model) {
-    return static_cast<size_t>(model - 20);
-}
+size_t Generated(int model) { return static_cast<size_t>(model - 20); }
 
 // fuzz_job_raw's layout: PPD source, the picks, option length, options, raster.
 Bytes RawJob(size_t source, const FuzzPpd::Picks& picks, const std::string& options, const Bytes& raster) {
@@ -226,9 +219,10 @@ JobInputs::StructPage SeedPage(unsigned width, unsigned height, unsigned bits) {
     JobInputs::StructPage page;
     page.depth = static_cast<size_t>(std::find(std::begin(JobInputs::kDepths), std::end(JobInputs::kDepths), bits) -
                                      std::begin(JobInputs::kDepths));
-    const cups_cspace_t space = bits == 1 ? CUPS_CSPACE_K : bits == 8 ? CUPS_CSPACE_W
-                                : bits == 32                       ? CUPS_CSPACE_RGBA
-                                                                   : CUPS_CSPACE_RGB;
+    const cups_cspace_t space = bits == 1    ? CUPS_CSPACE_K
+                                : bits == 8  ? CUPS_CSPACE_W
+                                : bits == 32 ? CUPS_CSPACE_RGBA
+                                             : CUPS_CSPACE_RGB;
     page.space = static_cast<size_t>(std::find(std::begin(JobInputs::kSpaces), std::end(JobInputs::kSpaces), space) -
                                      std::begin(JobInputs::kSpaces));
     while (JobInputs::kSizeLimits[page.sizeClass] < std::max(width, height))
@@ -241,8 +235,8 @@ JobInputs::StructPage SeedPage(unsigned width, unsigned height, unsigned bits) {
     return page;
 }
 
-JobInputs::StructJob SeedJob(size_t source, const FuzzPpd::Picks& picks, const std::string& options,
-                               bool compressed, const std::vector<JobInputs::StructPage>& pages) {
+JobInputs::StructJob SeedJob(size_t source, const FuzzPpd::Picks& picks, const std::string& options, bool compressed,
+                             const std::vector<JobInputs::StructPage>& pages) {
     JobInputs::StructJob job;
     job.source = source;
     job.picks = picks;
@@ -329,8 +323,7 @@ void SaveReproducer(const Reproducer& r) {
     if (r.seed) {
         if (r.ppd.empty() || large)
             Fail(r.name + ": a seed needs a shipped PPD and a small raster");
-        Save("corpus/fuzz_job_raw/regress-" + r.name,
-             RawJob(FuzzPpd::SourceOf(r.ppd), NoPicks(), r.options, r.raster));
+        Save("corpus/fuzz_job_raw/regress-" + r.name, RawJob(FuzzPpd::SourceOf(r.ppd), NoPicks(), r.options, r.raster));
     }
 }
 
@@ -379,8 +372,8 @@ void Shapes(std::vector<Reproducer>& out) {
     out.push_back({"escpos-image-too-large", RawStream(h, Bytes(4096, 0xFF)), "qvescpos.ppd", "", "", true});
 
     // An all-white receipt page, trimmed to its content by default on rolls.
-    out.push_back({"escpos-white-receipt", Stream({WhitePage(Header(576, 20000, 8))}, true), "qvescpos.ppd", "", "",
-                   true});
+    out.push_back(
+        {"escpos-white-receipt", Stream({WhitePage(Header(576, 20000, 8))}, true), "qvescpos.ppd", "", "", true});
 
     // A page one dot wider than the 384-dot head and just under the page
     // image limit in length, shrunk to the head: at 8 and at 4 bits.
@@ -418,9 +411,8 @@ void Shapes(std::vector<Reproducer>& out) {
     h.PageSize[1] = 14400;
     const unsigned topLeft[4] = {0, 14399, 1, 14400};
     std::copy(topLeft, topLeft + 4, h.ImagingBoundingBox);
-    out.push_back({"escpos-scale400-placed",
-                   Stream({{h, [](unsigned, Bytes& line) { line[0] = 0x00; }}}, false), "", "qvScale=400",
-                   EditedPpd("qvescpos.ppd", "*qvScale 200/", "*qvScale 400/400 %: \"\"")});
+    out.push_back({"escpos-scale400-placed", Stream({{h, [](unsigned, Bytes& line) { line[0] = 0x00; }}}, false), "",
+                   "qvScale=400", EditedPpd("qvescpos.ppd", "*qvScale 200/", "*qvScale 400/400 %: \"\"")});
 
     // One long page, then ten thousand one-line pages.
     pages = {FramedWhitePage(Header(576, 400000, 8))};
@@ -430,8 +422,7 @@ void Shapes(std::vector<Reproducer>& out) {
 
     // Pages that leave the head's width: scaled up, turned a quarter.
     out.push_back({"escpos-scale200", Stream({LinePage(576, 800)}, true), "qvescpos.ppd", "qvScale=200", "", true});
-    out.push_back({"escpos-rotate-quarter", Stream({LinePage(576, 800)}, true), "qvescpos.ppd", "Rotate=2", "",
-                   true});
+    out.push_back({"escpos-rotate-quarter", Stream({LinePage(576, 800)}, true), "qvescpos.ppd", "Rotate=2", "", true});
     out.push_back({"tavrin-scale200", Stream({LinePage(384, 800)}, true), "qvtavrin.ppd", "qvScale=200", "", true});
 
     // A tall page for a printer that takes eight rows per raster command: a
@@ -515,7 +506,7 @@ void LabelSeeds() {
              ProviderSeed(SeedJob(Generated(model), FuzzPpd::Picks(), "", false, {SeedPage(96, 48, 1)})));
         Save("corpus/fuzz_job_struct/" + m + "-gray-color-rle",
              ProviderSeed(SeedJob(Generated(model), MakePicks({{"ImageFilter", "1"}, {"ImageCompress", "1"}}),
-                                    "Darkness=12", true, {SeedPage(64, 40, 8), SeedPage(48, 32, 24)})));
+                                  "Darkness=12", true, {SeedPage(64, 40, 8), SeedPage(48, 32, 24)})));
     }
 }
 
@@ -576,8 +567,7 @@ void StructSeeds() {
                    0xff, 0xff, 0xff, 0x6e, 0xff, 0xff, 0x00, 0x42, 0x4c, 0x49, 0x4e, 0x45, 0x00, 0x6e,
                    0x00, 0xff, 0xff, 0xff, 0xff, 0x56, 0x00, 0xff, 0xff, 0x11, 0x00, 0x2c, 0x00, 0x2f,
                    0x00, 0x00, 0x00, 0x00, 0x5f, 0x0a, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00};
-    Save("corpus/fuzz_job_struct/regress-density-int-max",
-         ProviderSeed(SeedJob(Generated(20), big, "", true, {odd})));
+    Save("corpus/fuzz_job_struct/regress-density-int-max", ProviderSeed(SeedJob(Generated(20), big, "", true, {odd})));
     FuzzPpd::Picks feed = NoPicks();
     feed.pick[0] = FuzzPpd::PickOf("MediaMethod", "10000");
     for (size_t i = 1; i < 5; i++)
@@ -597,8 +587,8 @@ void PpdSeeds() {
     Save("corpus/fuzz_ppd_options/defaults", ProviderSeed(SeedPpd(Generated(20), FuzzPpd::Picks(), "")));
     Save("corpus/fuzz_ppd_options/options",
          ProviderSeed(SeedPpd(Generated(21), MakePicks({{"Darkness", "8"}, {"zeMediaTracking", "BLine"}}),
-                               "Darkness=15 Rotate=2 zeMediaTracking=BLine FeedOffset=33 'Contrast=100' "
-                               "Threshold=64 qvScale=200 qvCutMode=4")));
+                              "Darkness=15 Rotate=2 zeMediaTracking=BLine FeedOffset=33 'Contrast=100' "
+                              "Threshold=64 qvScale=200 qvCutMode=4")));
     FuzzPpd::Picks odd;
     for (size_t i = 0; i < FuzzPpd::kPickCount; i++)
         odd.pick[i] = static_cast<uint8_t>(FuzzPpd::kFirstOdd + i);
@@ -622,9 +612,9 @@ int main(int argc, char** argv) {
     g_Dir = argv[1];
     MakeDir(g_Dir + "/corpus");
     MakeDir(g_Dir + "/reproducers");
-    const char* const kTargets[] = {"fuzz_job_raw", "fuzz_job_struct", "fuzz_ppd_options", "fuzz_preview_tspl",
-                                    "fuzz_preview_escpos", "fuzz_preview_cpcl", "fuzz_preview_tavrin",
-                                    "fuzz_preview_solvane"};
+    const char* const kTargets[] = {"fuzz_job_raw",        "fuzz_job_struct",     "fuzz_ppd_options",
+                                    "fuzz_preview_tspl",   "fuzz_preview_escpos", "fuzz_preview_cpcl",
+                                    "fuzz_preview_tavrin", "fuzz_preview_solvane"};
     for (const char* target : kTargets)
         MakeDir(g_Dir + "/corpus/" + target);
 

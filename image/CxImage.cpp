@@ -9,16 +9,18 @@ namespace {
 
 uint32_t PaletteEntries(uint32_t bpp) {
     switch (bpp) {
-    case 1: return 2;
-    case 4: return 16;
-    case 8: return 256;
-    default: return 0;
+        case 1:
+            return 2;
+        case 4:
+            return 16;
+        case 8:
+            return 256;
+        default:
+            return 0;
     }
 }
 
-int32_t DpiToPelsPerMeter(int32_t dpi) {
-    return static_cast<int32_t>(std::floor(dpi * 10000.0 / 254.0 + 0.5));
-}
+int32_t DpiToPelsPerMeter(int32_t dpi) { return static_cast<int32_t>(std::floor(dpi * 10000.0 / 254.0 + 0.5)); }
 
 void PutLE32(uint8_t* p, int32_t v) {
     uint32_t u = static_cast<uint32_t>(v);
@@ -76,9 +78,7 @@ bool CxImage::Destroy() {
     return true;
 }
 
-uint32_t CxImage::BlockSize() const {
-    return header.biSize + header.biSizeImage + GetPaletteSize();
-}
+uint32_t CxImage::BlockSize() const { return header.biSize + header.biSizeImage + GetPaletteSize(); }
 
 uint8_t* CxImage::Create(uint32_t width, uint32_t height, uint32_t bpp, uint32_t imagetype) {
     Destroy();
@@ -198,8 +198,8 @@ bool CxImage::AlphaCreate() {
     return alphaPlane != nullptr;
 }
 
-bool CxImage::CreateFromArray(uint8_t* array, uint32_t width, uint32_t height, uint32_t bpp,
-                              uint32_t bytesperline, bool flipimage) {
+bool CxImage::CreateFromArray(uint8_t* array, uint32_t width, uint32_t height, uint32_t bpp, uint32_t bytesperline,
+                              bool flipimage) {
     if (!array)
         return false;
     if (!(bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24 || bpp == 32))

@@ -81,8 +81,8 @@ public:
     // --- creation, copying and hand-over ---
     bool Destroy();
     uint8_t* Create(uint32_t width, uint32_t height, uint32_t bpp, uint32_t imagetype);
-    bool CreateFromArray(uint8_t* array, uint32_t width, uint32_t height, uint32_t bpp,
-                         uint32_t bytesperline, bool flipimage);
+    bool CreateFromArray(uint8_t* array, uint32_t width, uint32_t height, uint32_t bpp, uint32_t bytesperline,
+                         bool flipimage);
     bool IsValid() const { return bitmapBlock != nullptr; }
     void CopyInfo(const CxImage& src);
     void Copy(const CxImage& src, bool copypixels = true, bool copyselection = true, bool copyalpha = true);

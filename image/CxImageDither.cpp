@@ -431,9 +431,9 @@ const uint8_t kM4[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7,
 
 // Indexed [x & 7][y & 7]: the first index is the column.
 const uint8_t kM8[8][8] = {
-    {0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
-    {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},   {51, 19, 59, 27, 49, 17, 57, 25},
-    {15, 47, 7, 39, 13, 45, 5, 37},  {63, 31, 55, 23, 61, 29, 53, 21},
+    {0, 32, 8, 40, 2, 34, 10, 42},    {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
+    {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},    {51, 19, 59, 27, 49, 17, 57, 25},
+    {15, 47, 7, 39, 13, 45, 5, 37},   {63, 31, 55, 23, 61, 29, 53, 21},
 };
 
 // Indexed [x & 15][y & 15].
@@ -471,16 +471,18 @@ uint8_t GeneratedBayer(int k) {
 // Whether `level` prints white at (x, y) under ordered method 1, 7, 8 or 9.
 bool OrderedWhite(int method, int level, uint32_t x, uint32_t y) {
     switch (method) {
-    case 1: {
-        const int d = level * 16 / 255;
-        return d / 16 + (kM4[y % 4][x % 4] < d % 16 ? 1 : 0) != 0;
-    }
-    case 7: return level > GeneratedBayer(static_cast<int>((x % 4) + 4 * (y % 4)));
-    case 8: {
-        const int q = level >> 2;
-        return q != 0 && q >= kM8[x & 7][y & 7];
-    }
-    default: return level > kM16[x & 15][y & 15];
+        case 1: {
+            const int d = level * 16 / 255;
+            return d / 16 + (kM4[y % 4][x % 4] < d % 16 ? 1 : 0) != 0;
+        }
+        case 7:
+            return level > GeneratedBayer(static_cast<int>((x % 4) + 4 * (y % 4)));
+        case 8: {
+            const int q = level >> 2;
+            return q != 0 && q >= kM8[x & 7][y & 7];
+        }
+        default:
+            return level > kM16[x & 15][y & 15];
     }
 }
 
@@ -510,8 +512,8 @@ void OrderedRows(int method, const CxImage& gray, CxImage& result) {
     const std::vector<std::vector<uint8_t>> limits = OrderedLimits(method, width);
     std::vector<uint8_t> scratch(gray.GetBpp() == 8 ? 0 : width);
     for (uint32_t y = 0; y < height; y++)
-        CxImageRows::PackAbove(CxImageRows::GrayRow(gray, y, scratch.data()), limits[y % limits.size()].data(),
-                               width, result.GetBits(y));
+        CxImageRows::PackAbove(CxImageRows::GrayRow(gray, y, scratch.data()), limits[y % limits.size()].data(), width,
+                               result.GetBits(y));
 }
 
 }  // namespace
@@ -543,11 +545,14 @@ bool CxImage::Dither(int32_t method) {
             const int32_t m = *static_cast<const int32_t*>(context);
             // Compared unsigned: negative numbers fall back to Floyd-Steinberg too.
             switch (static_cast<uint32_t>(m)) {
-            case 1:
-            case 7:
-            case 8:
-            case 9: OrderedRows(m, gray, bw); return;
-            default: break;
+                case 1:
+                case 7:
+                case 8:
+                case 9:
+                    OrderedRows(m, gray, bw);
+                    return;
+                default:
+                    break;
             }
             // The levels are diffused in place: in the image itself when it
             // is gray, else (a failed conversion) in a copy of the indices.
@@ -556,12 +561,24 @@ bool CxImage::Dither(int32_t method) {
             size_t stride = 0;
             const GrayPlane plane = {CxImageRows::GrayLevels(gray, copy, stride), stride};
             switch (static_cast<uint32_t>(m)) {
-            case 2: Diffuse<Burkes>(plane, width, height, bw); break;
-            case 3: Diffuse<Stucki>(plane, width, height, bw); break;
-            case 4: Diffuse<JarvisJudiceNinke>(plane, width, height, bw); break;
-            case 5: Diffuse<Sierra>(plane, width, height, bw); break;
-            case 6: Diffuse<StevensonArce>(plane, width, height, bw); break;
-            default: Diffuse<FloydSteinberg>(plane, width, height, bw); break;
+                case 2:
+                    Diffuse<Burkes>(plane, width, height, bw);
+                    break;
+                case 3:
+                    Diffuse<Stucki>(plane, width, height, bw);
+                    break;
+                case 4:
+                    Diffuse<JarvisJudiceNinke>(plane, width, height, bw);
+                    break;
+                case 5:
+                    Diffuse<Sierra>(plane, width, height, bw);
+                    break;
+                case 6:
+                    Diffuse<StevensonArce>(plane, width, height, bw);
+                    break;
+                default:
+                    Diffuse<FloydSteinberg>(plane, width, height, bw);
+                    break;
             }
         },
         &method);

@@ -334,8 +334,7 @@ bool CxImage::DitherEdgeKeeping() {
             std::vector<uint8_t> copy;
             size_t stride = 0;
             const uint8_t* levels = CxImageRows::GrayLevels(gray, copy, stride);
-            EdgeKeepingRows(levels, stride, static_cast<int>(gray.GetWidth()), static_cast<int>(gray.GetHeight()),
-                            bw);
+            EdgeKeepingRows(levels, stride, static_cast<int>(gray.GetWidth()), static_cast<int>(gray.GetHeight()), bw);
         },
         nullptr);
 }

@@ -53,19 +53,21 @@ inline void SetNibble(uint8_t* row, uint32_t x, uint8_t v) {
 void MirrorRow(const uint8_t* src, uint32_t width, uint32_t bpp, uint8_t* dst) {
     const uint32_t last = width - 1;
     switch (bpp) {
-    case 1: MirrorBitRow(src, width, dst); break;
-    case 4:
-        for (uint32_t x = 0; x < width; x++)
-            SetNibble(dst, x, GetNibble(src, last - x));
-        break;
-    case 8:
-        for (uint32_t x = 0; x < width; x++)
-            dst[x] = src[last - x];
-        break;
-    default:
-        for (uint32_t x = 0; x < width; x++)
-            std::memcpy(dst + 3 * x, src + 3 * (last - x), 3);
-        break;
+        case 1:
+            MirrorBitRow(src, width, dst);
+            break;
+        case 4:
+            for (uint32_t x = 0; x < width; x++)
+                SetNibble(dst, x, GetNibble(src, last - x));
+            break;
+        case 8:
+            for (uint32_t x = 0; x < width; x++)
+                dst[x] = src[last - x];
+            break;
+        default:
+            for (uint32_t x = 0; x < width; x++)
+                std::memcpy(dst + 3 * x, src + 3 * (last - x), 3);
+            break;
     }
 }
 

@@ -77,31 +77,36 @@ uint8_t CxImage::GetNearestIndex(tagRGBQUAD c) {
 uint8_t CxImage::BlindGetPixelIndex(int32_t x, int32_t y) const {
     const uint8_t* row = info.pixelStart + static_cast<size_t>(y) * info.effectiveWidth;
     switch (header.biBitCount) {
-    case 8: return row[x];
-    case 4: return static_cast<uint8_t>((x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4);
-    case 1: return static_cast<uint8_t>((row[x >> 3] >> (7 - (x & 7))) & 1);
-    default: return 0;
+        case 8:
+            return row[x];
+        case 4:
+            return static_cast<uint8_t>((x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4);
+        case 1:
+            return static_cast<uint8_t>((row[x >> 3] >> (7 - (x & 7))) & 1);
+        default:
+            return 0;
     }
 }
 
 void CxImage::BlindSetPixelIndex(int32_t x, int32_t y, uint8_t i) {
     uint8_t* row = info.pixelStart + static_cast<size_t>(y) * info.effectiveWidth;
     switch (header.biBitCount) {
-    case 8:
-        row[x] = i;
-        break;
-    case 4: {
-        uint8_t& b = row[x >> 1];
-        b = (x & 1) ? static_cast<uint8_t>((b & 0xF0) | (i & 0x0F)) : static_cast<uint8_t>((b & 0x0F) | (i << 4));
-        break;
-    }
-    case 1: {
-        const uint8_t mask = static_cast<uint8_t>(0x80 >> (x & 7));
-        uint8_t& b = row[x >> 3];
-        b = (i & 1) ? static_cast<uint8_t>(b | mask) : static_cast<uint8_t>(b & ~mask);
-        break;
-    }
-    default: break;
+        case 8:
+            row[x] = i;
+            break;
+        case 4: {
+            uint8_t& b = row[x >> 1];
+            b = (x & 1) ? static_cast<uint8_t>((b & 0xF0) | (i & 0x0F)) : static_cast<uint8_t>((b & 0x0F) | (i << 4));
+            break;
+        }
+        case 1: {
+            const uint8_t mask = static_cast<uint8_t>(0x80 >> (x & 7));
+            uint8_t& b = row[x >> 3];
+            b = (i & 1) ? static_cast<uint8_t>(b | mask) : static_cast<uint8_t>(b & ~mask);
+            break;
+        }
+        default:
+            break;
     }
 }
 

@@ -60,35 +60,35 @@ bool CxImage::Resample(int32_t newx, int32_t newy, int /*mode: nearest pixel onl
         }
         const uint8_t* src = GetBits(row[y]);
         switch (bpp) {
-        case 1: {
-            uint32_t x = 0;
-            for (; x < outWidth; x += 8) {
-                uint8_t byte = 0;
-                for (uint32_t k = 0; k < 8 && x + k < outWidth; k++) {
-                    const uint32_t sx = column[x + k];
-                    const uint8_t index = indexMap[(src[sx >> 3] >> (7 - (sx & 7))) & 1];
-                    byte |= static_cast<uint8_t>((index & 1) << (7 - k));
+            case 1: {
+                uint32_t x = 0;
+                for (; x < outWidth; x += 8) {
+                    uint8_t byte = 0;
+                    for (uint32_t k = 0; k < 8 && x + k < outWidth; k++) {
+                        const uint32_t sx = column[x + k];
+                        const uint8_t index = indexMap[(src[sx >> 3] >> (7 - (sx & 7))) & 1];
+                        byte |= static_cast<uint8_t>((index & 1) << (7 - k));
+                    }
+                    dst[x >> 3] = byte;
                 }
-                dst[x >> 3] = byte;
+                break;
             }
-            break;
-        }
-        case 4:
-            for (uint32_t x = 0; x < outWidth; x++) {
-                const uint32_t sx = column[x];
-                const uint8_t index = indexMap[(sx & 1) ? src[sx >> 1] & 0x0F : src[sx >> 1] >> 4];
-                uint8_t& b = dst[x >> 1];
-                b = (x & 1) ? static_cast<uint8_t>((b & 0xF0) | (index & 0x0F)) : static_cast<uint8_t>(index << 4);
-            }
-            break;
-        case 8:
-            for (uint32_t x = 0; x < outWidth; x++)
-                dst[x] = indexMap[src[column[x]]];
-            break;
-        default:
-            for (uint32_t x = 0; x < outWidth; x++)
-                std::memcpy(dst + 3 * x, src + 3 * column[x], 3);
-            break;
+            case 4:
+                for (uint32_t x = 0; x < outWidth; x++) {
+                    const uint32_t sx = column[x];
+                    const uint8_t index = indexMap[(sx & 1) ? src[sx >> 1] & 0x0F : src[sx >> 1] >> 4];
+                    uint8_t& b = dst[x >> 1];
+                    b = (x & 1) ? static_cast<uint8_t>((b & 0xF0) | (index & 0x0F)) : static_cast<uint8_t>(index << 4);
+                }
+                break;
+            case 8:
+                for (uint32_t x = 0; x < outWidth; x++)
+                    dst[x] = indexMap[src[column[x]]];
+                break;
+            default:
+                for (uint32_t x = 0; x < outWidth; x++)
+                    std::memcpy(dst + 3 * x, src + 3 * column[x], 3);
+                break;
         }
     }
 

@@ -13,9 +13,7 @@ namespace CxImageRows {
 // Eight 0/1 bytes (the first at the lowest address) to one packed byte, the
 // first in the most significant bit. The eight shifted copies land on
 // distinct bits, so the multiplication never carries into the top byte.
-inline uint8_t PackEightFlags(uint64_t flags) {
-    return static_cast<uint8_t>((flags * 0x8040201008040201ull) >> 56);
-}
+inline uint8_t PackEightFlags(uint64_t flags) { return static_cast<uint8_t>((flags * 0x8040201008040201ull) >> 56); }
 
 // dst pixel x = 1 when src[x] > threshold[x], else 0, for x < width. The
 // unused low bits of a partial last byte are 0; bytes beyond are untouched.
@@ -64,20 +62,22 @@ inline const uint8_t* GrayRow(const CxImage& image, uint32_t y, uint8_t* scratch
 // are, 24 and 32 bits (`bpp`) as blue, green, red (and opacity) pixels.
 inline void LevelsOfRow(const uint8_t* src, uint32_t bpp, uint32_t width, uint8_t* dst) {
     switch (bpp) {
-    case 1:
-        for (uint32_t x = 0; x < width; x++)
-            dst[x] = (src[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
-        break;
-    case 4:
-        for (uint32_t x = 0; x < width; x++)
-            dst[x] = static_cast<uint8_t>(17 * ((x & 1) ? src[x >> 1] & 0x0F : src[x >> 1] >> 4));
-        break;
-    case 8: std::memcpy(dst, src, width); break;
-    default: {
-        const uint32_t step = bpp / 8;
-        for (uint32_t x = 0; x < width; x++, src += step)
-            dst[x] = CxImage::RGB2GRAY(src[2], src[1], src[0]);
-    }
+        case 1:
+            for (uint32_t x = 0; x < width; x++)
+                dst[x] = (src[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+            break;
+        case 4:
+            for (uint32_t x = 0; x < width; x++)
+                dst[x] = static_cast<uint8_t>(17 * ((x & 1) ? src[x >> 1] & 0x0F : src[x >> 1] >> 4));
+            break;
+        case 8:
+            std::memcpy(dst, src, width);
+            break;
+        default: {
+            const uint32_t step = bpp / 8;
+            for (uint32_t x = 0; x < width; x++, src += step)
+                dst[x] = CxImage::RGB2GRAY(src[2], src[1], src[0]);
+        }
     }
 }
 

@@ -167,7 +167,8 @@ void Install(pappl_system_t* system, const std::string& service, const std::stri
     g_AdminGroup = group;
     // An unknown group admits only root (InGroup).
     char buffer[16384];
-    struct group entry {}, *found = nullptr;
+    struct group entry {
+    }, *found = nullptr;
     if (getgrnam_r(group.c_str(), &entry, buffer, sizeof buffer, &found) == 0 && found)
         g_AdminGid = found->gr_gid;
     papplSystemSetAdminGroup(system, group.c_str());

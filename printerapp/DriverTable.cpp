@@ -56,7 +56,9 @@ const char* const kPocket[] = {
 // second, and ESC B (times, 50 ms units) of the ESC/POS printers that have one.
 const char kTsplBeep[] = "SOUND 5,100\r\n";
 const char kCpclBeep[] = "! UTILITIES\r\nBEEP 2\r\nPRINT\r\n";
-const char kEscBeep[] = "\x1b" "B\x02\x03";
+const char kEscBeep[] =
+    "\x1b"
+    "B\x02\x03";
 
 const Driver kDrivers[] = {
     {"tspl_203dpi", "Quorvant TSPL Label Printer, 203 dpi", "TSPL Label Printer", 20, 203, 832, Stock::Labels, kLabels,

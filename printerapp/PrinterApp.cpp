@@ -125,8 +125,8 @@ pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
     }
 
     auto* drivers = static_cast<std::vector<pappl_pr_driver_t>*>(data);
-    papplSystemSetPrinterDrivers(system, static_cast<int>(drivers->size()), drivers->data(), nullptr, PrinterStatus::Created,
-                                 DriverData::Fill, nullptr);
+    papplSystemSetPrinterDrivers(system, static_cast<int>(drivers->size()), drivers->data(), nullptr,
+                                 PrinterStatus::Created, DriverData::Fill, nullptr);
     papplSystemAddMIMEFilter(system, "application/octet-stream", "image/pwg-raster", RefuseUnknownFormat, nullptr);
     papplSystemSetFooterHTML(system, "Quorvant thermal printer drivers");
     papplSystemSetSaveCallback(system, SaveState, nullptr);

@@ -37,17 +37,15 @@ const RendererEntry kRenderers[] = {
 struct State {
     PapplHost::JobContext context;
     CStdRefPtr<CBaseRender> render;
-    bool pageReady = false;      // the current page's image exists
-    unsigned linesReceived = 0;  // rows of the current page PAPPL delivered
-    PagePlan plan;               // the current page's
+    bool pageReady = false;            // the current page's image exists
+    unsigned linesReceived = 0;        // rows of the current page PAPPL delivered
+    PagePlan plan;                     // the current page's
     AreaScale::PageShrinker shrinker;  // a fitted page's lines go through it
 };
 
 // PAPPL (as patched) runs a job in one thread only, which owns its state
 // from StartJob to EndJob or Abandon.
-State* GetState(pappl_job_t* job) {
-    return static_cast<State*>(papplJobGetData(job));
-}
+State* GetState(pappl_job_t* job) { return static_cast<State*>(papplJobGetData(job)); }
 
 // Ends a job that cannot go on. PAPPL may not call the end-job callback after
 // a failed page, so the state goes now; later callbacks find none and fail.

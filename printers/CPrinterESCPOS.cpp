@@ -95,8 +95,8 @@ bool CPrinterESCPOS::PrinterRows(uint32_t cap, int& widthBytes, NS_KT_CLASS::CMy
 void CPrinterESCPOS::PrintImage(int widthBytes, int height, const NS_KT_CLASS::CMyBuffer& rows) {
     const unsigned char* data = rows.GetBuffer();
     // Some printers take fewer rows per command than the field can carry.
-    const int maxRows = m_Extension.iMaxRasterRows > 0 ? std::min(kMaxImageField, m_Extension.iMaxRasterRows)
-                                                       : kMaxImageField;
+    const int maxRows =
+        m_Extension.iMaxRasterRows > 0 ? std::min(kMaxImageField, m_Extension.iMaxRasterRows) : kMaxImageField;
     for (int top = 0; top < height; top += maxRows) {
         const int band = std::min(maxRows, height - top);
         PrintBMP(m_iDpi, m_iDpi, widthBytes, band, data + static_cast<size_t>(top) * widthBytes, band * widthBytes);

@@ -1,7 +1,8 @@
 #include "printers/CPrinterTSPL.h"
 
-#include <cstdlib>
 #include <zlib.h>
+
+#include <cstdlib>
 
 #include "render/CmdHelpers.h"
 
@@ -11,9 +12,7 @@ using CmdHelpers::AppendLine;
 
 namespace {
 
-const char* Unit(int u) {
-    return u == 1 ? " mm" : u == 2 ? " dot" : "";
-}
+const char* Unit(int u) { return u == 1 ? " mm" : u == 2 ? " dot" : ""; }
 
 }  // namespace
 
@@ -110,8 +109,8 @@ void CPrinterTSPL::cmdBITMAP(int x, int y, int widthBytes, int height, const voi
         Negative();
         uLongf packedLength = compressBound(static_cast<uLong>(length));
         Bytef* packed = static_cast<Bytef*>(std::malloc(packedLength));
-        if (packed && compress(packed, &packedLength, static_cast<const Bytef*>(bits),
-                               static_cast<uLong>(length)) == Z_OK) {
+        if (packed &&
+            compress(packed, &packedLength, static_cast<const Bytef*>(bits), static_cast<uLong>(length)) == Z_OK) {
             AppendFormat(head, "3,%lu,", static_cast<unsigned long>(packedLength));
             m_CmdBuffer.AddBuffer(head.GetBuffer(), head.GetBufferLength());
             m_CmdBuffer.AddBuffer(packed, static_cast<int>(packedLength));
@@ -146,11 +145,32 @@ void CPrinterTSPL::OnPaintBmp() {
 
     // Peel, cutter, partial cutter, tear: which one mechanism is on.
     switch (reg.iPostPrintAction) {
-    case 1: cmdSetPeel(false); cmdSetCutter(0, 0); cmdSetPartialCutter(0, 0); cmdSetTear(true); break;
-    case 2: cmdSetPeel(false); cmdSetCutter(2, 1); cmdSetPartialCutter(0, 0); cmdSetTear(false); break;
-    case 3: cmdSetPeel(true); cmdSetCutter(0, 0); cmdSetPartialCutter(0, 0); cmdSetTear(false); break;
-    case 4: cmdSetPeel(false); cmdSetCutter(0, 0); cmdSetPartialCutter(2, 1); cmdSetTear(false); break;
-    default: break;
+        case 1:
+            cmdSetPeel(false);
+            cmdSetCutter(0, 0);
+            cmdSetPartialCutter(0, 0);
+            cmdSetTear(true);
+            break;
+        case 2:
+            cmdSetPeel(false);
+            cmdSetCutter(2, 1);
+            cmdSetPartialCutter(0, 0);
+            cmdSetTear(false);
+            break;
+        case 3:
+            cmdSetPeel(true);
+            cmdSetCutter(0, 0);
+            cmdSetPartialCutter(0, 0);
+            cmdSetTear(false);
+            break;
+        case 4:
+            cmdSetPeel(false);
+            cmdSetCutter(0, 0);
+            cmdSetPartialCutter(2, 1);
+            cmdSetTear(false);
+            break;
+        default:
+            break;
     }
 
     cmdREFERENCE(reg.iReference[0], reg.iReference[1]);

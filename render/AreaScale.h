@@ -38,12 +38,12 @@ private:
     CxImage* m_out = nullptr;
     uint32_t m_fromWidth = 0, m_fromHeight = 0, m_width = 0, m_height = 0;
     uint32_t m_added = 0;
-    uint32_t m_row = 0;              // the new row being summed
-    uint64_t m_filled = 0;           // its share summed so far, in 1/height source rows
+    uint32_t m_row = 0;                            // the new row being summed
+    uint64_t m_filled = 0;                         // its share summed so far, in 1/height source rows
     std::vector<uint32_t> m_tapStart, m_tapFirst;  // per new sample: its weights, its first source sample
     std::vector<uint32_t> m_tapWeight;
-    std::vector<uint8_t> m_narrow;   // the last row, narrowed
-    std::vector<uint32_t> m_sums;    // level x weight per column of the new row
+    std::vector<uint8_t> m_narrow;  // the last row, narrowed
+    std::vector<uint32_t> m_sums;   // level x weight per column of the new row
 };
 
 // A raster placed at `left`, `top` on a white page of `pageWidth` x
@@ -62,7 +62,7 @@ public:
 
 private:
     RowShrinker m_rows;
-    std::vector<uint8_t> m_line;  // one page row, white outside the raster
+    std::vector<uint8_t> m_line;       // one page row, white outside the raster
     uint32_t m_first = 0, m_last = 0;  // the new samples the raster falls in
     uint32_t m_left = 0, m_rasterWidth = 0, m_rasterHeight = 0, m_pageHeight = 0, m_top = 0;
     uint32_t m_rasterRows = 0;

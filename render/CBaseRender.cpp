@@ -7,9 +7,7 @@ CBaseRender::CBaseRender() : m_Image(0) {}
 
 CBaseRender::~CBaseRender() = default;
 
-int CBaseRender::mm_2_dots(int mm) const {
-    return static_cast<int>(mm * (m_iDpi / 25.4) + 0.9999);
-}
+int CBaseRender::mm_2_dots(int mm) const { return static_cast<int>(mm * (m_iDpi / 25.4) + 0.9999); }
 
 void CBaseRender::Negative() {
     uint8_t* bits = m_Image.GetBits(0);

@@ -31,7 +31,10 @@ public:
     virtual void OnBeginBmp() {}
     virtual void OnEndBmp() {}
     virtual void OnPaintBmp() {}
-    virtual int WriteSpool(const void* data, int length) { (void)data; return length; }
+    virtual int WriteSpool(const void* data, int length) {
+        (void)data;
+        return length;
+    }
     virtual void AddLog(const char* format, ...) __attribute__((format(printf, 2, 3))) { (void)format; }
     virtual void GetPrinterParameters() { AddLog("CBaseRender::GetPrinterParameters"); }
     // A page-level failure the user must see (a status line under CUPS).

@@ -89,10 +89,17 @@ void CBaseRender::AdjustImage() {
     if (reg.bNegative)
         Negative();
     switch (reg.iRotate) {
-    case 1: m_Image.Rotate(180.0f, nullptr); break;
-    case 2: m_Image.Rotate(90.0f, nullptr); break;
-    case 3: m_Image.Rotate(270.0f, nullptr); break;
-    default: break;
+        case 1:
+            m_Image.Rotate(180.0f, nullptr);
+            break;
+        case 2:
+            m_Image.Rotate(90.0f, nullptr);
+            break;
+        case 3:
+            m_Image.Rotate(270.0f, nullptr);
+            break;
+        default:
+            break;
     }
     AdjustEffWidthBits();
 }
@@ -104,7 +111,8 @@ bool CBaseRender::HeadFitSize(uint32_t width, uint32_t height, uint32_t& newWidt
     // The page prints enlarged by the scale and, turned a quarter, with its
     // height across the head.
     const int scale = m_RegStruct.iScale;
-    const uint64_t limit = std::max<uint64_t>(1, scale > 100 ? uint64_t{head} * 100 / static_cast<uint32_t>(scale) : head);
+    const uint64_t limit =
+        std::max<uint64_t>(1, scale > 100 ? uint64_t{head} * 100 / static_cast<uint32_t>(scale) : head);
     const bool quarterTurn = m_RegStruct.iRotate == 2 || m_RegStruct.iRotate == 3;
     const uint64_t across = quarterTurn ? height : width;
     if (across <= limit)
@@ -236,8 +244,8 @@ void CBaseRender::CropWhiteEdge(int top, int bottom, int left, int right) {
     // Crop counts its top and bottom from the last stored row, so the bottom
     // cut is its top argument. A crop that fails keeps the page uncropped.
     CxImage cropped(0);
-    if (m_Image.Crop(static_cast<int32_t>(cutLeft), static_cast<int32_t>(cutBottom),
-                     static_cast<int32_t>(W - cutRight), static_cast<int32_t>(H - cutTop), &cropped))
+    if (m_Image.Crop(static_cast<int32_t>(cutLeft), static_cast<int32_t>(cutBottom), static_cast<int32_t>(W - cutRight),
+                     static_cast<int32_t>(H - cutTop), &cropped))
         m_Image.Transfer(cropped);
 }
 

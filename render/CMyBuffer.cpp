@@ -86,9 +86,7 @@ void CMyBuffer::AddBuffer(const void* data, int length) {
     m_iLength += length;
 }
 
-void CMyBuffer::AddStringA(const char* text) {
-    AddBuffer(text, static_cast<int>(std::strlen(text)));
-}
+void CMyBuffer::AddStringA(const char* text) { AddBuffer(text, static_cast<int>(std::strlen(text))); }
 
 void CMyBuffer::AddInt(int value) {
     char text[16];

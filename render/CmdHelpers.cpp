@@ -6,13 +6,9 @@
 
 namespace CmdHelpers {
 
-int MmToDots(int mm, int dpi) {
-    return static_cast<int>(static_cast<double>(mm) * dpi / 25.4);
-}
+int MmToDots(int mm, int dpi) { return static_cast<int>(static_cast<double>(mm) * dpi / 25.4); }
 
-void AppendCRLF(NS_KT_CLASS::CMyBuffer& buffer) {
-    buffer.AddBuffer("\r\n", 2);
-}
+void AppendCRLF(NS_KT_CLASS::CMyBuffer& buffer) { buffer.AddBuffer("\r\n", 2); }
 
 void AppendLine(NS_KT_CLASS::CMyBuffer& buffer, const char* text) {
     buffer.AddStringA(text);

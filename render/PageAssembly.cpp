@@ -18,8 +18,8 @@ uint32_t PointsToDots(unsigned points, unsigned dpi) {
 
 }  // namespace
 
-bool PlaceRaster(uint32_t rasterWidth, uint32_t rasterHeight, const unsigned pageSize[2],
-                 const unsigned boundingBox[4], unsigned xdpi, unsigned ydpi, Placement& placement) {
+bool PlaceRaster(uint32_t rasterWidth, uint32_t rasterHeight, const unsigned pageSize[2], const unsigned boundingBox[4],
+                 unsigned xdpi, unsigned ydpi, Placement& placement) {
     if (pageSize[0] == 0 || pageSize[1] == 0 || xdpi == 0 || ydpi == 0)
         return false;
     const unsigned left = boundingBox[0], bottom = boundingBox[1], right = boundingBox[2], top = boundingBox[3];
@@ -38,7 +38,11 @@ bool PlaceRaster(uint32_t rasterWidth, uint32_t rasterHeight, const unsigned pag
 }
 
 bool MediaFits(const Placement& placement, unsigned bitsPerPixel) {
-    const unsigned bits = bitsPerPixel <= 1 ? 1 : bitsPerPixel <= 4 ? 4 : bitsPerPixel <= 8 ? 8 : bitsPerPixel <= 24 ? 24 : 32;
+    const unsigned bits = bitsPerPixel <= 1    ? 1
+                          : bitsPerPixel <= 4  ? 4
+                          : bitsPerPixel <= 8  ? 8
+                          : bitsPerPixel <= 24 ? 24
+                                               : 32;
     const uint64_t dots = static_cast<uint64_t>(placement.mediaWidth) * placement.mediaHeight;
     return dots * bits / 8 <= static_cast<uint64_t>(CxImage::kMaxMemory);
 }

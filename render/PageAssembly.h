@@ -19,8 +19,8 @@ struct Placement {
 // in points (left, bottom, right, top; origin bottom left) and the
 // resolution. False where nothing is to change: the raster already covers
 // the media (within a dot or two of rounding), or the numbers are unusable.
-bool PlaceRaster(uint32_t rasterWidth, uint32_t rasterHeight, const unsigned pageSize[2],
-                 const unsigned boundingBox[4], unsigned xdpi, unsigned ydpi, Placement& placement);
+bool PlaceRaster(uint32_t rasterWidth, uint32_t rasterHeight, const unsigned pageSize[2], const unsigned boundingBox[4],
+                 unsigned xdpi, unsigned ydpi, Placement& placement);
 
 // Whether the media page stays within the image cap at the raster's depth
 // (32 bits: 24 and the opacity plane), the largest media page ever made.

@@ -14,7 +14,7 @@ struct PagePlan {
     PageAssembly::Placement placement;  // when placed
     PageAssembly::Placement frame;      // the page the raster makes: its media, or its own size
     bool fitted = false;
-    uint32_t width = 0, height = 0;     // when fitted: the image the page is read into
+    uint32_t width = 0, height = 0;  // when fitted: the image the page is read into
 
     // From the page header's fields, as PageAssembly::PlaceRaster takes them,
     // and the depth the host stores the raster at. Media that would be built

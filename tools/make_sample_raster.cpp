@@ -5,30 +5,39 @@
 //
 // bits is 1 (W, 0 = black) or 8 (gray, 0 = black) or 24 (RGB). "pwg" writes
 // PWG raster (8-bit sGray only), as IPP Everywhere clients send.
+#include <cups/raster.h>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 #include <vector>
-
-#include <cups/raster.h>
 
 namespace {
 
 // 5 x 7 glyphs of the letters the sample label prints.
 const char* Glyph(char c) {
     switch (c) {
-    case 'Q': return "01110100011000110001101011001001101";
-    case 'U': return "10001100011000110001100011000101110";
-    case 'O': return "01110100011000110001100011000101110";
-    case 'R': return "11110100011000111110101001001010001";
-    case 'V': return "10001100011000110001100010101000100";
-    case 'A': return "01110100011000111111100011000110001";
-    case 'N': return "10001110011010110011100011000110001";
-    case 'T': return "11111001000010000100001000010000100";
-    default: return "00000000000000000000000000000000000";
+        case 'Q':
+            return "01110100011000110001101011001001101";
+        case 'U':
+            return "10001100011000110001100011000101110";
+        case 'O':
+            return "01110100011000110001100011000101110";
+        case 'R':
+            return "11110100011000111110101001001010001";
+        case 'V':
+            return "10001100011000110001100010101000100";
+        case 'A':
+            return "01110100011000111111100011000110001";
+        case 'N':
+            return "10001110011010110011100011000110001";
+        case 'T':
+            return "11111001000010000100001000010000100";
+        default:
+            return "00000000000000000000000000000000000";
     }
 }
 
@@ -92,8 +101,9 @@ int main(int argc, char** argv) {
     cups_page_header2_t h;
     std::memset(&h, 0, sizeof h);
     if (pwg)
-        cupsRasterInitPWGHeader(&h, pwgMediaForSize(static_cast<int>(width * 2540 / dpi), static_cast<int>(height * 2540 / dpi)),
-                                "sgray_8", static_cast<int>(dpi), static_cast<int>(dpi), "one-sided", "normal");
+        cupsRasterInitPWGHeader(
+            &h, pwgMediaForSize(static_cast<int>(width * 2540 / dpi), static_cast<int>(height * 2540 / dpi)), "sgray_8",
+            static_cast<int>(dpi), static_cast<int>(dpi), "one-sided", "normal");
     h.HWResolution[0] = h.HWResolution[1] = dpi;
     h.PageSize[0] = width * 72 / dpi;
     h.PageSize[1] = height * 72 / dpi;

@@ -78,12 +78,11 @@ TEST_P(CupsChain, PngImagePrints) {
 
 INSTANTIATE_TEST_SUITE_P(
     Families, CupsChain,
-    ::testing::Values(
-        Family{"qvtspl.ppd", "tspl", 812, "Darkness=12 zeMediaTracking=Continuous", "density", "12"},
-        Family{"qvescpos.ppd", "escpos", 576, "FeedOffset=10 qvEndFeed=0", "feed", "79 dots"},
-        Family{"qvcpcl.ppd", "cpcl", 812, "zeMediaTracking=Gap", "form feed", "yes"},
-        Family{"qvtavrin.ppd", "tavrin", 384, "zeMediaTracking=Gap", "paper locate", "100"},
-        Family{"qvsolvan.ppd", "solvane", 384, "Darkness=3 zeMediaTracking=Gap", "density", "3"}),
+    ::testing::Values(Family{"qvtspl.ppd", "tspl", 812, "Darkness=12 zeMediaTracking=Continuous", "density", "12"},
+                      Family{"qvescpos.ppd", "escpos", 576, "FeedOffset=10 qvEndFeed=0", "feed", "79 dots"},
+                      Family{"qvcpcl.ppd", "cpcl", 812, "zeMediaTracking=Gap", "form feed", "yes"},
+                      Family{"qvtavrin.ppd", "tavrin", 384, "zeMediaTracking=Gap", "paper locate", "100"},
+                      Family{"qvsolvan.ppd", "solvane", 384, "Darkness=3 zeMediaTracking=Gap", "density", "3"}),
     [](const ::testing::TestParamInfo<Family>& info) { return std::string(info.param.language); });
 
 // CUPS's image filter reads "Brightness" itself, as a percentage where 100
@@ -111,7 +110,8 @@ TEST(CupsChainOptions, BlackAndWhiteModelSendsOneBitPages) {
     if (BuiltPpd("qvtspl.ppd").empty() || !HaveProgram("cupsfilter"))
         GTEST_SKIP() << "the PPDs or cupsfilter are missing";
     CupsTree tree;
-    FilterResult r = RunCupsfilter(tree, BuiltPpd("qvtspl.ppd"), kSamples + "sample-label.pdf", "ColorModel=BlackWhite");
+    FilterResult r =
+        RunCupsfilter(tree, BuiltPpd("qvtspl.ppd"), kSamples + "sample-label.pdf", "ColorModel=BlackWhite");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("-dcupsBitsPerColor=1 "), std::string::npos);
     std::unique_ptr<CPreviewDecoder> decoder = PreviewLanguages::Create("tspl");

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <sstream>
-#include <sys/stat.h>
 
 #include "support/CupsSystem.h"
 
@@ -38,7 +38,6 @@ protected:
 
 TempDir* StagedInstall::staging = nullptr;
 CommandResult StagedInstall::result;
-
 
 }  // namespace
 

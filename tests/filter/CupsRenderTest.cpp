@@ -1,10 +1,9 @@
-#include <gtest/gtest.h>
-
-#include <csignal>
+#include <cups/raster.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cups/raster.h>
+#include <csignal>
 
 #include "filter/CCupsRender.h"
 #include "support/FilterRun.h"

@@ -246,18 +246,17 @@ TEST_P(MalformedHeader, IsReportedAndTheNextPagePrints) {
 
 INSTANTIATE_TEST_SUITE_P(
     FrontEnd, MalformedHeader,
-    ::testing::Values(
-        BadHeader{"ZeroWidth", offsetof(cups_page_header2_t, cupsWidth), 0, "zero width or height"},
-        BadHeader{"ZeroResolution", offsetof(cups_page_header2_t, HWResolution), 0,
-                  "horizontal resolution out of range"},
-        BadHeader{"HugeResolution", offsetof(cups_page_header2_t, HWResolution), 4000000000u,
-                  "horizontal resolution out of range"},
-        BadHeader{"WidthBeyondBytesPerLine", offsetof(cups_page_header2_t, cupsWidth), 65,
-                  "bytes per line too small for the width"},
-        BadHeader{"DepthBeyondBytesPerLine", offsetof(cups_page_header2_t, cupsBitsPerPixel), 8,
-                  "bytes per line too small for the width"},
-        BadHeader{"HugeVerticalResolution", offsetof(cups_page_header2_t, HWResolution) + 4, 1u << 26,
-                  "vertical resolution out of range"}),
+    ::testing::Values(BadHeader{"ZeroWidth", offsetof(cups_page_header2_t, cupsWidth), 0, "zero width or height"},
+                      BadHeader{"ZeroResolution", offsetof(cups_page_header2_t, HWResolution), 0,
+                                "horizontal resolution out of range"},
+                      BadHeader{"HugeResolution", offsetof(cups_page_header2_t, HWResolution), 4000000000u,
+                                "horizontal resolution out of range"},
+                      BadHeader{"WidthBeyondBytesPerLine", offsetof(cups_page_header2_t, cupsWidth), 65,
+                                "bytes per line too small for the width"},
+                      BadHeader{"DepthBeyondBytesPerLine", offsetof(cups_page_header2_t, cupsBitsPerPixel), 8,
+                                "bytes per line too small for the width"},
+                      BadHeader{"HugeVerticalResolution", offsetof(cups_page_header2_t, HWResolution) + 4, 1u << 26,
+                                "vertical resolution out of range"}),
     [](const ::testing::TestParamInfo<BadHeader>& info) { return std::string(info.param.name); });
 
 TEST_F(FrontEnd, HugeDeclaredPageIsRefusedWithoutAllocating) {

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstring>
@@ -87,17 +87,19 @@ TEST_P(HostileStream, IsRefusedAndTheJobFails) {
 
 INSTANTIATE_TEST_SUITE_P(
     HostileInput, HostileStream,
-    ::testing::Values(
-        Hostile{"BytesPerLineOfTwoGigabytes", 8, 1, 1, CUPS_RASTER_WRITE, offsetof(cups_page_header2_t, cupsBytesPerLine),
-                0x7FFFFFF0u, "bytes per line too large for the width", true},
-        Hostile{"BytesPerLineJustPastTheSlack", 8, 1, 1, CUPS_RASTER_WRITE,
-                offsetof(cups_page_header2_t, cupsBytesPerLine), 8 + 65, "bytes per line too large for the width", true},
-        Hostile{"TwentyCompressedPagesOfTwoGigabyteLines", 8, 1, 20, CUPS_RASTER_WRITE_COMPRESSED,
-                offsetof(cups_page_header2_t, cupsBytesPerLine), 0x7FFFFFF0u, nullptr, true},
-        Hostile{"HundredThousandSquared", 100000, 1, 1, CUPS_RASTER_WRITE, offsetof(cups_page_header2_t, cupsHeight),
-                100000, "page data too large", true},
-        Hostile{"VerticalResolutionTwoToThe26", 8, 1, 1, CUPS_RASTER_WRITE,
-                offsetof(cups_page_header2_t, HWResolution) + 4, 1u << 26, "vertical resolution out of range", false}),
+    ::testing::Values(Hostile{"BytesPerLineOfTwoGigabytes", 8, 1, 1, CUPS_RASTER_WRITE,
+                              offsetof(cups_page_header2_t, cupsBytesPerLine), 0x7FFFFFF0u,
+                              "bytes per line too large for the width", true},
+                      Hostile{"BytesPerLineJustPastTheSlack", 8, 1, 1, CUPS_RASTER_WRITE,
+                              offsetof(cups_page_header2_t, cupsBytesPerLine), 8 + 65,
+                              "bytes per line too large for the width", true},
+                      Hostile{"TwentyCompressedPagesOfTwoGigabyteLines", 8, 1, 20, CUPS_RASTER_WRITE_COMPRESSED,
+                              offsetof(cups_page_header2_t, cupsBytesPerLine), 0x7FFFFFF0u, nullptr, true},
+                      Hostile{"HundredThousandSquared", 100000, 1, 1, CUPS_RASTER_WRITE,
+                              offsetof(cups_page_header2_t, cupsHeight), 100000, "page data too large", true},
+                      Hostile{"VerticalResolutionTwoToThe26", 8, 1, 1, CUPS_RASTER_WRITE,
+                              offsetof(cups_page_header2_t, HWResolution) + 4, 1u << 26,
+                              "vertical resolution out of range", false}),
     [](const ::testing::TestParamInfo<Hostile>& info) { return std::string(info.param.name); });
 
 TEST(HostileInput, LinePaddedWithinTheSlackPrintsAsTheTightLine) {
@@ -220,38 +222,37 @@ TEST_P(CostlyShape, PrintsWhatItDescribes) {
 
 INSTANTIATE_TEST_SUITE_P(
     HostileInput, CostlyShape,
-    ::testing::Values(
-        Shape{"EscposJobWhosePageIsRefused", "qvescpos.ppd", "escpos", "",
-              [] {
-                  const RasterPage page = Filled(64, 8, 8, 0x80);
-                  Bytes stream = RasterBytes({page}, CUPS_RASTER_WRITE);
-                  PatchEveryHeader(stream, page, offsetof(cups_page_header2_t, HWResolution), 0);
-                  return stream;
-              },
-              1, 0, 0, 0},
-        Shape{"AllWhiteReceipt", "qvescpos.ppd", "escpos", "", [] { return RasterBytes({Filled(576, 20000, 8, 0xFF)}); },
-              0, 1, 576, 1},
-        Shape{"OneDotWiderThanTheHead", "qvesc58.ppd", "escpos", "qvTrimRoll=False",
-              [] { return RasterBytes({Filled(385, 6970, 8, 0x80)}); }, 0, 1, 384, 6951},
-        Shape{"OneDotWiderThanTheHeadAtFourBits", "qvesc58.ppd", "escpos", "qvTrimRoll=False",
-              [] { return RasterBytes({Filled(385, 6970, 4, 0x88)}); }, 0, 1, 384, 6951},
-        Shape{"TinyRgbaPictureOnAFineLabel", "qvtspl.ppd", "tspl", "",
-              [] { return RasterBytes({OnLabel(Filled(8, 8, 32, 0x00), 2400)}); }, 0, 1, 832, 1248},
-        Shape{"OneDotScaledTwiceOnALabel", "qvescpos.ppd", "escpos", "qvScale=200 qvTrimRoll=False",
-              [] { return RasterBytes({OnLabel(Filled(1, 1, 8, 0x00), 203)}); }, 0, 1, 576, 864},
-        Shape{"PictureOnMediaOfBillionsOfDots", "qvescpos.ppd", "escpos", "",
-              [] {
-                  RasterPage picture = OnLabel(Filled(8, 8, 8, 0x00), 203);
-                  picture.pageSize[0] = 4000000000u;
-                  return RasterBytes({picture});
-              },
-              0, 1, 8, 8},
-        Shape{"ReceiptScaledTwice", "qvescpos.ppd", "escpos", "qvScale=200",
-              [] { return RasterBytes({Filled(576, 800, 8, 0x80)}); }, 0, 1, 576, 800},
-        Shape{"ReceiptTurnedAQuarter", "qvescpos.ppd", "escpos", "Rotate=2",
-              [] { return RasterBytes({Filled(576, 800, 8, 0x80)}); }, 0, 1, 576, 414},
-        Shape{"PocketPrinterScaledTwice", "qvtavrin.ppd", "tavrin", "qvScale=200",
-              [] { return RasterBytes({Filled(384, 100, 8, 0x80)}); }, 0, 1, 384, 100}),
+    ::testing::Values(Shape{"EscposJobWhosePageIsRefused", "qvescpos.ppd", "escpos", "",
+                            [] {
+                                const RasterPage page = Filled(64, 8, 8, 0x80);
+                                Bytes stream = RasterBytes({page}, CUPS_RASTER_WRITE);
+                                PatchEveryHeader(stream, page, offsetof(cups_page_header2_t, HWResolution), 0);
+                                return stream;
+                            },
+                            1, 0, 0, 0},
+                      Shape{"AllWhiteReceipt", "qvescpos.ppd", "escpos", "",
+                            [] { return RasterBytes({Filled(576, 20000, 8, 0xFF)}); }, 0, 1, 576, 1},
+                      Shape{"OneDotWiderThanTheHead", "qvesc58.ppd", "escpos", "qvTrimRoll=False",
+                            [] { return RasterBytes({Filled(385, 6970, 8, 0x80)}); }, 0, 1, 384, 6951},
+                      Shape{"OneDotWiderThanTheHeadAtFourBits", "qvesc58.ppd", "escpos", "qvTrimRoll=False",
+                            [] { return RasterBytes({Filled(385, 6970, 4, 0x88)}); }, 0, 1, 384, 6951},
+                      Shape{"TinyRgbaPictureOnAFineLabel", "qvtspl.ppd", "tspl", "",
+                            [] { return RasterBytes({OnLabel(Filled(8, 8, 32, 0x00), 2400)}); }, 0, 1, 832, 1248},
+                      Shape{"OneDotScaledTwiceOnALabel", "qvescpos.ppd", "escpos", "qvScale=200 qvTrimRoll=False",
+                            [] { return RasterBytes({OnLabel(Filled(1, 1, 8, 0x00), 203)}); }, 0, 1, 576, 864},
+                      Shape{"PictureOnMediaOfBillionsOfDots", "qvescpos.ppd", "escpos", "",
+                            [] {
+                                RasterPage picture = OnLabel(Filled(8, 8, 8, 0x00), 203);
+                                picture.pageSize[0] = 4000000000u;
+                                return RasterBytes({picture});
+                            },
+                            0, 1, 8, 8},
+                      Shape{"ReceiptScaledTwice", "qvescpos.ppd", "escpos", "qvScale=200",
+                            [] { return RasterBytes({Filled(576, 800, 8, 0x80)}); }, 0, 1, 576, 800},
+                      Shape{"ReceiptTurnedAQuarter", "qvescpos.ppd", "escpos", "Rotate=2",
+                            [] { return RasterBytes({Filled(576, 800, 8, 0x80)}); }, 0, 1, 576, 414},
+                      Shape{"PocketPrinterScaledTwice", "qvtavrin.ppd", "tavrin", "qvScale=200",
+                            [] { return RasterBytes({Filled(384, 100, 8, 0x80)}); }, 0, 1, 384, 100}),
     [](const ::testing::TestParamInfo<Shape>& info) { return std::string(info.param.name); });
 
 // Memory follows what prints: pages whose headers declare hundreds of

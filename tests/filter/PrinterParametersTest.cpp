@@ -1,9 +1,8 @@
+#include <cups/ppd.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
-
-#include <cups/ppd.h>
 
 #include "filter/CCupsRender.h"
 #include "printers/CPrinterTSPL.h"
@@ -68,8 +67,9 @@ TEST(PpdSettings, PpdWithoutTheOptionsKeepsDefaults) {
 
 TEST(PpdSettings, MarkedChoiceIsLoggedInFull) {
     Settings s(FilterOptions(), "Darkness=12");
-    EXPECT_TRUE(s.Logged("Darkness: marked=1, choice: 12, text: 12, code: , \t\t\tconflicted=0, keyword: Darkness, "
-                         "defchoice: Default, option->text: Darkness, option->num_choices: 22"))
+    EXPECT_TRUE(
+        s.Logged("Darkness: marked=1, choice: 12, text: 12, code: , \t\t\tconflicted=0, keyword: Darkness, "
+                 "defchoice: Default, option->text: Darkness, option->num_choices: 22"))
         << s.host.logs[13];
 }
 
@@ -115,33 +115,33 @@ int Crops(const CBaseRender& r) {
 }
 }  // namespace
 
-INSTANTIATE_TEST_SUITE_P(
-    PpdSettings, OptionMapping,
-    ::testing::Values(
-        OptionCase{"Darkness=Default", Density, -1, nullptr}, OptionCase{"Darkness=12", Density, 12, "iDensity = 12"},
-        OptionCase{"zePrintRate=Default", Speed, -1, nullptr}, OptionCase{"zePrintRate=3", Speed, 3, "iSpeed = 3"},
-        OptionCase{"AdjustHoriaontal=3", RefX, 24, "iReference[0] = 24"},
-        OptionCase{"AdjustHoriaontal=-2", RefX, -16, "iReference[0] = -16"},
-        OptionCase{"AdjustVertical=5", RefY, 40, "iReference[1] = 40"},
-        OptionCase{"MediaMethod=Direct", PrintType, 0, "iPrinttype = 0"},
-        OptionCase{"MediaMethod=Normal", PrintType, 0, "iPrinttype = 0"},
-        OptionCase{"MediaMethod=Ribbon", PrintType, 1, "iPrinttype = 1"},
-        OptionCase{"zeMediaTracking=Gap", Media, 130, "Gap = 1, 3, 0"},
-        OptionCase{"zeMediaTracking=Roll", Media, 400, "Gap = 4, 0, 0"},
-        OptionCase{"zeMediaTracking=BLine_Fold", Media, 200, "Gap = 2, 0, 0"},
-        OptionCase{"zeMediaTracking=Mystery", Media, 30, "Gap = 0, 3, 0"},
-        OptionCase{"FeedOffset=5", Feed, 505, "iOffset = 5"},
-        OptionCase{"Rotate=Default", Rotation, 0, "iRotate = 0"},
-        OptionCase{"Rotate=2", Rotation, 2, "iRotate = 2"},
-        OptionCase{"AutoDotted=-1", Dotted, 1, "iDottedline = 1"},
-        OptionCase{"AutoDotted=0", Dotted, 0, "iDottedline = 0"},
-        OptionCase{"Brightness=-20", Brightness, -20, "iLiangdu = -20"},
-        OptionCase{"Contrast=40", Contrast, 40, "iDuibidu = 40"},
-        OptionCase{"ImageFilter=0", Filter, 0, "iGrayMethod = 0"},
-        OptionCase{"Threshold=300", Level, 300, "iThreValue = 300"},
-        OptionCase{"ImageCompress=1", Compress, 1, "ImageCompress = 1"},
-        OptionCase{"CropEdgeTop=1 CropEdgeBottom=2 CropEdgeLeft=3 CropEdgeRight=5", Crops, 1235,
-                   "iCropRightEdge = 5"}));
+INSTANTIATE_TEST_SUITE_P(PpdSettings, OptionMapping,
+                         ::testing::Values(OptionCase{"Darkness=Default", Density, -1, nullptr},
+                                           OptionCase{"Darkness=12", Density, 12, "iDensity = 12"},
+                                           OptionCase{"zePrintRate=Default", Speed, -1, nullptr},
+                                           OptionCase{"zePrintRate=3", Speed, 3, "iSpeed = 3"},
+                                           OptionCase{"AdjustHoriaontal=3", RefX, 24, "iReference[0] = 24"},
+                                           OptionCase{"AdjustHoriaontal=-2", RefX, -16, "iReference[0] = -16"},
+                                           OptionCase{"AdjustVertical=5", RefY, 40, "iReference[1] = 40"},
+                                           OptionCase{"MediaMethod=Direct", PrintType, 0, "iPrinttype = 0"},
+                                           OptionCase{"MediaMethod=Normal", PrintType, 0, "iPrinttype = 0"},
+                                           OptionCase{"MediaMethod=Ribbon", PrintType, 1, "iPrinttype = 1"},
+                                           OptionCase{"zeMediaTracking=Gap", Media, 130, "Gap = 1, 3, 0"},
+                                           OptionCase{"zeMediaTracking=Roll", Media, 400, "Gap = 4, 0, 0"},
+                                           OptionCase{"zeMediaTracking=BLine_Fold", Media, 200, "Gap = 2, 0, 0"},
+                                           OptionCase{"zeMediaTracking=Mystery", Media, 30, "Gap = 0, 3, 0"},
+                                           OptionCase{"FeedOffset=5", Feed, 505, "iOffset = 5"},
+                                           OptionCase{"Rotate=Default", Rotation, 0, "iRotate = 0"},
+                                           OptionCase{"Rotate=2", Rotation, 2, "iRotate = 2"},
+                                           OptionCase{"AutoDotted=-1", Dotted, 1, "iDottedline = 1"},
+                                           OptionCase{"AutoDotted=0", Dotted, 0, "iDottedline = 0"},
+                                           OptionCase{"Brightness=-20", Brightness, -20, "iLiangdu = -20"},
+                                           OptionCase{"Contrast=40", Contrast, 40, "iDuibidu = 40"},
+                                           OptionCase{"ImageFilter=0", Filter, 0, "iGrayMethod = 0"},
+                                           OptionCase{"Threshold=300", Level, 300, "iThreValue = 300"},
+                                           OptionCase{"ImageCompress=1", Compress, 1, "ImageCompress = 1"},
+                                           OptionCase{"CropEdgeTop=1 CropEdgeBottom=2 CropEdgeLeft=3 CropEdgeRight=5",
+                                                      Crops, 1235, "iCropRightEdge = 5"}));
 
 TEST(PpdSettings, UnknownMediaChoiceKeepsTheEarlierValues) {
     Settings s(FilterOptions({{"zeMediaTracking", "Mystery"}}), "");
@@ -173,15 +173,14 @@ TEST_P(ChoiceLimits, ClampToWhatTheSettingCarries) {
     EXPECT_EQ(logged, c.clamped);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    PpdSettings, ChoiceLimits,
-    ::testing::Values(LimitCase{"AdjustHoriaontal", "99999999999", RefX, 80000, true},
-                      LimitCase{"AdjustVertical", "-10000", RefY, -80000, false},
-                      LimitCase{"AdjustVertical", "-10001", RefY, -80000, true},
-                      LimitCase{"FeedOffset", "2147483648", Feed, 1000000 + 10000, true},
-                      LimitCase{"CropEdgeLeft", "10000", Crops, 10000 * 10, false},
-                      LimitCase{"Brightness", "-3000000000", Brightness, -1000000, true},
-                      LimitCase{"Contrast", "1000000", Contrast, 1000000, false},
-                      LimitCase{"Darkness", "4294967296", Density, 2147483647, true},
-                      LimitCase{"Threshold", "-2147483648", Level, -2147483647 - 1, false},
-                      LimitCase{"ImageCompress", "4294967296", Compress, 1, true}));
+INSTANTIATE_TEST_SUITE_P(PpdSettings, ChoiceLimits,
+                         ::testing::Values(LimitCase{"AdjustHoriaontal", "99999999999", RefX, 80000, true},
+                                           LimitCase{"AdjustVertical", "-10000", RefY, -80000, false},
+                                           LimitCase{"AdjustVertical", "-10001", RefY, -80000, true},
+                                           LimitCase{"FeedOffset", "2147483648", Feed, 1000000 + 10000, true},
+                                           LimitCase{"CropEdgeLeft", "10000", Crops, 10000 * 10, false},
+                                           LimitCase{"Brightness", "-3000000000", Brightness, -1000000, true},
+                                           LimitCase{"Contrast", "1000000", Contrast, 1000000, false},
+                                           LimitCase{"Darkness", "4294967296", Density, 2147483647, true},
+                                           LimitCase{"Threshold", "-2147483648", Level, -2147483647 - 1, false},
+                                           LimitCase{"ImageCompress", "4294967296", Compress, 1, true}));

@@ -40,7 +40,8 @@ Printed Print(const std::string& ppd, const std::string& language, const Bytes& 
 }
 
 bool EndsWith(const Bytes& out, const Bytes& tail) {
-    return out.size() >= tail.size() && std::equal(tail.begin(), tail.end(), out.end() - static_cast<long>(tail.size()));
+    return out.size() >= tail.size() &&
+           std::equal(tail.begin(), tail.end(), out.end() - static_cast<long>(tail.size()));
 }
 
 class ProjectPpd : public ::testing::Test {
@@ -72,9 +73,10 @@ TEST_F(ProjectPpd, ReceiptIsTrimmedFedAndCut) {
 TEST_F(ProjectPpd, PageWiderThanTheHeadIsScaledToIt) {
     Printed p = Print(BuiltPpd("qvesc58.ppd"), "escpos", RasterBytes({GrayPage(480, 400, 0, 400)}));
     ASSERT_EQ(p.run.status, 0) << p.run.err;
-    EXPECT_EQ(p.run.ErrLines("WARNING: "),
-              std::vector<std::string>{
-                  "WARNING: The page is 480 dots wide, more than the print head's 384 dots; it was scaled down to fit."});
+    EXPECT_EQ(
+        p.run.ErrLines("WARNING: "),
+        std::vector<std::string>{
+            "WARNING: The page is 480 dots wide, more than the print head's 384 dots; it was scaled down to fit."});
     ASSERT_EQ(p.decoder->Pages().size(), 1u);
     EXPECT_EQ(p.decoder->Pages()[0].Width(), 384);
     EXPECT_EQ(p.decoder->Pages()[0].Height(), 320);

@@ -51,8 +51,8 @@ TEST_P(DitherMethodTest, MatchesPerPixelDescriptionOnRandomImages) {
     const int method = GetParam();
     std::mt19937 rng(static_cast<uint32_t>(method) * 31 + 1);
     // Narrow pages, single rows, band-sized and band-crossing heights, then random sizes.
-    const std::pair<uint32_t, uint32_t> sizes[] = {{1, 20}, {2, 17}, {3, 9}, {7, 16}, {8, 8},  {64, 1},
-                                                   {9, 25}, {75, 33}, {0, 0}, {0, 0}, {0, 0}, {0, 0}};
+    const std::pair<uint32_t, uint32_t> sizes[] = {{1, 20}, {2, 17},  {3, 9}, {7, 16}, {8, 8}, {64, 1},
+                                                   {9, 25}, {75, 33}, {0, 0}, {0, 0},  {0, 0}, {0, 0}};
     for (auto [fixedWidth, fixedHeight] : sizes) {
         const uint32_t width = fixedWidth ? fixedWidth : 1 + rng() % 90;
         const uint32_t height = fixedHeight ? fixedHeight : 1 + rng() % 50;

@@ -127,8 +127,8 @@ TEST(ImageEdgeDither, ScaledBarCodesKeepStraightEdges) {
             ASSERT_TRUE(Halftone(image, i ? kEdgeKeeping : kBurkes));
             stray[i] = StrayDots(image, first, last);
         }
-        std::printf("bar code, module %d px at 300 dpi: stray dots Burkes %d, edge-keeping %d\n", code.module,
-                    stray[0], stray[1]);
+        std::printf("bar code, module %d px at 300 dpi: stray dots Burkes %d, edge-keeping %d\n", code.module, stray[0],
+                    stray[1]);
         EXPECT_GT(stray[0], 0) << "the scaled code should trouble plain diffusion";
         EXPECT_EQ(stray[1], 0) << "module " << code.module << ", seed " << code.seed;
     }

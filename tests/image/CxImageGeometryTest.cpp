@@ -87,8 +87,10 @@ TEST_P(GeometryDepthTest, QuarterTurnsMatchThePixelMapping) {
         RandomWithAlpha(source, w, h, bpp, rng());
         const int iw = static_cast<int>(w), ih = static_cast<int>(h);
         CxImage ccw(0), cw(0);
-        ReferenceMap(source, h, w, [iw](int nx, int ny) { return std::make_pair(iw - 1 - ny, nx); }, ccw);
-        ReferenceMap(source, h, w, [ih](int nx, int ny) { return std::make_pair(ny, ih - 1 - nx); }, cw);
+        ReferenceMap(
+            source, h, w, [iw](int nx, int ny) { return std::make_pair(iw - 1 - ny, nx); }, ccw);
+        ReferenceMap(
+            source, h, w, [ih](int nx, int ny) { return std::make_pair(ny, ih - 1 - nx); }, cw);
 
         CxImage turned(source);
         ASSERT_TRUE(turned.Rotate(90.0f));
@@ -122,8 +124,8 @@ TEST_P(GeometryDepthTest, HalfTurnMatchesThePixelMapping) {
         RandomWithAlpha(source, w, h, GetParam(), rng());
         const int iw = static_cast<int>(w), ih = static_cast<int>(h);
         CxImage expected(0);
-        ReferenceMap(source, w, h, [iw, ih](int nx, int ny) { return std::make_pair(iw - 1 - nx, ih - 1 - ny); },
-                     expected);
+        ReferenceMap(
+            source, w, h, [iw, ih](int nx, int ny) { return std::make_pair(iw - 1 - nx, ih - 1 - ny); }, expected);
         for (float angle : {180.0f, -180.0f, 540.0f}) {
             CxImage image(source);
             ASSERT_TRUE(image.Rotate(angle));
@@ -140,7 +142,8 @@ TEST_P(GeometryDepthTest, MirrorMatchesThePixelMappingAndTwiceIsIdentity) {
         RandomWithAlpha(source, w, h, GetParam(), rng());
         const int iw = static_cast<int>(w);
         CxImage expected(0);
-        ReferenceMap(source, w, h, [iw](int nx, int ny) { return std::make_pair(iw - 1 - nx, ny); }, expected);
+        ReferenceMap(
+            source, w, h, [iw](int nx, int ny) { return std::make_pair(iw - 1 - nx, ny); }, expected);
         CxImage image(source);
         ASSERT_TRUE(image.Mirror(false, true));
         EXPECT_EQ(PixelsOnly(expected), PixelsOnly(image)) << w << " x " << h;
@@ -163,8 +166,9 @@ TEST_P(GeometryDepthTest, CropMatchesThePixelMapping) {
         const int top = bottom + 1 + static_cast<int>(rng() % static_cast<uint32_t>(h - bottom));
         // Kept stored rows: h - top .. h - bottom - 1.
         CxImage expected(0);
-        ReferenceMap(source, static_cast<uint32_t>(right - left), static_cast<uint32_t>(top - bottom),
-                     [left, h, top](int nx, int ny) { return std::make_pair(left + nx, h - top + ny); }, expected);
+        ReferenceMap(
+            source, static_cast<uint32_t>(right - left), static_cast<uint32_t>(top - bottom),
+            [left, h, top](int nx, int ny) { return std::make_pair(left + nx, h - top + ny); }, expected);
         CxImage image(source);
         ASSERT_TRUE(image.Crop(left, top, right, bottom));
         ASSERT_TRUE(SameImage(expected, image)) << left << "," << top << "," << right << "," << bottom;
@@ -216,7 +220,10 @@ TEST(ImageGeometry, CropBoundariesAreClampedAndOrdered) {
     CxImage source(0);
     image_test::FillRandom(source, 12, 10, 8, 2);
     source.SetXDPI(203);
-    struct Case { int left, top, right, bottom; uint32_t width, height, firstRow, firstCol; };
+    struct Case {
+        int left, top, right, bottom;
+        uint32_t width, height, firstRow, firstCol;
+    };
     const Case cases[] = {
         {0, 0, 12, 10, 12, 10, 0, 0},   // whole image, rows swapped into order
         {0, 10, 12, 0, 12, 10, 0, 0},   // whole image

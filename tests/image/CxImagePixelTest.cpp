@@ -39,7 +39,13 @@ TEST(ImagePixels, OutsideReadOfPaletteImageGivesTheFirstPixelByte) {
 }
 
 TEST(ImagePixels, IndicesFollowThePackingOfEachDepth) {
-    struct Case { uint32_t bpp; int x; uint8_t value; size_t byte; uint8_t expected; };
+    struct Case {
+        uint32_t bpp;
+        int x;
+        uint8_t value;
+        size_t byte;
+        uint8_t expected;
+    };
     const Case cases[] = {
         {1, 0, 1, 0, 0x80}, {1, 9, 1, 1, 0x40}, {4, 0, 0xC, 0, 0xC0}, {4, 3, 0x7, 1, 0x07}, {8, 5, 200, 5, 200},
     };
@@ -90,7 +96,7 @@ TEST(ImagePixels, NearestIndexPrefersTheCloserEntry) {
     EXPECT_EQ(image.GetNearestIndex(Rgb(255, 255, 255)), 1);
     EXPECT_EQ(image.GetNearestIndex(Rgb(128, 128, 128)), 1);  // 3 x 127^2 < 3 x 128^2
     EXPECT_EQ(image.GetNearestIndex(Rgb(127, 127, 127)), 0);
-    EXPECT_EQ(image.GetNearestIndex(Rgb(0, 0, 0, 99)), 0);    // the reserved byte is ignored
+    EXPECT_EQ(image.GetNearestIndex(Rgb(0, 0, 0, 99)), 0);  // the reserved byte is ignored
 
     image.SetPixelColor(5, 0, Rgb(100, 100, 100));
     EXPECT_EQ(image.GetPixelIndex(5, 0), 0);

@@ -77,8 +77,7 @@ TEST(ImageResample, OneBitResultKeepsPaletteAndDescription) {
     EXPECT_EQ(image.GetBpp(), 1u);
     EXPECT_EQ(image.GetXDPI(), 203);
     EXPECT_EQ(testing_support::Hex(reinterpret_cast<uint8_t*>(image.GetPalette()), 8), "00 00 00 00 FF FF FF 00 ");
-    EXPECT_EQ(image_test::Picture(image),
-              (std::vector<std::string>{"##..##..", "##..##..", "....####", "....####"}));
+    EXPECT_EQ(image_test::Picture(image), (std::vector<std::string>{"##..##..", "##..##..", "....####", "....####"}));
 }
 
 TEST(ImageResample, SameSizeChangesNothingOrCopies) {
@@ -115,6 +114,6 @@ TEST(ImageResample, DestinationReceivesTheResult) {
     EXPECT_TRUE(SameImage(before, image));
     ASSERT_EQ(half.GetWidth(), 3u);
     EXPECT_EQ(testing_support::Hex(half.GetBits(0), 9), testing_support::Hex(image.GetBits(0), 3) +
-                                                             testing_support::Hex(image.GetBits(0) + 6, 3) +
-                                                             testing_support::Hex(image.GetBits(0) + 12, 3));
+                                                            testing_support::Hex(image.GetBits(0) + 6, 3) +
+                                                            testing_support::Hex(image.GetBits(0) + 12, 3));
 }

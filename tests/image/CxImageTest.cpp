@@ -30,7 +30,9 @@ TEST(ImageContainer, CreateRefusesZeroSizesAndTooMuchMemory) {
 }
 
 TEST(ImageContainer, DepthsAreNormalisedWithTheirPalettes) {
-    struct Case { uint32_t asked, bpp, colors; };
+    struct Case {
+        uint32_t asked, bpp, colors;
+    };
     for (Case c : {Case{0, 1, 2}, Case{2, 4, 16}, Case{5, 8, 256}, Case{16, 24, 0}, Case{32, 24, 0}}) {
         CxImage image(0);
         ASSERT_NE(image.Create(5, 3, c.asked, 0), nullptr);
@@ -91,7 +93,7 @@ TEST(ImageContainer, ArrayCopiesAtMostTheStoredRowAndCanFlip) {
     CxImage image(0);
     ASSERT_TRUE(image.CreateFromArray(px.data(), 8, 2, 8, 5, false));  // rows of 8 stored bytes
     EXPECT_EQ(Hex(image.GetBits(1), 5), "11 22 33 44 55 ");
-    ASSERT_TRUE(image.CreateFromArray(px.data(), 2, 2, 8, 5, true));   // rows of 4 stored bytes
+    ASSERT_TRUE(image.CreateFromArray(px.data(), 2, 2, 8, 5, true));  // rows of 4 stored bytes
     EXPECT_EQ(Hex(image.GetBits(0), 4), "11 22 33 44 ");
     EXPECT_EQ(Hex(image.GetBits(1), 4), "AA BB CC DD ");
 }

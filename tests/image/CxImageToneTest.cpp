@@ -47,14 +47,13 @@ TEST_P(LightTableTest, TableEntriesTruncateTowardZero) {
         EXPECT_EQ(image.GetBits(0)[3 * level + 1], value) << "level " << level;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ImageTone, LightTableTest,
-    ::testing::Values(LightCase{20, 0, {{0, 20}, {100, 120}, {234, 254}, {235, 255}, {255, 255}}},
-                      LightCase{-20, 0, {{19, 0}, {20, 0}, {21, 1}, {64, 44}, {255, 235}}},
-                      LightCase{0, 50, {{0, 0}, {128, 128}, {129, 130}, {200, 236}}},
-                      LightCase{0, -50, {{0, 64}, {127, 128}, {255, 192}}},
-                      LightCase{0, -100, {{0, 128}, {1, 128}, {254, 128}, {255, 128}}},
-                      LightCase{0, 0, {{0, 0}, {1, 1}, {128, 128}, {254, 254}, {255, 255}}}));
+INSTANTIATE_TEST_SUITE_P(ImageTone, LightTableTest,
+                         ::testing::Values(LightCase{20, 0, {{0, 20}, {100, 120}, {234, 254}, {235, 255}, {255, 255}}},
+                                           LightCase{-20, 0, {{19, 0}, {20, 0}, {21, 1}, {64, 44}, {255, 235}}},
+                                           LightCase{0, 50, {{0, 0}, {128, 128}, {129, 130}, {200, 236}}},
+                                           LightCase{0, -50, {{0, 64}, {127, 128}, {255, 192}}},
+                                           LightCase{0, -100, {{0, 128}, {1, 128}, {254, 128}, {255, 128}}},
+                                           LightCase{0, 0, {{0, 0}, {1, 1}, {128, 128}, {254, 254}, {255, 255}}}));
 
 TEST(ImageTone, IdentityTableHoldsForEveryLevel) {
     uint8_t table[256];
@@ -136,7 +135,9 @@ TEST(ImageTone, LightLeavesBlackAndWhiteImagesAlone) {
 }
 
 TEST(ImageTone, GrayOfPureChannels) {
-    struct Case { uint8_t b0, b1, b2, gray; };
+    struct Case {
+        uint8_t b0, b1, b2, gray;
+    };
     const Case cases[] = {{0, 0, 255, 76}, {255, 0, 0, 29}, {0, 255, 0, 149}, {255, 255, 255, 255}, {9, 9, 9, 9}};
     CxImage image(0);
     ASSERT_NE(image.Create(5, 1, 24, 0), nullptr);

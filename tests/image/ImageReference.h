@@ -64,35 +64,80 @@ inline const Kernel kFloyd = {16, {{1, 0, 7}, {-1, 1, 3}, {0, 1, 5}, {1, 1, 1}}}
 inline const Kernel* DiffusionKernel(int method) {
     static const Kernel burkes = {32, {{1, 0, 8}, {2, 0, 4}, {-2, 1, 2}, {-1, 1, 4}, {0, 1, 8}, {1, 1, 4}, {2, 1, 2}}};
     static const Kernel stucki = {42,
-                                  {{1, 0, 8}, {2, 0, 4}, {-2, 1, 2}, {-1, 1, 4}, {0, 1, 8}, {1, 1, 4}, {2, 1, 2},
-                                   {-2, 2, 1}, {-1, 2, 2}, {0, 2, 4}, {1, 2, 2}, {2, 2, 1}}};
+                                  {{1, 0, 8},
+                                   {2, 0, 4},
+                                   {-2, 1, 2},
+                                   {-1, 1, 4},
+                                   {0, 1, 8},
+                                   {1, 1, 4},
+                                   {2, 1, 2},
+                                   {-2, 2, 1},
+                                   {-1, 2, 2},
+                                   {0, 2, 4},
+                                   {1, 2, 2},
+                                   {2, 2, 1}}};
     static const Kernel jarvis = {48,
-                                  {{1, 0, 7}, {2, 0, 5}, {-2, 1, 3}, {-1, 1, 5}, {0, 1, 7}, {1, 1, 5}, {2, 1, 3},
-                                   {-2, 2, 1}, {-1, 2, 3}, {0, 2, 5}, {1, 2, 3}, {2, 2, 1}}};
+                                  {{1, 0, 7},
+                                   {2, 0, 5},
+                                   {-2, 1, 3},
+                                   {-1, 1, 5},
+                                   {0, 1, 7},
+                                   {1, 1, 5},
+                                   {2, 1, 3},
+                                   {-2, 2, 1},
+                                   {-1, 2, 3},
+                                   {0, 2, 5},
+                                   {1, 2, 3},
+                                   {2, 2, 1}}};
     static const Kernel sierra = {32,
-                                  {{1, 0, 5}, {2, 0, 3}, {-2, 1, 2}, {-1, 1, 4}, {0, 1, 5}, {1, 1, 4}, {2, 1, 2},
-                                   {-1, 2, 2}, {0, 2, 3}, {1, 2, 2}}};
+                                  {{1, 0, 5},
+                                   {2, 0, 3},
+                                   {-2, 1, 2},
+                                   {-1, 1, 4},
+                                   {0, 1, 5},
+                                   {1, 1, 4},
+                                   {2, 1, 2},
+                                   {-1, 2, 2},
+                                   {0, 2, 3},
+                                   {1, 2, 2}}};
     static const Kernel stevenson = {200,
-                                     {{2, 0, 32}, {-3, 1, 12}, {-1, 1, 26}, {1, 1, 30}, {3, 1, 16}, {-2, 2, 12},
-                                      {0, 2, 26}, {2, 2, 12}, {-3, 3, 5}, {-1, 3, 12}, {1, 3, 12}, {3, 3, 5}}};
+                                     {{2, 0, 32},
+                                      {-3, 1, 12},
+                                      {-1, 1, 26},
+                                      {1, 1, 30},
+                                      {3, 1, 16},
+                                      {-2, 2, 12},
+                                      {0, 2, 26},
+                                      {2, 2, 12},
+                                      {-3, 3, 5},
+                                      {-1, 3, 12},
+                                      {1, 3, 12},
+                                      {3, 3, 5}}};
     switch (method) {
-    case 1:
-    case 7:
-    case 8:
-    case 9: return nullptr;
-    case 2: return &burkes;
-    case 3: return &stucki;
-    case 4: return &jarvis;
-    case 5: return &sierra;
-    case 6: return &stevenson;
-    default: return &kFloyd;
+        case 1:
+        case 7:
+        case 8:
+        case 9:
+            return nullptr;
+        case 2:
+            return &burkes;
+        case 3:
+            return &stucki;
+        case 4:
+            return &jarvis;
+        case 5:
+            return &sierra;
+        case 6:
+            return &stevenson;
+        default:
+            return &kFloyd;
     }
 }
 
 inline const int kM4[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
 inline const int kGenerated[16] = {0, 192, 48, 240, 128, 64, 176, 112, 32, 224, 16, 208, 160, 96, 144, 80};
 inline const int kM8[8][8] = {
-    {0, 32, 8, 40, 2, 34, 10, 42},   {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
+    {0, 32, 8, 40, 2, 34, 10, 42},    {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
     {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},    {51, 19, 59, 27, 49, 17, 57, 25},
     {15, 47, 7, 39, 13, 45, 5, 37},   {63, 31, 55, 23, 61, 29, 53, 21},
 };
@@ -117,16 +162,18 @@ inline const int kM16[16][16] = {
 
 inline int OrderedPixel(int method, int level, int x, int y) {
     switch (method) {
-    case 1: {
-        const int d = level * 16 / 255;
-        return d / 16 + (kM4[y % 4][x % 4] < d % 16 ? 1 : 0);
-    }
-    case 7: return level > kGenerated[(x % 4) + 4 * (y % 4)] ? 1 : 0;
-    case 8: {
-        const int q = level >> 2;
-        return q != 0 && q >= kM8[x & 7][y & 7] ? 1 : 0;
-    }
-    default: return level > kM16[x & 15][y & 15] ? 1 : 0;
+        case 1: {
+            const int d = level * 16 / 255;
+            return d / 16 + (kM4[y % 4][x % 4] < d % 16 ? 1 : 0);
+        }
+        case 7:
+            return level > kGenerated[(x % 4) + 4 * (y % 4)] ? 1 : 0;
+        case 8: {
+            const int q = level >> 2;
+            return q != 0 && q >= kM8[x & 7][y & 7] ? 1 : 0;
+        }
+        default:
+            return level > kM16[x & 15][y & 15] ? 1 : 0;
     }
 }
 
@@ -188,14 +235,17 @@ inline void ReferenceMap(const CxImage& source, uint32_t width, uint32_t height,
 inline void ReferenceTurn(const CxImage& source, int degrees, CxImage& result) {
     const int w = static_cast<int>(source.GetWidth()), h = static_cast<int>(source.GetHeight());
     if (degrees == 90)
-        ReferenceMap(source, static_cast<uint32_t>(h), static_cast<uint32_t>(w),
-                     [w](int nx, int ny) { return std::make_pair(w - 1 - ny, nx); }, result);
+        ReferenceMap(
+            source, static_cast<uint32_t>(h), static_cast<uint32_t>(w),
+            [w](int nx, int ny) { return std::make_pair(w - 1 - ny, nx); }, result);
     else if (degrees == 270)
-        ReferenceMap(source, static_cast<uint32_t>(h), static_cast<uint32_t>(w),
-                     [h](int nx, int ny) { return std::make_pair(ny, h - 1 - nx); }, result);
+        ReferenceMap(
+            source, static_cast<uint32_t>(h), static_cast<uint32_t>(w),
+            [h](int nx, int ny) { return std::make_pair(ny, h - 1 - nx); }, result);
     else
-        ReferenceMap(source, static_cast<uint32_t>(w), static_cast<uint32_t>(h),
-                     [w, h](int nx, int ny) { return std::make_pair(w - 1 - nx, h - 1 - ny); }, result);
+        ReferenceMap(
+            source, static_cast<uint32_t>(w), static_cast<uint32_t>(h),
+            [w, h](int nx, int ny) { return std::make_pair(w - 1 - nx, h - 1 - ny); }, result);
 }
 
 // Nearest-pixel scaling written pixel by pixel through the colour accessors.

@@ -36,9 +36,11 @@ inline void FillGrayWithRuns(CxImage& image, uint32_t width, uint32_t height, ui
         uint8_t* row = image.GetBits(y);
         for (uint32_t x = 0; x < width; x++) {
             const uint32_t kind = rng() % 8;
-            row[x] = kind == 0 ? 0 : kind == 1 ? 255 : kind == 2 ? static_cast<uint8_t>(rng() % 8)
-                                 : kind == 3 ? static_cast<uint8_t>(248 + rng() % 8)
-                                             : static_cast<uint8_t>(rng());
+            row[x] = kind == 0   ? 0
+                     : kind == 1 ? 255
+                     : kind == 2 ? static_cast<uint8_t>(rng() % 8)
+                     : kind == 3 ? static_cast<uint8_t>(248 + rng() % 8)
+                                 : static_cast<uint8_t>(rng());
         }
     }
 }

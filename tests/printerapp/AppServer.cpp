@@ -1,10 +1,9 @@
 #include "printerapp/AppServer.h"
 
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
 #include <cups/cups.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -73,16 +72,16 @@ bool AppServer::Start(const std::vector<std::string>& options) {
         return false;
     }
     std::vector<std::string> args{"server",
-                                        "-o",
-                                        "server-port=" + std::to_string(m_port),
-                                        "-o",
-                                        "state-file=" + m_dir.File("app.state"),
-                                        "-o",
-                                        "spool-directory=" + m_dir.File("spool"),
-                                        "-o",
-                                        "log-file=" + m_dir.File("app.log"),
-                                        "-o",
-                                        "log-level=debug"};
+                                  "-o",
+                                  "server-port=" + std::to_string(m_port),
+                                  "-o",
+                                  "state-file=" + m_dir.File("app.state"),
+                                  "-o",
+                                  "spool-directory=" + m_dir.File("spool"),
+                                  "-o",
+                                  "log-file=" + m_dir.File("app.log"),
+                                  "-o",
+                                  "log-level=debug"};
     for (const std::string& option : options) {
         args.push_back("-o");
         args.push_back(option);
@@ -141,7 +140,8 @@ AppServer::~AppServer() {
                       << (WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status))
                                               : "status " + std::to_string(WEXITSTATUS(status)))
                       << "):\n"
-                      << std::string(err.begin(), err.end()) << "\nIts log's problems:\n" << LogProblems();
+                      << std::string(err.begin(), err.end()) << "\nIts log's problems:\n"
+                      << LogProblems();
         return;
     }
     kill(m_pid, SIGTERM);

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "preview/CPreviewPage.h"
-
 #include "support/CupsSystem.h"
 #include "support/TestFiles.h"
 

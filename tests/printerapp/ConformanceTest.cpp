@@ -11,8 +11,8 @@
 #include <regex>
 #include <set>
 #include <sstream>
-#include <vector>
 #include <thread>
+#include <vector>
 
 #include "printerapp/AppServer.h"
 #include "printerapp/DriverTable.h"
@@ -97,9 +97,9 @@ TEST(PrinterAppConformance, IppEverywhereSuitePassesForEveryDriver) {
                 RunCommand("mkdir -p '" + dir + "' && cp " + kSuiteDir + "/" + suite + " '" + dir + "'");
             WriteSamples(dir, driver.dpi);
         }
-        const CommandResult run = RunCommand("cd '" + dir + "' && ipptool -V 2.0 -t -f '" QUORVANT_SOURCE_DIR
-                                             "/samples/sample-photo.jpg' " + server->PrinterUri(driver.name) +
-                                             " ipp-everywhere.test");
+        const CommandResult run =
+            RunCommand("cd '" + dir + "' && ipptool -V 2.0 -t -f '" QUORVANT_SOURCE_DIR "/samples/sample-photo.jpg' " +
+                       server->PrinterUri(driver.name) + " ipp-everywhere.test");
         ASSERT_TRUE(server->Alive()) << driver.name << ": the server died during the suite";
         // ipptool's status ignores failures in the included suites: the
         // report is read instead.

@@ -1,8 +1,7 @@
 // Jobs end as their device lets them: each kind of file: device and socket
 // printers that stall, reset or crawl, with a 2 s write timeout.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <pappl/pappl.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "preview/PreviewLanguages.h"
-
 #include "printerapp/AppServer.h"
 #include "support/CupsSystem.h"
 
@@ -23,11 +22,12 @@ namespace {
 CommandResult IpptoolPrintJob(const AppServer& server, const std::string& printer, const std::string& file,
                               const std::string& format, const std::string& attributes) {
     const std::string test = server.Dir().File("print-job.test");
-    WriteFile(test, "{\nNAME \"Print-Job\"\nOPERATION Print-Job\nGROUP operation-attributes-tag\n"
-                    "ATTR charset attributes-charset utf-8\nATTR naturalLanguage attributes-natural-language en\n"
-                    "ATTR uri printer-uri $uri\nATTR name requesting-user-name $user\n"
-                    "ATTR mimeMediaType document-format " + format + "\nGROUP job-attributes-tag\n" + attributes +
-                    "FILE $filename\nSTATUS successful-ok\n}\n");
+    WriteFile(test,
+              "{\nNAME \"Print-Job\"\nOPERATION Print-Job\nGROUP operation-attributes-tag\n"
+              "ATTR charset attributes-charset utf-8\nATTR naturalLanguage attributes-natural-language en\n"
+              "ATTR uri printer-uri $uri\nATTR name requesting-user-name $user\n"
+              "ATTR mimeMediaType document-format " +
+                  format + "\nGROUP job-attributes-tag\n" + attributes + "FILE $filename\nSTATUS successful-ok\n}\n");
     return RunCommand("ipptool -t -f '" + file + "' " + server.PrinterUri(printer) + " '" + test + "'");
 }
 
@@ -50,7 +50,8 @@ const PhotoCase kPhotoCases[] = {
      "MEMBER integer y-dimension 3000 } MEMBER keyword media-tracking \"mark\" }\n",
      "label 49.95 mm x 29.97 mm, ribbon off, reference 0,0 dots, media black mark"},
     {"cpcl_203dpi", "cpcl", "ATTR keyword media oe_label-2x1_2x1in\n", "label height 203 dots"},
-    {"escpos_80mm", "escpos", "ATTR keyword cut-mode job-partial\nATTR integer end-feed 5\n", "feed 39 dots, partial cuts 1"},
+    {"escpos_80mm", "escpos", "ATTR keyword cut-mode job-partial\nATTR integer end-feed 5\n",
+     "feed 39 dots, partial cuts 1"},
     {"escpos_58mm", "escpos", "ATTR keyword cut-mode none\n", "image mode normal, feed 119 dots"},
     {"tavrin_58mm", "tavrin", "ATTR keyword media om_label-40x30_40x30mm\n", "feed"},
     {"solvane_58mm", "solvane", "ATTR collection media-col { MEMBER keyword media-type \"labels\" }\n", "paper gap"},
@@ -68,8 +69,8 @@ TEST_P(PrinterAppPhotoTest, IpptoolPhotoPrintsWithTheJobsSettings) {
     std::string output;
     ASSERT_TRUE(server.AddFilePrinter("printer", c.driver, output)) << output;
 
-    const CommandResult run = IpptoolPrintJob(server, "printer", QUORVANT_SOURCE_DIR "/samples/sample-photo.jpg",
-                                              "image/jpeg", c.attributes);
+    const CommandResult run =
+        IpptoolPrintJob(server, "printer", QUORVANT_SOURCE_DIR "/samples/sample-photo.jpg", "image/jpeg", c.attributes);
     ASSERT_EQ(0, run.status) << run.out;
     const JobInfo job = server.WaitForLastJob("printer");
     ASSERT_EQ("completed", job.state) << job.message;
@@ -82,7 +83,9 @@ TEST_P(PrinterAppPhotoTest, IpptoolPhotoPrintsWithTheJobsSettings) {
 }
 
 INSTANTIATE_TEST_SUITE_P(PrinterApp, PrinterAppPhotoTest, ::testing::ValuesIn(kPhotoCases),
-                         [](const ::testing::TestParamInfo<PhotoCase>& info) { return std::string(info.param.driver); });
+                         [](const ::testing::TestParamInfo<PhotoCase>& info) {
+                             return std::string(info.param.driver);
+                         });
 
 // A CUPS queue made with "-m everywhere" from the application's own IPP
 // attributes: CUPS turns the PDF into raster for it, as for any IPP
@@ -130,8 +133,7 @@ TEST(PrinterAppDriverless, CupsEverywhereQueuePrintsPdf) {
         ASSERT_GT(id, 0);
         ASSERT_TRUE(cupsd.WaitForJob(id, 120)) << cupsd.JobState(id);
         const JobInfo job = server.WaitForLastJob(c.driver);
-        ASSERT_EQ("completed", job.state) << job.message << "\n"
-                                          << cupsd.JobState(id) << server.LogProblems();
+        ASSERT_EQ("completed", job.state) << job.message << "\n" << cupsd.JobState(id) << server.LogProblems();
         const auto pages = server.DecodeDevice(c.driver, c.language);
         ASSERT_FALSE(pages.empty());
         EXPECT_EQ(c.width, pages[0].Width());
@@ -163,9 +165,9 @@ TEST(PrinterAppDevices, SocketPrinterGetsTheJob) {
             received.insert(received.end(), chunk, chunk + n);
         close(connection);
     });
-    const CommandResult added = server.Run({"add", "-d", "network", "-v",
-                                            "socket://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)), "-m",
-                                            "cpcl_203dpi"});
+    const CommandResult added =
+        server.Run({"add", "-d", "network", "-v", "socket://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)), "-m",
+                    "cpcl_203dpi"});
     const std::string file = server.Dir().File("job.pwg");
     WriteFile(file, PwgGrayPage(400, 300, 203, 50, 50, 150, 150));
     const std::string state = added.status == 0 ? server.Print("network", file) : added.out;

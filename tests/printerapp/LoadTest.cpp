@@ -632,8 +632,8 @@ TEST_F(PrinterAppLoadTest, EveryJobEndsAndEveryPageArrivesOnce) {
                     unsent += job.id == 0;
                 const Bytes log = ReadFile(server.Dir().File("app.log"));
                 const std::string text(log.begin(), log.end());
-                ADD_FAILURE() << "a request had no answer within " << 10 * kSlow << " s in round " << round + 1 << " (" << unsent
-                              << " of " << jobs.size() << " jobs not sent); the log ends:\n"
+                ADD_FAILURE() << "a request had no answer within " << 10 * kSlow << " s in round " << round + 1 << " ("
+                              << unsent << " of " << jobs.size() << " jobs not sent); the log ends:\n"
                               << text.substr(text.size() - std::min<size_t>(text.size(), 1500));
                 Answers("after that");
                 return;

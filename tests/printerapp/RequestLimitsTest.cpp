@@ -2,9 +2,8 @@
 // login, and requests built to crash the server or to cost it CPU. Sent as
 // raw bytes, so that nothing on the client side recurses or refuses to
 // encode them.
-#include <gtest/gtest.h>
-
 #include <cups/cups.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -64,8 +63,8 @@ private:
 };
 
 struct Reply {
-    int http = 0;       // HTTP status; 0: no answer
-    int ipp = -1;       // IPP status-code, when the body is IPP
+    int http = 0;  // HTTP status; 0: no answer
+    int ipp = -1;  // IPP status-code, when the body is IPP
 };
 
 // POSTs `body` to `path` and reads the answer.
@@ -195,8 +194,7 @@ TEST_F(PrinterAppRequestTest, ChangesNeedALoginWhateverPapplAsksFor) {
         const Reply reply = Post(server.Port(), c.onSystem ? "/ipp/system" : "/ipp/print/labels", request.End());
         // Refused: a login asked for, or nothing done for another reason.
         const bool done = reply.http == 200 && reply.ipp >= 0 && reply.ipp < 0x0400;
-        EXPECT_EQ(c.allowed, done) << c.name << ": HTTP " << reply.http << ", IPP status 0x" << std::hex
-                                   << reply.ipp;
+        EXPECT_EQ(c.allowed, done) << c.name << ": HTTP " << reply.http << ", IPP status 0x" << std::hex << reply.ipp;
     }
     // Nothing of it took effect: the printer still prints.
     EXPECT_TRUE(server.Alive());
@@ -221,7 +219,9 @@ TEST_F(PrinterAppRequestTest, HostileRequestsCostLittleAndCrashNothing) {
     };
     const Case cases[] = {
         {"a collection nested 8000 deep (125 KB)",
-         [](const std::string& uri) { return RawIpp(IPP_OP_GET_PRINTER_ATTRIBUTES, uri).Nested("media-col", 8000).End(); },
+         [](const std::string& uri) {
+             return RawIpp(IPP_OP_GET_PRINTER_ATTRIBUTES, uri).Nested("media-col", 8000).End();
+         },
          true},
         {"a collection nested a million deep (16 MB)",
          [](const std::string& uri) {
@@ -249,7 +249,8 @@ TEST_F(PrinterAppRequestTest, HostileRequestsCostLittleAndCrashNothing) {
             EXPECT_LT(cost, kCpuBudgetMs) << c.name << " (" << body.size() << " bytes) cost " << cost << " ms of CPU";
         }
         // Still answering ordinary requests.
-        const Reply ordinary = Post(server.Port(), "/ipp/print/labels", RawIpp(IPP_OP_GET_PRINTER_ATTRIBUTES, printer).End());
+        const Reply ordinary =
+            Post(server.Port(), "/ipp/print/labels", RawIpp(IPP_OP_GET_PRINTER_ATTRIBUTES, printer).End());
         EXPECT_EQ(200, ordinary.http) << "after " << c.name;
         EXPECT_EQ(0, ordinary.ipp) << "after " << c.name;
     }

@@ -18,10 +18,10 @@ namespace testing_support {
 class SocketPrinter {
 public:
     enum class Mode {
-        Fast,   // reads everything at once
-        Slow,   // reads `bytesPerSecond`
-        Stall,  // reads `after` bytes of each connection, then nothing more
-        Reset,  // reads `after` bytes of each connection, then resets it
+        Fast,    // reads everything at once
+        Slow,    // reads `bytesPerSecond`
+        Stall,   // reads `after` bytes of each connection, then nothing more
+        Reset,   // reads `after` bytes of each connection, then resets it
         Refuse,  // not listening: connections are refused
     };
     struct Behaviour {
@@ -52,7 +52,7 @@ public:
 
 private:
     void Serve();
-    bool Listen(int port);  // on `port`, 0: any
+    bool Listen(int port);         // on `port`, 0: any
     bool ServeConnection(int fd);  // false when the printer is being destroyed
 
     int m_listenFd = -1;

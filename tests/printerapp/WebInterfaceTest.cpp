@@ -33,9 +33,8 @@ public:
             dup2(null, 1);
             dup2(null, 2);
             const std::string profile = "--user-data-dir=" + m_dir.path();
-            execlp("chromium", "chromium", "--headless=new", "--no-sandbox", "--disable-gpu",
-                   "--remote-debugging-pipe", "--no-first-run", profile.c_str(), "about:blank",
-                   static_cast<char*>(nullptr));
+            execlp("chromium", "chromium", "--headless=new", "--no-sandbox", "--disable-gpu", "--remote-debugging-pipe",
+                   "--no-first-run", profile.c_str(), "about:blank", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(toBrowser[0]);
@@ -147,11 +146,13 @@ TEST(PrinterAppWeb, PrintersListedAndDarknessDefaultReachesTheJob) {
 
     ASSERT_TRUE(browser.Navigate(base + "/labels/printing"));
     EXPECT_EQ("true", browser.Evaluate("!!document.querySelector('select[name=halftoning]')"));
-    browser.Evaluate("document.querySelector('select[name=print-darkness]').value = '100';"
-                     "document.querySelector('#form input[type=submit]').click()");
-    ASSERT_TRUE(browser.WaitFor("document.readyState === 'complete' && "
-                                "document.querySelector('select[name=print-darkness]') && "
-                                "document.querySelector('select[name=print-darkness]').value === '100'"))
+    browser.Evaluate(
+        "document.querySelector('select[name=print-darkness]').value = '100';"
+        "document.querySelector('#form input[type=submit]').click()");
+    ASSERT_TRUE(
+        browser.WaitFor("document.readyState === 'complete' && "
+                        "document.querySelector('select[name=print-darkness]') && "
+                        "document.querySelector('select[name=print-darkness]').value === '100'"))
         << browser.Evaluate("document.body.innerText");
 
     const std::string file = server.Dir().File("job.pwg");

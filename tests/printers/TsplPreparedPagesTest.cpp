@@ -108,10 +108,9 @@ void ReferenceCrop(CxImage& image, int dpi, int top, int bottom, int left, int r
         cutRight = right ? std::min(w - 1 - lastCol, dots(right) + 1) : 0;
     }
     CxImage cropped(0);
-    image_reference::ReferenceMap(image, static_cast<uint32_t>(w - cutLeft - cutRight),
-                                  static_cast<uint32_t>(h - cutTop - cutBottom),
-                                  [cutLeft, cutTop](int nx, int ny) { return std::make_pair(nx + cutLeft, ny + cutTop); },
-                                  cropped);
+    image_reference::ReferenceMap(
+        image, static_cast<uint32_t>(w - cutLeft - cutRight), static_cast<uint32_t>(h - cutTop - cutBottom),
+        [cutLeft, cutTop](int nx, int ny) { return std::make_pair(nx + cutLeft, ny + cutTop); }, cropped);
     image.Transfer(cropped);
 }
 
@@ -215,10 +214,8 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"Gray8ThresholdAt300IsAt44", 8, {{"ImageFilter", "0"}, {"Threshold", "300"}}},
         PageCase{"Gray8FloydSteinberg", 8, {{"ImageFilter", "1"}}},
         PageCase{"Gray8OrderedFourByFour", 8, {{"ImageFilter", "2"}}},
-        PageCase{"Gray8Burkes", 8, {{"ImageFilter", "3"}}},
-        PageCase{"Gray8Stucki", 8, {{"ImageFilter", "4"}}},
-        PageCase{"Gray8Jarvis", 8, {{"ImageFilter", "5"}}},
-        PageCase{"Gray8Sierra", 8, {{"ImageFilter", "6"}}},
+        PageCase{"Gray8Burkes", 8, {{"ImageFilter", "3"}}}, PageCase{"Gray8Stucki", 8, {{"ImageFilter", "4"}}},
+        PageCase{"Gray8Jarvis", 8, {{"ImageFilter", "5"}}}, PageCase{"Gray8Sierra", 8, {{"ImageFilter", "6"}}},
         PageCase{"Gray8StevensonArce", 8, {{"ImageFilter", "7"}}},
         PageCase{"Gray8GeneratedBayer", 8, {{"ImageFilter", "8"}}},
         PageCase{"Gray8BayerEightByEight", 8, {{"ImageFilter", "9"}}},
@@ -230,24 +227,31 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"Gray4Burkes", 4, {{"ImageFilter", "3"}}},
         PageCase{"Gray4Threshold", 4, {{"ImageFilter", "0"}, {"Threshold", "200"}}},
         PageCase{"Gray4Brightness", 4, {{"ImageFilter", "3"}, {"Brightness", "40"}}},
-        PageCase{"Gray4Ordered", 4, {{"ImageFilter", "10"}}},
-        PageCase{"Rgb24Burkes", 24, {{"ImageFilter", "3"}}},
+        PageCase{"Gray4Ordered", 4, {{"ImageFilter", "10"}}}, PageCase{"Rgb24Burkes", 24, {{"ImageFilter", "3"}}},
         PageCase{"Rgb24Threshold", 24, {{"ImageFilter", "0"}}},
         PageCase{"Rgb24Darker", 24, {{"ImageFilter", "5"}, {"Brightness", "-20"}}},
-        PageCase{"Rgba32Burkes", 32, {{"ImageFilter", "3"}}},
-        PageCase{"Rgba32Ordered", 32, {{"ImageFilter", "9"}}},
-        PageCase{"CropEveryEdgeByOneMillimetre", 8,
-                 {{"ImageFilter", "3"}, {"CropEdgeTop", "1"}, {"CropEdgeBottom", "1"}, {"CropEdgeLeft", "1"},
+        PageCase{"Rgba32Burkes", 32, {{"ImageFilter", "3"}}}, PageCase{"Rgba32Ordered", 32, {{"ImageFilter", "9"}}},
+        PageCase{"CropEveryEdgeByOneMillimetre",
+                 8,
+                 {{"ImageFilter", "3"},
+                  {"CropEdgeTop", "1"},
+                  {"CropEdgeBottom", "1"},
+                  {"CropEdgeLeft", "1"},
                   {"CropEdgeRight", "1"}}},
-        PageCase{"CropAllMargins", 24,
-                 {{"ImageFilter", "0"}, {"CropEdgeTop", "-1"}, {"CropEdgeBottom", "-1"}, {"CropEdgeLeft", "-1"},
+        PageCase{"CropAllMargins",
+                 24,
+                 {{"ImageFilter", "0"},
+                  {"CropEdgeTop", "-1"},
+                  {"CropEdgeBottom", "-1"},
+                  {"CropEdgeLeft", "-1"},
                   {"CropEdgeRight", "-1"}}},
         PageCase{"CropLeftOnly", 8, {{"ImageFilter", "2"}, {"CropEdgeLeft", "9999"}}},
         PageCase{"RotateHalfTurn", 8, {{"ImageFilter", "3"}, {"Rotate", "1"}}},
         PageCase{"RotateCounterClockwise", 8, {{"ImageFilter", "3"}, {"Rotate", "2"}}},
         PageCase{"RotateClockwise", 24, {{"ImageFilter", "8"}, {"Rotate", "3"}}},
         PageCase{"RotateFourIsNoTurn", 8, {{"ImageFilter", "3"}, {"Rotate", "4"}}},
-        PageCase{"CropThenRotate", 8,
+        PageCase{"CropThenRotate",
+                 8,
                  {{"ImageFilter", "0"}, {"CropEdgeTop", "-1"}, {"CropEdgeRight", "-1"}, {"Rotate", "2"}}}),
     CaseName);
 
@@ -268,9 +272,8 @@ TEST(TsplPreparedPages, PagesOfDifferentDepthsInOneJob) {
 TEST(TsplPreparedPages, QuarterTurnKeepsEveryEdgeLine) {
     // A frame one pixel wide around a white page: after either quarter turn
     // all four sides are still there, and nothing else is black.
-    const RasterPage page = MakeBitPage(20, 12, [](unsigned x, unsigned y) {
-        return x == 0 || y == 0 || x == 19 || y == 11;
-    });
+    const RasterPage page =
+        MakeBitPage(20, 12, [](unsigned x, unsigned y) { return x == 0 || y == 0 || x == 19 || y == 11; });
     for (const char* rotate : {"2", "3"}) {
         const FilterResult result = RunTspl({page}, {{"ImageFilter", "0"}, {"Rotate", rotate}});
         ASSERT_EQ(result.status, 0) << result.err;
@@ -278,8 +281,8 @@ TEST(TsplPreparedPages, QuarterTurnKeepsEveryEdgeLine) {
         for (unsigned y = 0; y < 20; y++) {
             const bool edge = y == 0 || y == 19;
             // 12 pixels wide: one byte and four bits, in a 4-byte stored row.
-            frame.insert(frame.end(), {static_cast<uint8_t>(edge ? 0x00 : 0x7F), static_cast<uint8_t>(edge ? 0x0F : 0xEF),
-                                       0xFF, 0xFF});
+            frame.insert(frame.end(), {static_cast<uint8_t>(edge ? 0x00 : 0x7F),
+                                       static_cast<uint8_t>(edge ? 0x0F : 0xEF), 0xFF, 0xFF});
         }
         const std::string text(result.out.begin(), result.out.end());
         const size_t at = text.find("BITMAP 0,0,4,20,1,");

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <zlib.h>
 
 #include "printers/CPrinterTSPL.h"
@@ -104,19 +103,17 @@ TEST_P(TsplSetup, FollowsTheOptions) {
 
 INSTANTIATE_TEST_SUITE_P(
     TsplJob, TsplSetup,
-    ::testing::Values(SetupCase{"zePrintRate=12", "SPEED 12", ""}, SetupCase{"zePrintRate=14", "SPEED 4", ""},
-                      SetupCase{"zePrintRate=0", "SPEED 4", ""}, SetupCase{"zePrintRate=Default", "", "SPEED"},
-                      SetupCase{"Darkness=0", "DENSITY 0", ""}, SetupCase{"Darkness=Default", "", "DENSITY"},
-                      SetupCase{"Darkness=-1", "", "DENSITY"},
-                      SetupCase{"zeMediaTracking=Gap", "GAP 3 mm,0 mm", "BLINE"},
-                      SetupCase{"zeMediaTracking=BLine", "BLINE 0 mm,0 mm", "GAP"},
-                      SetupCase{"zeMediaTracking=Perforated", "", "GAP"},
-                      SetupCase{"zeMediaTracking=Roll", "", "GAP"}, SetupCase{"zeMediaTracking=Recording", "", "GAP"},
-                      SetupCase{"zeMediaTracking=Mystery", "GAP 0 mm,0 mm", ""},
-                      SetupCase{"MediaMethod=Ribbon", "SET RIBBON ON", "RIBBON OFF"},
-                      SetupCase{"AdjustHoriaontal=1 AdjustVertical=-1", "REFERENCE 63,-63", ""},
-                      SetupCase{"FeedOffset=-2", "OFFSET -2 mm", ""},
-                      SetupCase{"AutoDotted=5", "SETC AUTODOTTED ON", ""}));
+    ::testing::Values(
+        SetupCase{"zePrintRate=12", "SPEED 12", ""}, SetupCase{"zePrintRate=14", "SPEED 4", ""},
+        SetupCase{"zePrintRate=0", "SPEED 4", ""}, SetupCase{"zePrintRate=Default", "", "SPEED"},
+        SetupCase{"Darkness=0", "DENSITY 0", ""}, SetupCase{"Darkness=Default", "", "DENSITY"},
+        SetupCase{"Darkness=-1", "", "DENSITY"}, SetupCase{"zeMediaTracking=Gap", "GAP 3 mm,0 mm", "BLINE"},
+        SetupCase{"zeMediaTracking=BLine", "BLINE 0 mm,0 mm", "GAP"},
+        SetupCase{"zeMediaTracking=Perforated", "", "GAP"}, SetupCase{"zeMediaTracking=Roll", "", "GAP"},
+        SetupCase{"zeMediaTracking=Recording", "", "GAP"}, SetupCase{"zeMediaTracking=Mystery", "GAP 0 mm,0 mm", ""},
+        SetupCase{"MediaMethod=Ribbon", "SET RIBBON ON", "RIBBON OFF"},
+        SetupCase{"AdjustHoriaontal=1 AdjustVertical=-1", "REFERENCE 63,-63", ""},
+        SetupCase{"FeedOffset=-2", "OFFSET -2 mm", ""}, SetupCase{"AutoDotted=5", "SETC AUTODOTTED ON", ""}));
 
 TEST_F(TsplJob, OnePixelWidePageSendsItsStoredRow) {
     RasterPage page = MakeBitPage(1, 3, [](unsigned, unsigned y) { return y == 1; });
@@ -124,8 +121,7 @@ TEST_F(TsplJob, OnePixelWidePageSendsItsStoredRow) {
     EXPECT_EQ(text.rfind("SIZE 0.13 mm,0.38 mm\r\n", 0), 0u);
     size_t at = text.find("BITMAP 0,0,4,3,1,");
     ASSERT_NE(at, std::string::npos);
-    EXPECT_EQ(Hex(reinterpret_cast<const uint8_t*>(text.data()) + at + 17, 12),
-              "FF FF FF FF 7F FF FF FF FF FF FF FF ");
+    EXPECT_EQ(Hex(reinterpret_cast<const uint8_t*>(text.data()) + at + 17, 12), "FF FF FF FF 7F FF FF FF FF FF FF FF ");
 }
 
 TEST_F(TsplJob, CompressedBitmapInflatesToTheComplement) {

@@ -34,7 +34,7 @@ void BlockPage(CxImage& image, uint32_t width, uint32_t height, uint32_t left, u
 struct CropCase {
     const char* name;
     int top, bottom, left, right;
-    uint32_t width, height;      // of the result
+    uint32_t width, height;        // of the result
     uint32_t blackLeft, blackTop;  // where the block starts in the result
 };
 
@@ -58,16 +58,15 @@ TEST_P(CropWhiteEdgeTest, RemovesWhiteMarginsUpToTheLimits) {
     EXPECT_EQ(Picture(expected), Picture(render.m_Image));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AdjustImage, CropWhiteEdgeTest,
-    ::testing::Values(
-        // 1 mm is 8 dots at 203 dpi; the right edge may lose one column more.
-        CropCase{"OneMillimetreEachEdge", 1, 1, 1, 1, 83, 34, 12, 2},
-        CropCase{"NegativeLimitsRemoveEveryMargin", -1, -1, -1, -1, 60, 30, 0, 0},
-        CropCase{"OnlyTheLeftEdge", 0, 0, 9999, 0, 80, 50, 0, 10},
-        CropCase{"OnlyTheRightEdge", 0, 0, 0, 2, 83, 50, 20, 10},
-        CropCase{"TopAndBottom", 1, -1, 0, 0, 100, 32, 20, 2}),
-    CropName);
+INSTANTIATE_TEST_SUITE_P(AdjustImage, CropWhiteEdgeTest,
+                         ::testing::Values(
+                             // 1 mm is 8 dots at 203 dpi; the right edge may lose one column more.
+                             CropCase{"OneMillimetreEachEdge", 1, 1, 1, 1, 83, 34, 12, 2},
+                             CropCase{"NegativeLimitsRemoveEveryMargin", -1, -1, -1, -1, 60, 30, 0, 0},
+                             CropCase{"OnlyTheLeftEdge", 0, 0, 9999, 0, 80, 50, 0, 10},
+                             CropCase{"OnlyTheRightEdge", 0, 0, 0, 2, 83, 50, 20, 10},
+                             CropCase{"TopAndBottom", 1, -1, 0, 0, 100, 32, 20, 2}),
+                         CropName);
 
 TEST(AdjustImage, CropLimitsUseTheHorizontalResolutionForEveryEdge) {
     Render render(300);  // 1 mm = 12 dots
@@ -110,8 +109,13 @@ TEST(AdjustImage, CropFindsPixelsAtEveryBitPosition) {
 }
 
 TEST(AdjustImage, RowEndsBecomeWhite) {
-    struct Case { uint32_t width; Bytes expected; };
-    const Case cases[] = {{10, {0x00, 0x3F, 0xFF, 0xFF}}, {16, {0x00, 0x00, 0xFF, 0xFF}}, {32, {0, 0, 0, 0}},
+    struct Case {
+        uint32_t width;
+        Bytes expected;
+    };
+    const Case cases[] = {{10, {0x00, 0x3F, 0xFF, 0xFF}},
+                          {16, {0x00, 0x00, 0xFF, 0xFF}},
+                          {32, {0, 0, 0, 0}},
                           {1, {0x7F, 0xFF, 0xFF, 0xFF}}};
     for (const Case& c : cases) {
         Render render;
@@ -159,75 +163,76 @@ TEST_P(PipelineTest, RunsTheStepsTheSettingsAskFor) {
 
 INSTANTIATE_TEST_SUITE_P(
     AdjustImage, PipelineTest,
-    ::testing::Values(
-        PipelineCase{"ColourDefaultsGrayThenBurkes", 24, [](CBaseRender&) {},
-                     [](CBaseRender& r) {
-                         r.m_Image.GrayScale();
-                         r.m_Image.Dither(2);
-                     }},
-        PipelineCase{"ThresholdUsesTheLowEightBits", 8,
-                     [](CBaseRender& r) {
-                         r.m_HalfTone.iGrayMethod = 0;
-                         r.m_HalfTone.iThreValue = 300;
-                     },
-                     [](CBaseRender& r) { r.m_Image.Threshold(44); }},
-        PipelineCase{"NegativeMethodThresholds", 8, [](CBaseRender& r) { r.m_HalfTone.iGrayMethod = -3; },
-                     [](CBaseRender& r) { r.m_Image.Threshold(175); }},
-        PipelineCase{"ContrastAloneRunsLight", 8, [](CBaseRender& r) { r.m_HalfTone.iDuibidu = 40; },
-                     [](CBaseRender& r) {
-                         r.m_Image.Light(0, 40);
-                         r.m_Image.Dither(2);
-                     }},
-        PipelineCase{"BrightnessBeforeDithering", 24,
-                     [](CBaseRender& r) {
-                         r.m_HalfTone.iLiangdu = -20;
-                         r.m_HalfTone.iGrayMethod = 10;
-                     },
-                     [](CBaseRender& r) {
-                         r.m_Image.GrayScale();
-                         r.m_Image.Light(-20, 0);
-                         r.m_Image.Dither(9);
-                     }},
-        PipelineCase{"MethodElevenIsFloydSteinberg", 8, [](CBaseRender& r) { r.m_HalfTone.iGrayMethod = 11; },
-                     [](CBaseRender& r) { r.m_Image.Dither(0); }},
-        PipelineCase{"RotateTwoIsAQuarterTurn", 8, [](CBaseRender& r) { r.m_RegStruct.iRotate = 2; },
-                     [](CBaseRender& r) {
-                         r.m_Image.Dither(2);
-                         r.m_Image.Rotate(90.0f);
-                     }},
-        PipelineCase{"RotateOneAndThree", 8,
-                     [](CBaseRender& r) {
-                         r.m_RegStruct.iRotate = 3;
-                         r.m_HalfTone.iGrayMethod = 1;
-                     },
-                     [](CBaseRender& r) {
-                         r.m_Image.Dither(0);
-                         r.m_Image.Rotate(270.0f);
-                     }},
-        PipelineCase{"RotateFourLeavesTheOrientation", 8, [](CBaseRender& r) { r.m_RegStruct.iRotate = 4; },
-                     [](CBaseRender& r) { r.m_Image.Dither(2); }},
-        PipelineCase{"CropBeforeMirrorInversionAndTurn", 8,
-                     [](CBaseRender& r) {
-                         r.m_HalfTone.iCropLeftEdge = 1;
-                         r.m_HalfTone.iCropTopEdge = -1;
-                         r.m_RegStruct.bMirror = true;
-                         r.m_RegStruct.bNegative = true;
-                         r.m_RegStruct.iRotate = 1;
-                     },
-                     [](CBaseRender& r) {
-                         r.m_Image.Dither(2);
-                         r.CropWhiteEdge(-1, 0, 1, 0);
-                         r.m_Image.Mirror(false, true);
-                         r.Negative();
-                         r.m_Image.Rotate(180.0f);
-                     }},
-        PipelineCase{"ScaleAfterDithering", 8, [](CBaseRender& r) { r.m_RegStruct.iScale = 150; },
-                     [](CBaseRender& r) {
-                         r.m_Image.Dither(2);
-                         r.m_Image.Resample(91, 34);
-                     }},
-        PipelineCase{"ZeroScaleIsRefusedAndIgnored", 8, [](CBaseRender& r) { r.m_RegStruct.iScale = 0; },
-                     [](CBaseRender& r) { r.m_Image.Dither(2); }}),
+    ::testing::Values(PipelineCase{"ColourDefaultsGrayThenBurkes", 24, [](CBaseRender&) {},
+                                   [](CBaseRender& r) {
+                                       r.m_Image.GrayScale();
+                                       r.m_Image.Dither(2);
+                                   }},
+                      PipelineCase{"ThresholdUsesTheLowEightBits", 8,
+                                   [](CBaseRender& r) {
+                                       r.m_HalfTone.iGrayMethod = 0;
+                                       r.m_HalfTone.iThreValue = 300;
+                                   },
+                                   [](CBaseRender& r) { r.m_Image.Threshold(44); }},
+                      PipelineCase{"NegativeMethodThresholds", 8, [](CBaseRender& r) { r.m_HalfTone.iGrayMethod = -3; },
+                                   [](CBaseRender& r) { r.m_Image.Threshold(175); }},
+                      PipelineCase{"ContrastAloneRunsLight", 8, [](CBaseRender& r) { r.m_HalfTone.iDuibidu = 40; },
+                                   [](CBaseRender& r) {
+                                       r.m_Image.Light(0, 40);
+                                       r.m_Image.Dither(2);
+                                   }},
+                      PipelineCase{"BrightnessBeforeDithering", 24,
+                                   [](CBaseRender& r) {
+                                       r.m_HalfTone.iLiangdu = -20;
+                                       r.m_HalfTone.iGrayMethod = 10;
+                                   },
+                                   [](CBaseRender& r) {
+                                       r.m_Image.GrayScale();
+                                       r.m_Image.Light(-20, 0);
+                                       r.m_Image.Dither(9);
+                                   }},
+                      PipelineCase{"MethodElevenIsFloydSteinberg", 8,
+                                   [](CBaseRender& r) { r.m_HalfTone.iGrayMethod = 11; },
+                                   [](CBaseRender& r) { r.m_Image.Dither(0); }},
+                      PipelineCase{"RotateTwoIsAQuarterTurn", 8, [](CBaseRender& r) { r.m_RegStruct.iRotate = 2; },
+                                   [](CBaseRender& r) {
+                                       r.m_Image.Dither(2);
+                                       r.m_Image.Rotate(90.0f);
+                                   }},
+                      PipelineCase{"RotateOneAndThree", 8,
+                                   [](CBaseRender& r) {
+                                       r.m_RegStruct.iRotate = 3;
+                                       r.m_HalfTone.iGrayMethod = 1;
+                                   },
+                                   [](CBaseRender& r) {
+                                       r.m_Image.Dither(0);
+                                       r.m_Image.Rotate(270.0f);
+                                   }},
+                      PipelineCase{"RotateFourLeavesTheOrientation", 8,
+                                   [](CBaseRender& r) { r.m_RegStruct.iRotate = 4; },
+                                   [](CBaseRender& r) { r.m_Image.Dither(2); }},
+                      PipelineCase{"CropBeforeMirrorInversionAndTurn", 8,
+                                   [](CBaseRender& r) {
+                                       r.m_HalfTone.iCropLeftEdge = 1;
+                                       r.m_HalfTone.iCropTopEdge = -1;
+                                       r.m_RegStruct.bMirror = true;
+                                       r.m_RegStruct.bNegative = true;
+                                       r.m_RegStruct.iRotate = 1;
+                                   },
+                                   [](CBaseRender& r) {
+                                       r.m_Image.Dither(2);
+                                       r.CropWhiteEdge(-1, 0, 1, 0);
+                                       r.m_Image.Mirror(false, true);
+                                       r.Negative();
+                                       r.m_Image.Rotate(180.0f);
+                                   }},
+                      PipelineCase{"ScaleAfterDithering", 8, [](CBaseRender& r) { r.m_RegStruct.iScale = 150; },
+                                   [](CBaseRender& r) {
+                                       r.m_Image.Dither(2);
+                                       r.m_Image.Resample(91, 34);
+                                   }},
+                      PipelineCase{"ZeroScaleIsRefusedAndIgnored", 8, [](CBaseRender& r) { r.m_RegStruct.iScale = 0; },
+                                   [](CBaseRender& r) { r.m_Image.Dither(2); }}),
     PipelineName);
 
 TEST(AdjustImage, PreparedPageIsOneBitWithWhiteRowEnds) {

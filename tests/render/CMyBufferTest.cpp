@@ -108,4 +108,3 @@ TEST(ByteBuffer, NoCeilingAndExplicitReservationsAboveIt) {
     EXPECT_EQ(reserved.GetBufferLength(), 5000);
     EXPECT_FALSE(reserved.ContentLost());
 }
-

@@ -1,20 +1,21 @@
 #include "support/CupsSystem.h"
 
 #include <arpa/inet.h>
+#include <dirent.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
 #include <fstream>
-#include <netinet/in.h>
 #include <sstream>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace testing_support {
 
@@ -74,9 +75,7 @@ CommandResult RunCommand(const std::string& command) {
     return r;
 }
 
-bool HaveProgram(const std::string& name) {
-    return RunCommand("command -v " + Quote(name)).status == 0;
-}
+bool HaveProgram(const std::string& name) { return RunCommand("command -v " + Quote(name)).status == 0; }
 
 std::vector<std::string> ShippedPpds() {
     std::vector<std::string> names;
@@ -93,9 +92,9 @@ std::string BuiltPpd(const std::string& name) {
 
 CupsTree::CupsTree() {
     const std::string sb = ServerBin();
-    MustRun("mkdir -p " + Quote(sb + "/filter") + " " + Quote(DataDir() + "/model") + " " +
-            Quote(root() + "/etc/ppd") + " " + Quote(root() + "/spool/tmp") + " " + Quote(root() + "/out") + " " +
-            Quote(root() + "/log") + " " + Quote(root() + "/cache") + " " + Quote(root() + "/state"));
+    MustRun("mkdir -p " + Quote(sb + "/filter") + " " + Quote(DataDir() + "/model") + " " + Quote(root() + "/etc/ppd") +
+            " " + Quote(root() + "/spool/tmp") + " " + Quote(root() + "/out") + " " + Quote(root() + "/log") + " " +
+            Quote(root() + "/cache") + " " + Quote(root() + "/state"));
     for (const char* dir : {"backend", "cgi-bin", "daemon", "driver", "monitor", "notifier"})
         MustRun("ln -s " + Quote(std::string(kSystemServerBin) + "/" + dir) + " " + Quote(sb + "/" + dir));
     MustRun("ln -s " + std::string(kSystemServerBin) + "/filter/* " + Quote(sb + "/filter/"));
@@ -131,7 +130,8 @@ CupsTree::CupsTree() {
 FilterResult RunCupsfilter(const CupsTree& tree, const std::string& ppd, const std::string& document,
                            const std::string& options) {
     std::string out = tree.File("cupsfilter.out"), err = tree.File("cupsfilter.err");
-    std::string command = "LSAN_OPTIONS=suppressions=" + Quote(tree.root() + "/lsan.supp") + " cupsfilter -c " + Quote(tree.FilesConf()) + " -p " + Quote(ppd) + " -m printer/test -e";
+    std::string command = "LSAN_OPTIONS=suppressions=" + Quote(tree.root() + "/lsan.supp") + " cupsfilter -c " +
+                          Quote(tree.FilesConf()) + " -p " + Quote(ppd) + " -m printer/test -e";
     if (!options.empty()) {
         std::istringstream words(options);
         std::string word;

@@ -1,14 +1,15 @@
 #include "support/TestFiles.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace testing_support {
 
@@ -84,8 +85,7 @@ void WriteRaster(const std::string& path, const std::vector<RasterPage>& pages, 
         if (data.empty())
             data.assign(size, 0xFF);
         for (unsigned y = 0; y < h.cupsHeight && size > 0; y++)
-            cupsRasterWritePixels(ras, data.data() + static_cast<size_t>(y) * h.cupsBytesPerLine,
-                                  h.cupsBytesPerLine);
+            cupsRasterWritePixels(ras, data.data() + static_cast<size_t>(y) * h.cupsBytesPerLine, h.cupsBytesPerLine);
     }
     cupsRasterClose(ras);
     close(fd);
@@ -97,8 +97,7 @@ Bytes RasterBytes(const std::vector<RasterPage>& pages, cups_mode_t mode) {
     return ReadFile(dir.File("r.ras"));
 }
 
-void PatchHeader(Bytes& stream, const std::vector<RasterPage>& pages, size_t page, size_t fieldOffset,
-                 uint32_t value) {
+void PatchHeader(Bytes& stream, const std::vector<RasterPage>& pages, size_t page, size_t fieldOffset, uint32_t value) {
     size_t offset = 4;  // sync word
     for (size_t i = 0; i < page; i++) {
         cups_page_header2_t h = pages[i].Header();
@@ -142,8 +141,8 @@ std::string PpdText(const PpdSpec& ppdSpec) {
 }
 
 std::vector<PpdOption> FilterOptions(const std::map<std::string, std::string>& defaults) {
-    const std::vector<std::string> numbers = {"-20", "-2", "-1", "0", "1", "2", "3", "5", "8", "10", "12", "14", "20",
-                                              "33", "40", "50", "100", "175", "200", "300", "9999"};
+    const std::vector<std::string> numbers = {"-20", "-2", "-1", "0",  "1",  "2",   "3",   "5",   "8",   "10",  "12",
+                                              "14",  "20", "33", "40", "50", "100", "175", "200", "300", "9999"};
     auto withDefault = [&numbers](std::vector<std::string> extra) {
         std::vector<std::string> all = numbers;
         all.insert(all.end(), extra.begin(), extra.end());
@@ -205,9 +204,9 @@ std::string DiffBytes(const Bytes& expected, const Bytes& actual) {
         return from < end ? Hex(b.data() + from, end - from) : std::string("(end)");
     };
     std::ostringstream msg;
-    msg << "first difference at offset " << at << " (expected " << expected.size() << " bytes, got "
-        << actual.size() << ")\n  expected from " << from << ": " << dump(expected) << "\n  actual   from "
-        << from << ": " << dump(actual);
+    msg << "first difference at offset " << at << " (expected " << expected.size() << " bytes, got " << actual.size()
+        << ")\n  expected from " << from << ": " << dump(expected) << "\n  actual   from " << from << ": "
+        << dump(actual);
     return msg.str();
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 
+#include <cups/raster.h>
+
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
-
-#include <cups/raster.h>
 
 namespace testing_support {
 
@@ -50,8 +50,7 @@ void WriteRaster(const std::string& path, const std::vector<RasterPage>& pages,
 Bytes RasterBytes(const std::vector<RasterPage>& pages, cups_mode_t mode = CUPS_RASTER_WRITE_COMPRESSED);
 
 // Overwrites one 32-bit header field of page `page` in an uncompressed stream.
-void PatchHeader(Bytes& stream, const std::vector<RasterPage>& pages, size_t page, size_t fieldOffset,
-                 uint32_t value);
+void PatchHeader(Bytes& stream, const std::vector<RasterPage>& pages, size_t page, size_t fieldOffset, uint32_t value);
 
 // A PPD option: keyword, choice keywords, default choice.
 struct PpdOption {
