@@ -12,7 +12,7 @@ $SUDO apt-get install -y --no-install-recommends \
     libcups2-dev libcupsimage2-dev zlib1g-dev libpng-dev \
     googletest libgtest-dev libgmock-dev \
     cups cups-client cups-filters ghostscript \
-    clang libclang-rt-14-dev \
+    clang libclang-rt-14-dev clang-format \
     libpam0g-dev libgnutls28-dev libavahi-client-dev libjpeg-dev libusb-1.0-0-dev \
     cups-ipp-utils chromium \
     "$@"

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Installs what is needed, then builds and runs the whole test suite twice:
+# Installs what is needed, checks the code's formatting, then builds and runs
+# the whole test suite twice:
 # a normal build, and one under AddressSanitizer and UndefinedBehaviorSanitizer;
 # then about a minute of fuzzing (fuzz/run.sh), the Debian packages built,
 # installed, used and purged (tools/check-packages.sh), and the printer
@@ -9,6 +10,9 @@ set -eu
 cd "$(dirname "$0")/.."
 ./tools/install-deps.sh
 jobs="$(nproc)"
+
+# The code follows .clang-format.
+./tools/check-format.sh
 
 cmake -S . -B build
 cmake --build build -j"$jobs"
