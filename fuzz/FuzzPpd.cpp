@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "families/Families.h"
 #include "fuzz/ShippedPpds.h"
 
 namespace FuzzPpd {
@@ -180,23 +181,34 @@ uint8_t PickOf(const char* name, const char* value) {
     abort();
 }
 
-size_t SourceCount() { return kGeneratedModels + ShippedPpds::All().size(); }
+size_t GeneratedCount() { return Families::All().size(); }
+
+size_t GeneratedSource(int modelNumber) {
+    const std::vector<Families::Info>& families = Families::All();
+    for (size_t i = 0; i < families.size(); i++)
+        if (families[i].modelNumber == modelNumber)
+            return i;
+    fprintf(stderr, "FuzzPpd: no printer family has model number %d\n", modelNumber);
+    abort();
+}
+
+size_t SourceCount() { return GeneratedCount() + ShippedPpds::All().size(); }
 
 size_t SourceOf(const std::string& name) {
     const std::vector<ShippedPpds::Ppd>& all = ShippedPpds::All();
     for (size_t i = 0; i < all.size(); i++)
         if (all[i].name == name)
-            return kGeneratedModels + i;
+            return GeneratedCount() + i;
     fprintf(stderr, "FuzzPpd: the build has no shipped PPD %s\n", name.c_str());
     abort();
 }
 
 JobPpd Make(size_t source, const Picks& picks) {
     source %= SourceCount();
-    if (source >= kGeneratedModels)
-        return Shipped(ShippedPpds::All()[source - kGeneratedModels], picks);
+    if (source >= GeneratedCount())
+        return Shipped(ShippedPpds::All()[source - GeneratedCount()], picks);
     JobPpd job;
-    job.model = 20 + static_cast<int>(source);
+    job.model = Families::All()[source].modelNumber;
     job.ppd = Write(job.model, picks);
     return job;
 }

@@ -48,15 +48,17 @@ struct JobPpd {
     std::string options;  // "Name=value ..." chosen by the picks
 };
 
-// Sources 0..4 are generated PPDs for model numbers 20..24, the rest the
-// shipped PPDs in the order the build lists them. Make takes `source`
-// modulo SourceCount().
+// The first sources are generated PPDs, one per printer family in the
+// families' order, the rest the shipped PPDs in the driver table's order.
+// Make takes `source` modulo SourceCount().
 size_t SourceCount();
 JobPpd Make(size_t source, const Picks& picks);
 // The source of the shipped PPD `name` ("qvescpos.ppd"); aborts when the
 // build has no such PPD. For writing seeds.
 size_t SourceOf(const std::string& name);
-constexpr size_t kGeneratedModels = 5;
+// The generated source of the family with `modelNumber`.
+size_t GeneratedSource(int modelNumber);
+size_t GeneratedCount();
 
 // The generated PPD for `modelNumber`: every entry whose pick is not
 // kLeaveOut, with the picked value as its default.

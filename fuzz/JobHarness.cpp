@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "families/Families.h"
 #include "filter/CCupsInstance.h"
 #include "preview/PreviewLanguages.h"
 
@@ -101,10 +102,8 @@ std::vector<uint8_t> ReadAll(int fd) {
 }  // namespace
 
 const char* LanguageOf(int modelNumber) {
-    // The preview lists the languages in model-number order, 20 first.
-    static const std::vector<std::string> names = PreviewLanguages::Names();
-    const int index = modelNumber - 20;
-    return index >= 0 && index < static_cast<int>(names.size()) ? names[static_cast<size_t>(index)].c_str() : nullptr;
+    const Families::Info* family = Families::Find(modelNumber);
+    return family ? family->language : nullptr;
 }
 
 Result Run(const std::string& ppd, const std::string& options, const uint8_t* raster, size_t size) {

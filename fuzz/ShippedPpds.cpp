@@ -4,7 +4,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
+
+#include "families/DriverTable.h"
 
 namespace ShippedPpds {
 
@@ -52,10 +53,10 @@ Ppd Load(const std::string& name) {
 const std::vector<Ppd>& All() {
     static const std::vector<Ppd> all = [] {
         std::vector<Ppd> ppds;
-        std::istringstream names(QUORVANT_FUZZ_PPD_NAMES);
-        std::string name;
-        while (names >> name)
-            ppds.push_back(Load(name));
+        size_t count = 0;
+        const DriverTable::Driver* drivers = DriverTable::Drivers(count);
+        for (size_t i = 0; QUORVANT_FUZZ_PPDS_BUILT && i < count; i++)
+            ppds.push_back(Load(drivers[i].ppd));
         return ppds;
     }();
     return all;

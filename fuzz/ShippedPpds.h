@@ -4,7 +4,7 @@
 #include <vector>
 
 // The PPDs the build compiles from drv/quorvant.drv, read from its ppd
-// directory once per process in the build's order (QUORVANT_PPD_NAMES), so
+// directory once per process in the driver table's order, so
 // that an input naming the n-th PPD always means the same one. A listed PPD
 // that cannot be read aborts: it would otherwise shift every later index.
 namespace ShippedPpds {

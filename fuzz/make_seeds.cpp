@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "families/Families.h"
 #include "fuzz/FuzzPpd.h"
 #include "fuzz/JobHarness.h"
 #include "fuzz/JobInputs.h"
@@ -181,7 +182,7 @@ FuzzPpd::Picks NoPicks() {
     return picks;
 }
 
-size_t Generated(int model) { return static_cast<size_t>(model - 20); }
+size_t Generated(int model) { return FuzzPpd::GeneratedSource(model); }
 
 // fuzz_job_raw's layout: PPD source, the picks, option length, options, raster.
 Bytes RawJob(size_t source, const FuzzPpd::Picks& picks, const std::string& options, const Bytes& raster) {
@@ -277,7 +278,7 @@ void PutBytesPerLine(Bytes& stream, size_t headerOffset, unsigned value) {
 // with `after`: a quirk or a choice no shipped PPD has.
 std::string EditedPpd(const std::string& name, const std::string& after, const std::string& line) {
     const size_t source = FuzzPpd::SourceOf(name);
-    std::string text = ShippedPpds::All()[source - FuzzPpd::kGeneratedModels].text;
+    std::string text = ShippedPpds::All()[source - FuzzPpd::GeneratedCount()].text;
     const size_t at = text.find("\n" + after);
     if (at == std::string::npos)
         Fail(name + " has no line " + after);
@@ -465,9 +466,12 @@ void LabelSeeds() {
     const Bytes oneBit = Label({{96, 48, 1}}, false);
     const Bytes gray = Label({{64, 40, 8}}, true);
     const Bytes color = Label({{48, 32, 24}, {40, 24, 8}}, true);
-    for (int model = 20; model <= 24; model++) {
+    for (const Families::Info& family : Families::All()) {
+        const int model = family.modelNumber;
         const std::string m = std::to_string(model);
-        const std::string filter = model == 20 ? "EdgeKeeping" : std::to_string(model - 20);
+        // A different halftoning for each family, edge keeping for the first.
+        const size_t index = Generated(model);
+        const std::string filter = index == 0 ? "EdgeKeeping" : std::to_string(index);
         struct Job {
             std::string name, options;
             FuzzPpd::Picks picks;

@@ -8,7 +8,10 @@
 // a SET bit printing a black dot.
 class CCpclDecoder : public CPreviewDecoder {
 public:
-    const char* Language() const override { return "cpcl"; }
+    static constexpr const char* kLanguage = "cpcl";
+    // Whether `d` begins a stream of this language. Every job opens with a "! " label header.
+    static bool Begins(const uint8_t* d, size_t n) { return n >= 2 && d[0] == '!' && d[1] == ' '; }
+    const char* Language() const override { return kLanguage; }
 
 protected:
     bool Parse(CByteReader& in) override;

@@ -9,7 +9,10 @@
 // order) with the commands around it; ESC @ after an image starts the next.
 class CEscposDecoder : public CPreviewDecoder {
 public:
-    const char* Language() const override { return "escpos"; }
+    static constexpr const char* kLanguage = "escpos";
+    // Whether `d` begins a stream of this language. Every job opens with an ESC or GS command.
+    static bool Begins(const uint8_t* d, size_t n) { return n >= 1 && (d[0] == 0x1B || d[0] == 0x1D); }
+    const char* Language() const override { return kLanguage; }
 
 protected:
     bool Parse(CByteReader& in) override;

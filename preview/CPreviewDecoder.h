@@ -30,7 +30,7 @@ class CPreviewDecoder {
 public:
     virtual ~CPreviewDecoder() = default;
 
-    // The --lang name: "tspl", "escpos", "cpcl", "tavrin", "solvane".
+    // The --lang name, the class's kLanguage.
     virtual const char* Language() const = 0;
 
     // False at the first malformed byte, with Error() naming it; Commands()

@@ -9,7 +9,10 @@
 // Adler-32 of the rows); a SET bit prints a black dot.
 class CSolvaneDecoder : public CEscposDecoder {
 public:
-    const char* Language() const override { return "solvane"; }
+    static constexpr const char* kLanguage = "solvane";
+    // Whether `d` begins a stream of this language. Every job opens with a 10 FF set-up command.
+    static bool Begins(const uint8_t* d, size_t n) { return n >= 2 && d[0] == 0x10 && d[1] == 0xFF; }
+    const char* Language() const override { return kLanguage; }
 
 protected:
     bool Parse(CByteReader& in) override;

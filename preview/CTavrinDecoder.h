@@ -11,7 +11,10 @@
 // black dot.
 class CTavrinDecoder : public CPreviewDecoder {
 public:
-    const char* Language() const override { return "tavrin"; }
+    static constexpr const char* kLanguage = "tavrin";
+    // Whether `d` begins a stream of this language. Every job opens with a framed packet.
+    static bool Begins(const uint8_t* d, size_t n) { return n >= 2 && d[0] == 0xA5 && d[1] == 0x01; }
+    const char* Language() const override { return kLanguage; }
 
 protected:
     bool Parse(CByteReader& in) override;

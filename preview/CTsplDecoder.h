@@ -8,7 +8,10 @@
 // mode 3 a zlib stream of rows where a SET bit prints).
 class CTsplDecoder : public CPreviewDecoder {
 public:
-    const char* Language() const override { return "tspl"; }
+    static constexpr const char* kLanguage = "tspl";
+    // Whether `d` begins a stream of this language. Every job opens with a command word in capitals.
+    static bool Begins(const uint8_t* d, size_t n) { return n >= 1 && d[0] >= 'A' && d[0] <= 'Z'; }
+    const char* Language() const override { return kLanguage; }
 
 protected:
     bool Parse(CByteReader& in) override;

@@ -8,11 +8,12 @@
 
 #include "preview/CPreviewDecoder.h"
 
-// The one table of the printer languages the preview reads: name, how a
-// stream of it begins, and its decoder.
+// The printer languages the preview reads, one per printer family
+// (families/Families.h): the --lang name, how a stream of it begins (the
+// decoder's Begins), and its decoder.
 namespace PreviewLanguages {
 
-// The --lang names: tspl, escpos, cpcl, tavrin, solvane.
+// The --lang names, in the families' order.
 std::vector<std::string> Names();
 // A new decoder for `name`; null for an unknown name.
 std::unique_ptr<CPreviewDecoder> Create(const std::string& name);

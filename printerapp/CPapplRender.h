@@ -4,7 +4,7 @@
 
 #include <cstdarg>
 
-#include "printerapp/DriverTable.h"
+#include "families/DriverTable.h"
 #include "render/CBaseRender.h"
 
 // What only the printer application knows, shared by every printer class:

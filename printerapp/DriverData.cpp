@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "printerapp/DriverTable.h"
+#include "families/DriverTable.h"
 #include "printerapp/PrinterStatus.h"
 #include "printerapp/RasterJob.h"
 #include "printerapp/VendorOptions.h"

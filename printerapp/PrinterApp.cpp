@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "families/DriverTable.h"
 #include "printerapp/AdminAuth.h"
 #include "printerapp/DriverData.h"
-#include "printerapp/DriverTable.h"
 #include "printerapp/FileDevice.h"
 #include "printerapp/PrinterStatus.h"
 

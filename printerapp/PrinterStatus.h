@@ -2,7 +2,7 @@
 
 #include <pappl/pappl.h>
 
-#include "printerapp/DriverTable.h"
+#include "families/DriverTable.h"
 
 // What a printer tells about itself beyond printing: how it identifies
 // itself, what it consumes, and the description attributes IPP Everywhere

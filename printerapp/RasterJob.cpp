@@ -2,36 +2,16 @@
 
 #include <cstring>
 
+#include "families/Families.h"
 #include "printerapp/CPapplRender.h"
 #include "printerapp/PageOverrides.h"
 #include "printerapp/PrinterStatus.h"
-#include "printers/CPrinterCPCL.h"
-#include "printers/CPrinterESCPOS.h"
-#include "printers/CPrinterSolvane.h"
-#include "printers/CPrinterTSPL.h"
-#include "printers/CPrinterTavrin.h"
 #include "render/AreaScale.h"
 #include "render/PagePlan.h"
 
 namespace RasterJob {
 
 namespace {
-
-template <class T>
-CBaseRender* Make(PapplHost::JobContext& context) {
-    return new CPapplRender<T>(context);
-}
-
-struct RendererEntry {
-    int modelNumber;
-    CBaseRender* (*create)(PapplHost::JobContext&);
-};
-
-// The model numbers of the PPDs, as in the filter's factory.
-const RendererEntry kRenderers[] = {
-    {20, &Make<CPrinterTSPL>},   {21, &Make<CPrinterESCPOS>},  {22, &Make<CPrinterCPCL>},
-    {23, &Make<CPrinterTavrin>}, {24, &Make<CPrinterSolvane>},
-};
 
 // A job's state between the callbacks, the job's data in PAPPL.
 struct State {
@@ -80,11 +60,7 @@ void StoreLine(const cups_page_header2_t& header, const unsigned char* line, uin
 bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
     pappl_printer_t* printer = papplJobGetPrinter(job);
     const DriverTable::Driver* driver = DriverTable::Find(papplPrinterGetDriverName(printer));
-    const RendererEntry* entry = nullptr;
-    for (const RendererEntry& candidate : kRenderers)
-        if (driver && candidate.modelNumber == driver->modelNumber)
-            entry = &candidate;
-    if (!entry) {
+    if (!driver || !Families::Find(driver->modelNumber)) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "no renderer for driver %s", papplPrinterGetDriverName(printer));
         papplJobSetMessage(job, "The printer's driver is unknown.");
         return false;
@@ -101,7 +77,8 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
     state->context.device = device;
     state->context.options = options;
     state->context.driver = driver;
-    state->render = MakeRefPtr<CBaseRender>(entry->create(state->context));
+    state->render =
+        MakeRefPtr<CBaseRender>(Families::CreateRenderer<CPapplRender>(driver->modelNumber, state->context));
     papplJobSetData(job, state);
 
     state->render->GetPrinterParameters();

@@ -2,7 +2,7 @@
 
 #include <pappl/pappl.h>
 
-#include "printerapp/DriverTable.h"
+#include "families/DriverTable.h"
 #include "render/CBaseRender.h"
 
 // The printer application's own job attributes, beyond the standard ones:

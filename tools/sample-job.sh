@@ -1,9 +1,10 @@
 #!/bin/sh
 # Installs what is needed, builds quorvant and prints the bundled sample label
 # (samples/sample-label.pdf, 4 x 6 in) through the real CUPS filter chain
-# (pdftopdf, gstoraster, quorvant) for all five printer families, without a
-# printer and without a running scheduler. For each family it writes the
-# printer stream out/sample-<family>.bin and its preview out/sample-<family>-1.png.
+# (pdftopdf, gstoraster, quorvant) with every PPD the build makes (one per
+# driver of every printer family), without a printer and without a running
+# scheduler. For each PPD it writes the printer stream out/sample-<ppd>.bin
+# and its preview out/sample-<ppd>-1.png.
 set -eu
 cd "$(dirname "$0")/.."
 ./tools/install-deps.sh
@@ -19,14 +20,14 @@ ln -s "$serverbin"/filter/* "$work/serverbin/filter/"
 ln -sf "$PWD/build/quorvant" "$work/serverbin/filter/quorvant"
 echo "ServerBin $work/serverbin" > "$work/cups-files.conf"
 
-for family in tspl escpos cpcl tavrin solvan; do
-    ppd="build/ppd/qv$family.ppd"
+for ppd in build/ppd/*.ppd; do
+    model="$(basename "$ppd" .ppd)"
     cupsfilter -c "$work/cups-files.conf" -p "$ppd" -m printer/sample -e \
-        -o Darkness=8 samples/sample-label.pdf > "out/sample-$family.bin" 2> "$work/$family.log" || {
-        cat "$work/$family.log" >&2
+        -o Darkness=8 samples/sample-label.pdf > "out/sample-$model.bin" 2> "$work/$model.log" || {
+        cat "$work/$model.log" >&2
         exit 1
     }
-    echo "== $family: out/sample-$family.bin ($(wc -c < "out/sample-$family.bin") bytes)"
-    ./build/quorvant-preview --png "out/sample-$family" "out/sample-$family.bin" | tail -n 3
+    echo "== $model: out/sample-$model.bin ($(wc -c < "out/sample-$model.bin") bytes)"
+    ./build/quorvant-preview --png "out/sample-$model" "out/sample-$model.bin" | tail -n 3
 done
 echo "Previews: out/sample-*-1.png"

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstddef>
 
+#include "families/Families.h"
 #include "support/FilterRun.h"
 #include "support/TestFiles.h"
 
@@ -84,8 +85,9 @@ TEST_F(FrontEnd, UnopenablePpdIsReported) {
 
 TEST_F(FrontEnd, UnknownModelNumberFailsWithoutOutput) {
     PpdSpec ppdSpec;
-    ppdSpec.modelNumber = 25;
-    FilterJob job = MakeJob(WritePpd(ppdSpec, "m25.ppd"));
+    ppdSpec.modelNumber = Families::All().back().modelNumber + 1;
+    ASSERT_EQ(nullptr, Families::Find(ppdSpec.modelNumber));
+    FilterJob job = MakeJob(WritePpd(ppdSpec, "unknown.ppd"));
     job.input = RasterBytes(ThreePages());
     FilterResult r = RunFilter(job);
     EXPECT_EQ(r.status, 1);

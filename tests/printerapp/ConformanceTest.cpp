@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "families/DriverTable.h"
 #include "printerapp/AppServer.h"
-#include "printerapp/DriverTable.h"
 
 namespace testing_support {
 namespace {

@@ -17,6 +17,8 @@
 #include <sstream>
 #include <thread>
 
+#include "families/DriverTable.h"
+
 namespace testing_support {
 
 namespace {
@@ -79,9 +81,10 @@ bool HaveProgram(const std::string& name) { return RunCommand("command -v " + Qu
 
 std::vector<std::string> ShippedPpds() {
     std::vector<std::string> names;
-    std::istringstream in(QUORVANT_PPD_NAMES);
-    for (std::string name; in >> name;)
-        names.push_back(name);
+    size_t count = 0;
+    const DriverTable::Driver* drivers = DriverTable::Drivers(count);
+    for (size_t i = 0; i < count; i++)
+        names.push_back(drivers[i].ppd);
     return names;
 }
 

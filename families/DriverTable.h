@@ -2,10 +2,11 @@
 
 #include <cstddef>
 
-// The printer application's drivers: one per printer family and head, the
-// same models as the PPDs. Everything else (PAPPL's driver list, the driver
-// data, the defaults a job starts from) is derived from this one table.
-// Free of PAPPL so that it can be checked on its own.
+// The drivers: one per printer model (a family and its head), each with its
+// PPD and its printer-application driver. Everything else (PAPPL's driver
+// list, the driver data, the defaults a job starts from, the PPDs the build
+// makes) is derived from this one table or checked against it. Free of
+// PAPPL and CUPS, for both hosts and the tests.
 namespace DriverTable {
 
 enum class Stock {
@@ -17,8 +18,9 @@ enum class Stock {
 struct Driver {
     const char* name;           // PAPPL driver name
     const char* description;    // make and model
-    const char* deviceIdModel;  // the MDL: of the IEEE 1284 device ID
-    int modelNumber;            // the PPD's *cupsModelNumber: the printer class
+    const char* deviceIdModel;  // the MDL: of the IEEE 1284 device ID, the PPD's *ModelName
+    const char* ppd;            // the PPD's file name (*PCFileName)
+    int modelNumber;            // the PPD's *cupsModelNumber: the family (Families)
     int dpi;
     int headDots;  // print head width in dots
     Stock stock;

@@ -1,31 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <set>
-#include <string>
-
-#include "printerapp/DriverTable.h"
 #include "render/NamedSettings.h"
 
 namespace {
-
-TEST(DriverTable, EveryDriverIsAKnownFamilyWithMedia) {
-    size_t count = 0;
-    const DriverTable::Driver* drivers = DriverTable::Drivers(count);
-    ASSERT_EQ(7u, count);
-    std::set<std::string> names;
-    for (size_t i = 0; i < count; i++) {
-        const DriverTable::Driver& d = drivers[i];
-        EXPECT_TRUE(names.insert(d.name).second) << d.name;
-        EXPECT_GE(d.modelNumber, 20);
-        EXPECT_LE(d.modelNumber, 24);
-        ASSERT_NE(nullptr, d.media[0]) << d.name;
-        // Media names carry no dot before their size part.
-        for (const char* const* m = d.media; *m; m++)
-            EXPECT_EQ(std::string::npos, std::string(*m).substr(0, std::string(*m).rfind('_')).find('.')) << *m;
-        EXPECT_EQ(&d, DriverTable::Find(d.name));
-    }
-    EXPECT_EQ(nullptr, DriverTable::Find("zpl_203dpi"));
-}
 
 TEST(NamedSettings, NumbersClampAndHalftonesSelect) {
     CBaseRender render;

@@ -1,0 +1,253 @@
+// The family and driver tables against everything that restates them: the
+// renderers, the preview's decoders, the PPDs the build compiles from the
+// driver file, and the manual pages.
+#include <cups/ppd.h>
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "families/DriverTable.h"
+#include "families/Families.h"
+#include "filter/CCupsRender.h"
+#include "preview/PreviewLanguages.h"
+#include "render/NamedSettings.h"
+#include "support/CupsSystem.h"
+#include "support/TestFiles.h"
+#include "support/TestHost.h"
+
+using namespace testing_support;
+
+namespace {
+
+std::vector<const DriverTable::Driver*> DriverRows() {
+    size_t count = 0;
+    const DriverTable::Driver* drivers = DriverTable::Drivers(count);
+    std::vector<const DriverTable::Driver*> rows;
+    for (size_t i = 0; i < count; i++)
+        rows.push_back(&drivers[i]);
+    return rows;
+}
+
+TEST(Families, EachHasARendererADecoderAndDriversOfItsOwn) {
+    std::set<int> models;
+    std::set<std::string> languages;
+    for (const Families::Info& family : Families::All()) {
+        EXPECT_TRUE(models.insert(family.modelNumber).second) << family.modelNumber;
+        EXPECT_TRUE(languages.insert(family.language).second) << family.language;
+        EXPECT_EQ(&family, Families::Find(family.modelNumber));
+        CStdRefPtr<CBaseRender> render;
+        render = MakeRefPtr<CBaseRender>(Families::CreateRenderer<CCupsRender>(family.modelNumber));
+        EXPECT_NE(nullptr, static_cast<CBaseRender*>(render)) << family.language;
+        std::unique_ptr<CPreviewDecoder> decoder = PreviewLanguages::Create(family.language);
+        ASSERT_TRUE(decoder) << family.language;
+        EXPECT_STREQ(family.language, decoder->Language());
+        const auto drivers = DriverRows();
+        EXPECT_TRUE(std::any_of(drivers.begin(), drivers.end(),
+                                [&](const DriverTable::Driver* d) { return d->modelNumber == family.modelNumber; }))
+            << family.language << " has no driver";
+    }
+    EXPECT_EQ(std::vector<std::string>(languages.begin(), languages.end()).size(), PreviewLanguages::Names().size());
+    const int unknown = *models.rbegin() + 1;
+    EXPECT_EQ(nullptr, Families::Find(unknown));
+    EXPECT_EQ(nullptr, Families::CreateRenderer<CCupsRender>(unknown));
+    EXPECT_EQ(nullptr, PreviewLanguages::Create("zpl"));
+}
+
+// What each renderer sends for a small page is recognised as its own
+// language and as no other: the preview detects languages by their first
+// bytes, whatever order it tries them in.
+TEST(Families, EachStreamBeginsAsOnlyItsOwnLanguage) {
+    Families::ForEach([](const auto& family) {
+        using Printer = typename std::decay_t<decltype(family)>::PrinterClass;
+        CaptureHost<CCupsRender<Printer>> render;
+        render.SetPage(16, 8, Bytes(16, 0x0F));
+        render.OnStartDoc(0);
+        render.OnStartPage();
+        render.OnPaintBmp();
+        render.OnEndPage();
+        render.OnEndDoc();
+        ASSERT_FALSE(render.spooled.empty()) << family.language;
+        int claimed = 0;
+        Families::ForEach([&](const auto& other) {
+            using Decoder = typename std::decay_t<decltype(other)>::DecoderClass;
+            if (Decoder::Begins(render.spooled.data(), render.spooled.size())) {
+                claimed++;
+                EXPECT_STREQ(family.language, other.language);
+            }
+        });
+        EXPECT_EQ(1, claimed) << family.language;
+        EXPECT_EQ(family.language, PreviewLanguages::Detect(render.spooled.data(), render.spooled.size()));
+    });
+}
+
+TEST(DriverTable, EveryDriverIsOfAFamilyAndHasMedia) {
+    std::set<std::string> names, ppds;
+    for (const DriverTable::Driver* row : DriverRows()) {
+        const DriverTable::Driver& d = *row;
+        EXPECT_TRUE(names.insert(d.name).second) << d.name;
+        EXPECT_TRUE(ppds.insert(d.ppd).second) << d.ppd;
+        EXPECT_NE(nullptr, Families::Find(d.modelNumber)) << d.name;
+        EXPECT_EQ(&d, DriverTable::Find(d.name));
+        CBaseRender settings;
+        EXPECT_TRUE(NamedSettings::ApplyHalftone(settings, d.halftone)) << d.name;
+        ASSERT_NE(nullptr, d.media[0]) << d.name;
+        // Media names carry no dot before their size part.
+        for (const char* const* m = d.media; *m; m++)
+            EXPECT_EQ(std::string::npos, std::string(*m).substr(0, std::string(*m).rfind('_')).find('.')) << *m;
+    }
+    EXPECT_EQ(nullptr, DriverTable::Find("zpl_203dpi"));
+}
+
+// A built PPD, read as CUPS reads it.
+class BuiltPpd {
+public:
+    explicit BuiltPpd(const std::string& path) : m_ppd(ppdOpenFile(path.c_str())) {}
+    ~BuiltPpd() {
+        if (m_ppd)
+            ppdClose(m_ppd);
+    }
+    explicit operator bool() const { return m_ppd != nullptr; }
+    ppd_file_t* operator->() const { return m_ppd; }
+    std::string Attr(const char* name) const {
+        ppd_attr_t* attr = ppdFindAttr(m_ppd, name, nullptr);
+        return attr && attr->value ? attr->value : "";
+    }
+    // The option's default choice; empty when the PPD has no such option.
+    std::string Default(const char* keyword) const {
+        ppd_option_t* option = ppdFindOption(m_ppd, keyword);
+        return option ? option->defchoice : "";
+    }
+    std::vector<std::string> Choices(const char* keyword) const {
+        std::vector<std::string> choices;
+        if (ppd_option_t* option = ppdFindOption(m_ppd, keyword))
+            for (int i = 0; i < option->num_choices; i++)
+                choices.push_back(option->choices[i].choice);
+        return choices;
+    }
+
+private:
+    ppd_file_t* m_ppd;
+};
+
+std::string PpdDir() { return std::string(QUORVANT_BUILD_DIR) + "/ppd"; }
+
+TEST(DriverTable, TheBuildMakesExactlyTheDriversPpds) {
+    DIR* dir = opendir(PpdDir().c_str());
+    if (!dir)
+        GTEST_SKIP() << "the PPDs were not built (ppdc missing)";
+    std::set<std::string> built;
+    while (dirent* entry = readdir(dir))
+        if (std::strstr(entry->d_name, ".ppd"))
+            built.insert(entry->d_name);
+    closedir(dir);
+    const std::vector<std::string> names = ShippedPpds();
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), built);
+}
+
+// The size of the PWG media `name` in points, as the PPDs state sizes.
+bool PwgPoints(const char* name, double& width, double& length) {
+    pwg_media_t* pwg = pwgMediaForPWG(name);
+    if (!pwg)
+        return false;
+    width = pwg->width * 72.0 / 2540.0;
+    length = pwg->length * 72.0 / 2540.0;
+    return true;
+}
+
+class DriverPpd : public ::testing::TestWithParam<const DriverTable::Driver*> {};
+
+// Each PPD says of its printer what the driver says, and marks by default
+// what a job of the driver starts from.
+TEST_P(DriverPpd, AgreesWithItsDriver) {
+    const DriverTable::Driver& d = *GetParam();
+    BuiltPpd ppd(PpdDir() + "/" + d.ppd);
+    if (!ppd)
+        GTEST_SKIP() << "the PPDs were not built (ppdc missing)";
+    const Families::Info& family = *Families::Find(d.modelNumber);
+    EXPECT_EQ(d.modelNumber, ppd->model_number);
+    // ppdc puts the driver file's manufacturer before the model name.
+    EXPECT_EQ(std::string("Quorvant ") + d.deviceIdModel, ppd.Attr("ModelName"));
+    EXPECT_EQ(d.ppd, ppd.Attr("PCFileName"));
+    EXPECT_EQ(family.personality, ppd.Attr("Personality"));
+    EXPECT_EQ(std::to_string(d.headDots), ppd.Attr("qvHeadDots"));
+    EXPECT_EQ(std::to_string(d.dpi) + "dpi", ppd.Default("Resolution"));
+
+    // Halftoning: "EdgeKeeping" or the method's number, in the keywords' order.
+    int count = 0;
+    const char* const* halftones = NamedSettings::HalftoneKeywords(count);
+    const std::string filter = ppd.Default("ImageFilter");
+    const int index = filter == "EdgeKeeping" ? 0 : std::atoi(filter.c_str()) + 1;
+    ASSERT_LT(index, count);
+    EXPECT_STREQ(d.halftone, halftones[index]);
+    EXPECT_EQ(static_cast<size_t>(count), ppd.Choices("ImageFilter").size());
+
+    const bool roll = d.stock == DriverTable::Stock::Roll;
+    EXPECT_EQ(roll ? "True" : "", ppd.Default("qvTrimRoll"));
+    EXPECT_EQ(d.cutter ? "1" : "", ppd.Default("qvCutMode"));
+    EXPECT_EQ(d.cutter ? "0" : "", ppd.Default("qvCashDrawer"));
+    EXPECT_EQ(d.endFeed >= 0 ? std::to_string(d.endFeed) : "", ppd.Default("qvEndFeed"));
+    EXPECT_EQ(d.speed, !ppd.Choices("zePrintRate").empty());
+    // Darkness: the printer's own by default, the choices its levels.
+    const std::vector<std::string> darkness = ppd.Choices("Darkness");
+    EXPECT_EQ(d.darknessLevels > 1, !darkness.empty());
+    if (!darkness.empty()) {
+        EXPECT_EQ("Default", ppd.Default("Darkness"));
+        for (const std::string& level : darkness)
+            EXPECT_TRUE(level == "Default" || std::atoi(level.c_str()) < d.darknessLevels) << level;
+    }
+    // Tracking: gaps on label stock; on rolls what the continuous stock is.
+    const std::string tracking = ppd.Default("zeMediaTracking");
+    EXPECT_EQ(!roll ? "Gap" : d.continuousType == 4 ? "Roll" : "Continuous", tracking);
+
+    // Media: the same sizes, the default first.
+    std::vector<std::string> sizes;
+    for (int i = 0; i < ppd->num_sizes; i++)
+        if (std::strcmp(ppd->sizes[i].name, "Custom") != 0)
+            sizes.push_back(ppd->sizes[i].name);
+    size_t named = 0;
+    for (const char* const* m = d.media; *m; m++) {
+        if (std::strncmp(*m, "roll_", 5) == 0)
+            continue;
+        named++;
+        double width = 0, length = 0;
+        ASSERT_TRUE(PwgPoints(*m, width, length)) << *m;
+        const bool found = std::any_of(sizes.begin(), sizes.end(), [&](const std::string& name) {
+            ppd_size_t* size = ppdPageSize(ppd.operator->(), name.c_str());
+            return std::fabs(size->width - width) < 0.5 && std::fabs(size->length - length) < 0.5;
+        });
+        EXPECT_TRUE(found) << d.ppd << " has no size of " << *m;
+        if (m == d.media) {
+            ppd_size_t* size = ppdPageSize(ppd.operator->(), ppd.Default("PageSize").c_str());
+            ASSERT_NE(nullptr, size);
+            EXPECT_LT(std::fabs(size->width - width), 0.5) << *m;
+            EXPECT_LT(std::fabs(size->length - length), 0.5) << *m;
+        }
+    }
+    EXPECT_EQ(sizes.size(), named) << d.ppd;
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, DriverPpd, ::testing::ValuesIn(DriverRows()),
+                         [](const ::testing::TestParamInfo<const DriverTable::Driver*>& info) {
+                             return std::string(info.param->name);
+                         });
+
+// The manual pages name every driver, PPD and model number.
+TEST(DriverTable, ManualPagesNameEveryDriver) {
+    const Bytes app = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/man/quorvant-printer-app.8");
+    const Bytes filter = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/man/quorvant.7");
+    const std::string appText(app.begin(), app.end()), filterText(filter.begin(), filter.end());
+    for (const DriverTable::Driver* d : DriverRows()) {
+        EXPECT_NE(std::string::npos, appText.find(std::string("\\fB") + d->name + "\\fP")) << d->name;
+        EXPECT_NE(std::string::npos, filterText.find(std::string("\\fB") + d->ppd + "\\fP")) << d->ppd;
+    }
+    for (const Families::Info& family : Families::All())
+        EXPECT_NE(std::string::npos, filterText.find("(model " + std::to_string(family.modelNumber) + ")"))
+            << family.modelNumber;
+}
+
+}  // namespace
