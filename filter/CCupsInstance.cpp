@@ -14,7 +14,7 @@
 #include "filter/RasterPage.h"
 #include "filter/RendererFactory.h"
 #include "render/AreaScale.h"
-#include "render/PageAssembly.h"
+#include "render/PagePath.h"
 
 int ModelNumber = 0;
 int Page = 0;
@@ -55,26 +55,20 @@ void LogHeader(const cups_page_header2_t& h) {
     syslog(LOG_DEBUG, "DEBUG: cupsCompression = %d\n", h.cupsCompression);
 }
 
-void LogPlacement(const cups_page_header2_t& h, const PageAssembly::Placement& placement) {
-    syslog(LOG_DEBUG, "raster of %u x %u dots placed at %u,%u on media of %u x %u dots", h.cupsWidth, h.cupsHeight,
-           placement.left, placement.top, placement.mediaWidth, placement.mediaHeight);
-}
-
 }  // namespace
 
 PageRead ReadPage(cups_raster_t* ras, const cups_page_header2_t& h, CBaseRender& render) {
     PageRead read;
-    read.plan = PagePlan::For(render, h.cupsWidth, h.cupsHeight, h.PageSize, h.ImagingBoundingBox, h.HWResolution[0],
-                              h.HWResolution[1], h.cupsBitsPerPixel);
-    const PageAssembly::Placement& frame = read.plan.frame;
-    if ((!read.plan.fitted && h.cupsBitsPerPixel < 24) || frame.mediaWidth > AreaScale::RowShrinker::kMaxFromWidth) {
+    read.plan = PagePath::Plan(render, PagePath::HeaderOf(h), h.cupsBitsPerPixel);
+    // Pages as they are read at their own depth, as CreateFromArray builds
+    // them; colour and fitted pages as 8-bit gray, placed while read.
+    if ((!read.plan.fitted && h.cupsBitsPerPixel < 24) ||
+        read.plan.frame.mediaWidth > AreaScale::RowShrinker::kMaxFromWidth) {
         read.built = RasterPage::ReadImage(ras, h, render.m_Image, read.rowsRead);
         return read;
     }
-    const uint32_t width = read.plan.fitted ? read.plan.width : frame.mediaWidth;
-    const uint32_t height = read.plan.fitted ? read.plan.height : frame.mediaHeight;
-    read.built = RasterPage::ReadFitted(ras, h, frame, width, height, render.m_Image, read.rowsRead);
-    read.placedWhileRead = true;
+    read.built = RasterPage::ReadGray(ras, h, read.plan, render.m_Image, read.rowsRead);
+    read.placedWhileRead = read.plan.placed || read.plan.fitted;
     return read;
 }
 
@@ -154,7 +148,7 @@ int CCupsInstance::Run(int argc, char** argv) {
         return 1;
     }
     g_pRender = MakeRefPtr<CBaseRender>(render);
-    g_pRender->m_pPpd = ppd;
+    g_pRender->SetPpd(ppd);
     g_pRender->GetPrinterParameters();
     g_pRender->SetModelName(modelName.c_str());
     g_pRender->OnStartDoc(0);
@@ -174,7 +168,7 @@ int CCupsInstance::Run(int argc, char** argv) {
         std::string problem;
         unsigned rowsRead = 0;
         bool skippable = true;
-        if (!RasterPage::CheckHeader(header, problem, skippable)) {
+        if (!PagePath::Check(PagePath::HeaderOf(header), problem, skippable)) {
             syslog(LOG_ERR, "page %d: invalid raster header: %s", Page, problem.c_str());
             _cupsLangPrintFilter(stderr, "ERROR", "Page %d has an invalid raster header (%s) and was not printed.",
                                  Page, problem.c_str());
@@ -232,15 +226,12 @@ int CCupsInstance::Run(int argc, char** argv) {
 }
 
 void CCupsInstance::StartPage(ppd_file_t*, cups_page_header2_t* header, const PageRead& read) {
-    const bool imageBuilt = read.built;
     LogHeader(*header);
-    g_pRender->m_pHeader = header;
-    g_pRender->m_iDpi = static_cast<int>(header->HWResolution[0]);
+    g_pRender->BeginPage(header, header->HWResolution[0], header->HWResolution[1]);
 
     // The page's lines were read straight into the image (one copy per line,
     // and the page is never held twice).
-    CxImage& image = g_pRender->m_Image;
-    if (!imageBuilt) {
+    if (!read.built) {
         syslog(LOG_ERR, "create image error\n");
         _cupsLangPrintFilter(stderr, "ERROR", "Unable to create the image of page %d (%u bits per pixel).", Page,
                              header->cupsBitsPerPixel);
@@ -248,22 +239,10 @@ void CCupsInstance::StartPage(ppd_file_t*, cups_page_header2_t* header, const Pa
     }
     syslog(LOG_DEBUG, "create image width=%d, height=%d, bitsPerPixel=%d, bytesPerLine=%d", header->cupsWidth,
            header->cupsHeight, header->cupsBitsPerPixel, header->cupsBytesPerLine);
-    image.SetXDPI(static_cast<int32_t>(header->HWResolution[0]));
-    image.SetYDPI(static_cast<int32_t>(header->HWResolution[1]));
-    const PagePlan& plan = read.plan;
-    if (read.placedWhileRead) {
-        if (plan.placed)
-            LogPlacement(*header, plan.placement);
-        if (plan.fitted)
-            g_pRender->ReportFit(plan.frame.mediaWidth, plan.frame.mediaHeight, plan.width, plan.height);
-    } else if (plan.placed && g_pRender->PlaceAndFit(&plan.placement)) {
-        LogPlacement(*header, plan.placement);
-    }
-
-    g_pRender->OnStartPage();
-    g_pRender->OnBeginBmp();
-    g_pRender->OnPaintBmp();
-    g_pRender->OnEndBmp();
+    PagePath::Paint(*g_pRender, read.plan, read.placedWhileRead, PagePath::HeaderOf(*header));
 }
 
-void CCupsInstance::EndPage(ppd_file_t*, cups_page_header2_t*) { g_pRender->OnEndPage(); }
+void CCupsInstance::EndPage(ppd_file_t*, cups_page_header2_t*) {
+    g_pRender->OnEndPage();
+    g_pRender->EndPage();
+}

@@ -39,11 +39,7 @@ public:
             this->AddLog("ppd == NULL || header == NULL");
             return;
         }
-        if (!this->m_bInited) {
-            this->OnInit();
-            this->m_bInited = true;
-        }
-        this->AdjustImage();
+        this->PreparePage();
     }
 
     int WriteSpool(const void* data, int length) override { return CupsHost::WriteSpool(data, length); }

@@ -7,52 +7,9 @@
 
 #include "image/CxImage.h"
 #include "image/CxImageRows.h"
-#include "render/AreaScale.h"
+#include "render/PagePath.h"
 
 namespace RasterPage {
-
-bool CheckHeader(const cups_page_header2_t& header, std::string& problem, bool& skippable) {
-    const unsigned long long width = header.cupsWidth;
-    const unsigned long long height = header.cupsHeight;
-    const unsigned long long bpp = header.cupsBitsPerPixel;
-    const unsigned long long bytesPerLine = header.cupsBytesPerLine;
-    skippable = true;
-
-    if (width == 0 || height == 0) {
-        problem = "zero width or height";
-        return false;
-    }
-    if (header.HWResolution[0] == 0 || header.HWResolution[0] > kMaxResolution) {
-        problem = "horizontal resolution out of range";
-        return false;
-    }
-    if (header.HWResolution[1] == 0 || header.HWResolution[1] > kMaxResolution) {
-        problem = "vertical resolution out of range";
-        return false;
-    }
-    const unsigned long long needed = (width * bpp + 7) / 8;
-    if (bytesPerLine < needed) {
-        problem = "bytes per line too small for the width";
-        return false;
-    }
-    if (bytesPerLine > needed + kBytesPerLineSlack) {
-        problem = "bytes per line too large for the width";
-        skippable = false;
-        return false;
-    }
-    if (bytesPerLine * height > kMaxPageBytes) {
-        problem = "page data too large";
-        skippable = false;
-        return false;
-    }
-    // 32-bit pixels are stored as 24 bits plus a byte of the opacity plane.
-    const unsigned long long imageBits = bpp > 24 ? 32 : bpp > 8 ? 24 : bpp;
-    if (width * height * imageBits / 8 > static_cast<unsigned long long>(CxImage::kMaxMemory)) {
-        problem = "page image too large";
-        return false;
-    }
-    return true;
-}
 
 namespace {
 
@@ -107,14 +64,13 @@ bool ReadImage(cups_raster_t* ras, const cups_page_header2_t& header, CxImage& i
     return true;
 }
 
-bool ReadFitted(cups_raster_t* ras, const cups_page_header2_t& header, const PageAssembly::Placement& frame,
-                uint32_t width, uint32_t height, CxImage& image, unsigned& rowsRead) {
+bool ReadGray(cups_raster_t* ras, const cups_page_header2_t& header, const PagePlan& plan, CxImage& image,
+              unsigned& rowsRead) {
     const unsigned bpp = header.cupsBitsPerPixel, bytesPerLine = header.cupsBytesPerLine;
     rowsRead = 0;
     const bool depthKnown = bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24 || bpp == 32;
-    AreaScale::PageShrinker shrinker;
-    if (!depthKnown || !shrinker.Start(frame.mediaWidth, frame.mediaHeight, frame.left, frame.top, header.cupsWidth,
-                                       header.cupsHeight, width, height, image)) {
+    CGrayPage page;
+    if (!depthKnown || !page.Start(PagePath::HeaderOf(header), plan, image)) {
         image.Destroy();
         Skip(ras, header);
         return false;
@@ -123,11 +79,11 @@ bool ReadFitted(cups_raster_t* ras, const cups_page_header2_t& header, const Pag
     for (unsigned y = 0; y < header.cupsHeight; y++) {
         if (cupsRasterReadPixels(ras, line.data(), bytesPerLine) == 0)
             break;
-        CxImageRows::LevelsOfRow(line.data(), bpp, header.cupsWidth, shrinker.RasterRow());
-        shrinker.AddRasterRow(shrinker.RasterRow());
+        CxImageRows::LevelsOfRow(line.data(), bpp, header.cupsWidth, page.Row());
+        page.AddRow();
         rowsRead++;
     }
-    shrinker.Finish();
+    page.Finish();
     return true;
 }
 

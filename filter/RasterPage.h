@@ -5,27 +5,9 @@
 #include <string>
 
 #include "image/CxImage.h"
-#include "render/PageAssembly.h"
+#include "render/PagePlan.h"
 
 namespace RasterPage {
-
-// Highest resolution accepted on either axis; it divides every millimetre and
-// label-size conversion, and no thermal head comes near it.
-const unsigned kMaxResolution = 10000;
-// Bytes a raster line may carry beyond what its width and depth need (row
-// alignment some drivers add). A page's memory follows the image it
-// describes, never the bytes-per-line field alone.
-const unsigned kBytesPerLineSlack = 64;
-// The collected raster lines of a page live in one int-indexed buffer.
-const unsigned long long kMaxPageBytes = 0x7FFFFFFFull;
-
-// Checks a page header against itself before anything is allocated for it.
-// On failure `problem` says what is wrong, for the status line, and
-// `skippable` whether the page's data can be skipped to reach the next page:
-// not when the line length itself is implausible (skipping would cost what
-// the header claims, up to gigabytes decoded from a few bytes, and would not
-// find the next header anyway).
-bool CheckHeader(const cups_page_header2_t& header, std::string& problem, bool& skippable);
 
 // Reads the page's lines straight into `image`, one copy per line, giving
 // the image CreateFromArray would build from the collected lines: depths 1,
@@ -36,12 +18,12 @@ bool CheckHeader(const cups_page_header2_t& header, std::string& problem, bool& 
 // filter prints, and `rowsRead` tells how many arrived.
 bool ReadImage(cups_raster_t* ras, const cups_page_header2_t& header, CxImage& image, unsigned& rowsRead);
 
-// Reads the page's lines into an 8-bit gray image of width x height, the
-// raster placed as `frame` says (a frame of the raster's own size when it is
-// not placed) and shrunk line by line, so that a page wider than the print
-// head never exists at its full size. Same results as ReadImage.
-bool ReadFitted(cups_raster_t* ras, const cups_page_header2_t& header, const PageAssembly::Placement& frame,
-                uint32_t width, uint32_t height, CxImage& image, unsigned& rowsRead);
+// Reads the page's lines as 8-bit gray into what `plan` makes of them
+// (CGrayPage): placed on the media and shrunk to the head line by line, so
+// that a page wider than the print head never exists at its full size. Same
+// results as ReadImage.
+bool ReadGray(cups_raster_t* ras, const cups_page_header2_t& header, const PagePlan& plan, CxImage& image,
+              unsigned& rowsRead);
 
 // Reads and drops the page's data so that the next header stays in step.
 void Skip(cups_raster_t* ras, const cups_page_header2_t& header);

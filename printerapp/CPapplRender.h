@@ -56,18 +56,13 @@ class CPapplRender : public T {
 public:
     explicit CPapplRender(PapplHost::JobContext& context) : m_Context(context) {}
 
-    // Runs the printer's one-time initialisation before the first prepared
-    // page, then prepares every page for the print head.
+    // The application has no PPD: a page is ready once its header is set.
     void OnBeginBmp() override {
         if (this->m_pHeader == nullptr) {
             this->AddLog("header == NULL");
             return;
         }
-        if (!this->m_bInited) {
-            this->OnInit();
-            this->m_bInited = true;
-        }
-        this->AdjustImage();
+        this->PreparePage();
     }
 
     int WriteSpool(const void* data, int length) override { return PapplHost::WriteSpool(m_Context, data, length); }

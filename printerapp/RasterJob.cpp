@@ -6,8 +6,7 @@
 #include "printerapp/CPapplRender.h"
 #include "printerapp/PageOverrides.h"
 #include "printerapp/PrinterStatus.h"
-#include "render/AreaScale.h"
-#include "render/PagePlan.h"
+#include "render/PagePath.h"
 
 namespace RasterJob {
 
@@ -17,10 +16,10 @@ namespace {
 struct State {
     PapplHost::JobContext context;
     CStdRefPtr<CBaseRender> render;
-    bool pageReady = false;            // the current page's image exists
-    unsigned linesReceived = 0;        // rows of the current page PAPPL delivered
-    PagePlan plan;                     // the current page's
-    AreaScale::PageShrinker shrinker;  // a fitted page's lines go through it
+    bool pageReady = false;  // the current page's image exists
+    PageHeader header;       // the current page's
+    PagePlan plan;
+    CGrayPage page;  // where its lines go
 };
 
 // PAPPL (as patched) runs a job in one thread only, which owns its state
@@ -93,38 +92,27 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
         return false;
     state->context.options = options;
     const cups_page_header2_t& header = options->header;
-    CxImage& image = state->render->m_Image;
-    const unsigned long long pixels = static_cast<unsigned long long>(header.cupsWidth) * header.cupsHeight;
     state->pageReady = false;
-    if (header.cupsWidth == 0 || header.cupsHeight == 0 || header.HWResolution[0] == 0 || header.HWResolution[1] == 0 ||
-        (header.cupsBitsPerPixel != 1 && header.cupsBitsPerPixel != 8) ||
-        pixels > static_cast<unsigned long long>(CxImage::kMaxMemory)) {
-        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "page %u: unusable raster (%u x %u dots, %u bits)", page,
-                    header.cupsWidth, header.cupsHeight, header.cupsBitsPerPixel);
-        papplJobSetMessage(job, "Page %u cannot be printed.", page);
+    state->header = PagePath::HeaderOf(header);
+    std::string problem = "only 1 or 8 bits per pixel";
+    bool skippable = true;
+    if ((header.cupsBitsPerPixel != 1 && header.cupsBitsPerPixel != 8) ||
+        !PagePath::Check(state->header, problem, skippable)) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "page %u: unusable raster (%u x %u dots, %u bits): %s", page,
+                    header.cupsWidth, header.cupsHeight, header.cupsBitsPerPixel, problem.c_str());
+        papplJobSetMessage(job, "Page %u cannot be printed (%s).", page, problem.c_str());
         return Abandon(job, state);
     }
-    // A page that prints wider than the head is shrunk as its lines arrive.
-    PagePlan& plan = state->plan;
-    plan = PagePlan::For(*state->render, header.cupsWidth, header.cupsHeight, header.PageSize,
-                         header.ImagingBoundingBox, header.HWResolution[0], header.HWResolution[1], 8);
-    const bool made = plan.fitted ? state->shrinker.Start(plan.frame.mediaWidth, plan.frame.mediaHeight,
-                                                          plan.frame.left, plan.frame.top, header.cupsWidth,
-                                                          header.cupsHeight, plan.width, plan.height, image)
-                                  : image.Create(header.cupsWidth, header.cupsHeight, 8, 0) != nullptr;
-    if (!made) {
+    // The lines are stored as 8-bit gray, placed and fitted as they arrive.
+    state->plan = PagePath::Plan(*state->render, state->header, 8);
+    if (!state->page.Start(state->header, state->plan, state->render->m_Image)) {
         papplJobSetMessage(job, "Not enough memory for page %u.", page);
         return Abandon(job, state);
-    }
-    if (!plan.fitted) {
-        image.SetGrayPalette();
-        std::memset(image.GetBits(0), 0xFF, static_cast<size_t>(image.GetEffWidth()) * header.cupsHeight);
     }
     papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "page %u: %u x %u dots, %u bits, color space %d, %u x %u dpi", page,
                 header.cupsWidth, header.cupsHeight, header.cupsBitsPerPixel, static_cast<int>(header.cupsColorSpace),
                 header.HWResolution[0], header.HWResolution[1]);
     state->pageReady = true;
-    state->linesReceived = 0;
     return true;
 }
 
@@ -132,20 +120,11 @@ bool WriteLine(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
     State* state = GetState(job);
     if (!state || !state->pageReady)
         return false;
-    const cups_page_header2_t& header = options->header;
-    if (y >= header.cupsHeight)
+    // Lines are taken in order, as PAPPL delivers them.
+    if (y >= options->header.cupsHeight || y != state->page.Rows())
         return true;
-    if (state->plan.fitted) {
-        // The shrinker takes lines in order; PAPPL delivers them so.
-        if (y != state->linesReceived)
-            return true;
-        StoreLine(header, line, state->shrinker.RasterRow());
-        state->shrinker.AddRasterRow(state->shrinker.RasterRow());
-    } else {
-        StoreLine(header, line, state->render->m_Image.GetBits(y));
-    }
-    if (y + 1 > state->linesReceived)
-        state->linesReceived = y + 1;
+    StoreLine(options->header, line, state->page.Row());
+    state->page.AddRow();
     return !state->context.outputFailed || Abandon(job, state);
 }
 
@@ -155,21 +134,14 @@ bool EndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, uns
         return false;
     CBaseRender& render = *state->render;
     cups_page_header2_t& header = options->header;
-    // PAPPL ends a page whose data stops short as if it were whole; half a
-    // label is not printed.
-    if (state->linesReceived < header.cupsHeight) {
-        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "page %u: %u of %u lines received", page, state->linesReceived,
-                    header.cupsHeight);
-        papplJobSetMessage(job, "Page %u is truncated (%u of %u lines).", page, state->linesReceived,
-                           header.cupsHeight);
-        return Abandon(job, state);
-    }
+    state->page.Finish();
+    // A page whose data stop short prints, its missing lines blank, as in
+    // the filter.
+    if (state->page.Rows() < header.cupsHeight)
+        render.ReportWarning("Page %u ended early (%u of %u lines); its missing lines print blank.", page,
+                             state->page.Rows(), header.cupsHeight);
     if (papplJobIsCanceled(job))
         return Abandon(job, state);
-    render.m_pHeader = &header;
-    render.m_iDpi = static_cast<int>(header.HWResolution[0]);
-    render.m_Image.SetXDPI(static_cast<int32_t>(header.HWResolution[0]));
-    render.m_Image.SetYDPI(static_cast<int32_t>(header.HWResolution[1]));
     // Settings that some pages override are worked out again for each page.
     PageOverrides overrides;
     if (overrides.ForPage(job, page, *options)) {
@@ -177,19 +149,10 @@ bool EndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, uns
         render.GetPrinterParameters();
         state->context.options = options;
     }
-    const PagePlan& plan = state->plan;
-    if (plan.fitted) {
-        state->shrinker.Finish();
-        render.ReportFit(plan.frame.mediaWidth, plan.frame.mediaHeight, plan.width, plan.height);
-    } else {
-        render.PlaceAndFit(plan.placed ? &plan.placement : nullptr);
-    }
-    render.OnStartPage();
-    render.OnBeginBmp();
-    render.OnPaintBmp();
-    render.OnEndBmp();
+    render.BeginPage(&header, header.HWResolution[0], header.HWResolution[1]);
+    PagePath::Paint(render, state->plan, state->page.PlacedWhileRead(), state->header);
     render.OnEndPage();
-    render.m_pHeader = nullptr;
+    render.EndPage();
     state->pageReady = false;
     return !state->context.outputFailed || Abandon(job, state);
 }

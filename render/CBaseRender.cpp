@@ -7,6 +7,21 @@ CBaseRender::CBaseRender() : m_Image(0) {}
 
 CBaseRender::~CBaseRender() = default;
 
+void CBaseRender::BeginPage(cups_page_header2_t* header, unsigned xdpi, unsigned ydpi) {
+    m_pHeader = header;
+    m_iDpi = static_cast<int>(xdpi);
+    m_Image.SetXDPI(static_cast<int32_t>(xdpi));
+    m_Image.SetYDPI(static_cast<int32_t>(ydpi));
+}
+
+void CBaseRender::PreparePage() {
+    if (!m_bInited) {
+        OnInit();
+        m_bInited = true;
+    }
+    AdjustImage();
+}
+
 int CBaseRender::mm_2_dots(int mm) const { return static_cast<int>(mm * (m_iDpi / 25.4) + 0.9999); }
 
 void CBaseRender::Negative() {

@@ -43,6 +43,16 @@ public:
     virtual void ReportWarning(const char* format, ...) __attribute__((format(printf, 2, 3))) { (void)format; }
 
     void SetModelName(const char* name) { m_strModelName = name ? name : ""; }
+    // The job's PPD, where the settings come from one (not owned).
+    void SetPpd(ppd_file_t* ppd) { m_pPpd = ppd; }
+    // The page the next hooks run on: its header (not owned, held until
+    // EndPage) and its resolution, the page image's too.
+    void BeginPage(cups_page_header2_t* header, unsigned xdpi, unsigned ydpi);
+    void EndPage() { m_pHeader = nullptr; }
+    // What OnBeginBmp does in every host once a page is there: the printer's
+    // one-time initialisation before the first prepared page, then the
+    // page's preparation for the print head.
+    void PreparePage();
 
     // Millimetres to dots at the page's horizontal resolution, rounding up.
     int mm_2_dots(int mm) const;

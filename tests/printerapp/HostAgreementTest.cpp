@@ -1,0 +1,289 @@
+// Both hosts give the same bytes: a job of gray tones and hard edges,
+// printed through the quorvant filter with each driver's PPD and through a
+// private printer application server, for every driver and a table of the
+// settings the two hosts share.
+#include <cups/ppd.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "families/DriverTable.h"
+#include "preview/PreviewLanguages.h"
+#include "printerapp/AppServer.h"
+#include "support/FilterRun.h"
+
+namespace testing_support {
+namespace {
+
+std::string PpdPath(const DriverTable::Driver& driver) {
+    return std::string(QUORVANT_BUILD_DIR) + "/ppd/" + driver.ppd;
+}
+
+// One setting as each host takes it. A row applies to the drivers whose PPD
+// has every option and choice of `filter`.
+struct Setting {
+    const char* name;
+    const char* filter;  // the filter's options, as "-o" takes them
+    const char* app;     // the application's job attributes, space-separated
+    // A darkness level of the PPD's "Darkness": the filter gets the level,
+    // the application the print-darkness that puts it at the level's share
+    // of PAPPL's 0-100 scale; -1: none.
+    int darknessLevel;
+    const char* gap;  // why the application has no equivalent; null: it has
+};
+
+const Setting kSettings[] = {
+    {"Default", "", "", -1, nullptr},
+    {"Darkness0", "", "", 0, nullptr},
+    {"Darkness3", "", "", 3, nullptr},
+    {"Darkness8", "", "", 8, nullptr},
+    {"Darkness15", "", "", 15, nullptr},
+    {"Speed2", "zePrintRate=2", "print-speed=5080", -1, nullptr},
+    {"Speed6", "zePrintRate=6", "print-speed=15240", -1, nullptr},
+    {"GapLabels", "zeMediaTracking=Gap", "media-type=labels media-tracking=gap", -1, nullptr},
+    {"BlackMark", "zeMediaTracking=BLine", "media-type=labels media-tracking=mark", -1, nullptr},
+    {"Continuous", "zeMediaTracking=Continuous", "media-type=continuous media-tracking=continuous", -1, nullptr},
+    // A job that names the tracking only: PAPPL fills in the media type of
+    // the printer's ready media.
+    {"TrackingOnlyGap", "zeMediaTracking=Gap", "media-tracking=gap", -1, nullptr},
+    {"TrackingOnlyMark", "zeMediaTracking=BLine", "media-tracking=mark", -1, nullptr},
+    {"TrackingOnlyContinuous", "zeMediaTracking=Continuous", "media-tracking=continuous", -1, nullptr},
+    {"Perforated", "zeMediaTracking=Perforated", nullptr, -1,
+     "the application has no perforated stock: no media type or tracking gives it"},
+    {"Recording", "zeMediaTracking=Recording", nullptr, -1,
+     "the application has no recording media (blank lines trimmed): no media type or tracking gives it"},
+    {"Threshold", "ImageFilter=0", "halftoning=threshold", -1, nullptr},
+    {"EdgeKeeping", "ImageFilter=EdgeKeeping", "halftoning=edge-keeping", -1, nullptr},
+    {"FloydSteinberg", "ImageFilter=1", "halftoning=floyd-steinberg", -1, nullptr},
+    {"Burkes", "ImageFilter=3", "halftoning=burkes", -1, nullptr},
+    {"Bayer8x8", "ImageFilter=9", "halftoning=bayer-8x8", -1, nullptr},
+    {"ContentText", "ImageFilter=0", "print-content-optimize=text", -1, nullptr},
+    {"ContentGraphic", "ImageFilter=EdgeKeeping", "print-content-optimize=graphic", -1, nullptr},
+    {"ContentPhoto", "ImageFilter=3", "print-content-optimize=photo", -1, nullptr},
+    {"BiLevel", "ImageFilter=0", "print-color-mode=bi-level", -1, nullptr},
+    {"NoCut", "qvCutMode=0", "cut-mode=none", -1, nullptr},
+    {"PartialCutAfterJob", "qvCutMode=2", "cut-mode=job-partial", -1, nullptr},
+    {"FullCutEveryPage", "qvCutMode=3", "cut-mode=page-full", -1, nullptr},
+    {"PartialCutEveryPage", "qvCutMode=4", "cut-mode=page-partial", -1, nullptr},
+    {"DrawerBefore", "qvCashDrawer=1", "cash-drawer=before", -1, nullptr},
+    {"DrawerAfter", "qvCashDrawer=2", "cash-drawer=after", -1, nullptr},
+    {"NoEndFeed", "qvEndFeed=0", "end-feed=0", -1, nullptr},
+    {"EndFeed5", "qvEndFeed=5", "end-feed=5", -1, nullptr},
+    // The application trims every roll page, as the PPDs do by default.
+    {"TrimRoll", "qvTrimRoll=True", "", -1, nullptr},
+    {"FullRollLength", "qvTrimRoll=False", nullptr, -1,
+     "the application always trims roll pages (its driver default); no job attribute turns trimming off"},
+    // 180 and 270 degrees alike.
+    {"Rotate90", "Rotate=2", nullptr, -1,
+     "the application has no rotation: no job attribute sets it, and PAPPL passes a PWG page unturned"},
+};
+
+// Where the hosts are known to differ: skipped, with the reason, until they
+// agree.
+const char kTypeBeforeTracking[] =
+    "the application takes the media type before the tracking (printerapp/JobSettings.cpp, ApplyMedia), and "
+    "PAPPL gives a job that names only a tracking the type of the printer's ready media";
+const struct {
+    const char* setting;
+    DriverTable::Stock stock;  // on the drivers of this stock
+    const char* reason;
+} kKnownDifferences[] = {
+    // Ready media "labels": the application sends gap labels (TSPL
+    // "GAP 3 mm,0 mm", a CPCL form), the filter continuous stock.
+    {"TrackingOnlyContinuous", DriverTable::Stock::Labels, kTypeBeforeTracking},
+    // Ready media "continuous": the application sends continuous stock,
+    // trimmed; the filter gap or black-mark labels, untrimmed.
+    {"TrackingOnlyGap", DriverTable::Stock::Roll, kTypeBeforeTracking},
+    {"TrackingOnlyMark", DriverTable::Stock::Roll, kTypeBeforeTracking},
+};
+
+const char* KnownDifference(const DriverTable::Driver& driver, const Setting& setting) {
+    for (const auto& known : kKnownDifferences)
+        if (std::string(known.setting) == setting.name && known.stock == driver.stock)
+            return known.reason;
+    return nullptr;
+}
+
+std::string FilterOptions(const Setting& setting) {
+    std::string options = setting.filter;
+    if (setting.darknessLevel >= 0)
+        options += (options.empty() ? "" : " ") + std::string("Darkness=") + std::to_string(setting.darknessLevel);
+    return options;
+}
+
+std::vector<std::string> AppOptions(const DriverTable::Driver& driver, const Setting& setting) {
+    std::vector<std::string> options;
+    std::istringstream words(setting.app ? setting.app : "");
+    for (std::string word; words >> word;)
+        options.push_back(word);
+    if (setting.darknessLevel >= 0 && driver.darknessLevels > 1) {
+        const int top = driver.darknessLevels - 1;
+        const int share = (setting.darknessLevel * 100 + top / 2) / top;
+        options.push_back("print-darkness=" + std::to_string(share - DriverTable::kFactoryDarkness));
+    }
+    return options;
+}
+
+// Whether the driver's PPD has every option and choice the row gives the
+// filter.
+bool Applies(ppd_file_t* ppd, const std::string& filterOptions) {
+    cups_option_t* options = nullptr;
+    const int count = cupsParseOptions(filterOptions.c_str(), 0, &options);
+    bool applies = true;
+    for (int i = 0; i < count && applies; i++)
+        applies = ppdFindChoice(ppdFindOption(ppd, options[i].name), options[i].value) != nullptr;
+    cupsFreeOptions(count, options);
+    return applies;
+}
+
+struct Case {
+    const DriverTable::Driver* driver;
+    const Setting* setting;
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.driver->name << " " << c.setting->name; }
+
+// Every driver with every row its PPD has; without the PPDs, one case per
+// driver, which is skipped.
+std::vector<Case> Cases() {
+    std::vector<Case> cases;
+    size_t count = 0;
+    const DriverTable::Driver* drivers = DriverTable::Drivers(count);
+    for (size_t d = 0; d < count; d++) {
+        ppd_file_t* ppd = ppdOpenFile(PpdPath(drivers[d]).c_str());
+        for (const Setting& setting : kSettings)
+            if (ppd ? Applies(ppd, FilterOptions(setting)) : &setting == kSettings)
+                cases.push_back({&drivers[d], &setting});
+        ppdClose(ppd);
+    }
+    return cases;
+}
+
+// Two pages of the driver's default media size (so that neither host places
+// or shrinks it), each white above and below (for the roll drivers'
+// trimming), with a gray ramp across the page and a black block beside a
+// mid-gray one (edges for the edge-keeping method). Two, so that the
+// settings of every page (cuts, feeds) show beside those of the job.
+Bytes TestJob(const DriverTable::Driver& driver) {
+    const pwg_media_t* media = pwgMediaForPWG(driver.media[0]);
+    RasterPage page;
+    page.width = static_cast<unsigned>(media->width) * static_cast<unsigned>(driver.dpi) / 2540;
+    page.height = static_cast<unsigned>(media->length) * static_cast<unsigned>(driver.dpi) / 2540;
+    page.xdpi = page.ydpi = static_cast<unsigned>(driver.dpi);
+    page.bitsPerPixel = 8;
+    page.colorSpace = CUPS_CSPACE_SW;
+    const unsigned w = page.width, h = page.height;
+    page.data.assign(static_cast<size_t>(w) * h, 0xFF);
+    for (unsigned y = h / 8; y < h * 7 / 8; y++) {
+        uint8_t* row = page.data.data() + static_cast<size_t>(y) * w;
+        for (unsigned x = 0; x < w; x++) {
+            if (y < h / 2)
+                row[x] = static_cast<uint8_t>(x * 255 / w);
+            else if (x >= w / 8 && x < w * 3 / 8)
+                row[x] = 0;
+            else if (x >= w / 2 && x < w * 7 / 8 && y < h * 3 / 4)
+                row[x] = 128;
+        }
+    }
+    return RasterBytes({page, page}, CUPS_RASTER_WRITE_PWG);
+}
+
+// What each page of a printer stream sets, for a failure message.
+std::string Described(const Bytes& stream) {
+    std::unique_ptr<CPreviewDecoder> decoder =
+        PreviewLanguages::Create(PreviewLanguages::Detect(stream.data(), stream.size()));
+    if (!decoder || !decoder->Decode(stream.data(), stream.size()))
+        return "(no decodable stream)";
+    std::string text;
+    for (const CPreviewPage& page : decoder->Pages())
+        text += page.SettingsText() + "; " + std::to_string(page.BlackDots()) + " black dots\n";
+    return text;
+}
+
+// One server for every case, started at the first case that prints, with
+// a printer on a file: device for each driver as a case first needs it (a
+// case run on its own starts only what it uses).
+class HostAgreementTest : public ::testing::TestWithParam<Case> {
+protected:
+    static void TearDownTestSuite() {
+        server.reset();
+        printers.clear();
+    }
+
+    static bool ServerUp() {
+        if (!server) {
+            server = std::make_unique<AppServer>();
+            serverUp = server->Start();
+        }
+        return serverUp;
+    }
+
+    static bool PrinterAdded(const DriverTable::Driver& driver, std::string& output) {
+        if (printers.count(driver.name))
+            return true;
+        if (!server->AddFilePrinter(driver.name, driver.name, output))
+            return false;
+        printers.insert(driver.name);
+        return true;
+    }
+
+    // The bytes printer `printer` received for one job.
+    static Bytes PrintThroughApp(const std::string& printer, const Bytes& job,
+                                 const std::vector<std::string>& options) {
+        const std::string device = server->Dir().File(printer + ".prn");
+        const size_t before = ReadFile(device).size();
+        const std::string file = server->Dir().File(printer + "-job.pwg");
+        WriteFile(file, job);
+        const std::string state = server->Print(printer, file, options);
+        EXPECT_EQ("completed", state) << server->LogProblems();
+        const Bytes all = ReadFile(device);
+        return Bytes(all.begin() + static_cast<long>(std::min(before, all.size())), all.end());
+    }
+
+    static std::unique_ptr<AppServer> server;
+    static bool serverUp;
+    static std::set<std::string> printers;  // added to the server
+};
+
+std::unique_ptr<AppServer> HostAgreementTest::server;
+bool HostAgreementTest::serverUp = false;
+std::set<std::string> HostAgreementTest::printers;
+
+TEST_P(HostAgreementTest, SamePageSameBytes) {
+    const DriverTable::Driver& driver = *GetParam().driver;
+    const Setting& setting = *GetParam().setting;
+    const std::string ppd = PpdPath(driver);
+    if (access(ppd.c_str(), R_OK) != 0)
+        GTEST_SKIP() << "the PPDs were not built (ppdc missing)";
+    if (setting.gap)
+        GTEST_SKIP() << "no application equivalent: " << setting.gap;
+    if (const char* reason = KnownDifference(driver, setting))
+        GTEST_SKIP() << "known difference: " << reason;
+    if (!ServerUp())
+        GTEST_SKIP() << "the printer application cannot start here: " << server->Problem();
+    std::string output;
+    ASSERT_TRUE(PrinterAdded(driver, output)) << output;
+
+    const Bytes job = TestJob(driver);
+    FilterJob filterJob = MakeJob(ppd, FilterOptions(setting));
+    filterJob.input = job;
+    const FilterResult filtered = RunFilter(filterJob);
+    ASSERT_EQ(0, filtered.status) << filtered.err;
+    const Bytes printed = PrintThroughApp(driver.name, job, AppOptions(driver, setting));
+    EXPECT_EQ("", DiffBytes(filtered.out, printed))
+        << "filter: " << Described(filtered.out) << "application: " << Described(printed);
+}
+
+INSTANTIATE_TEST_SUITE_P(PrinterApp, HostAgreementTest, ::testing::ValuesIn(Cases()),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                             return std::string(info.param.driver->name) + "_" + info.param.setting->name;
+                         });
+
+}  // namespace
+}  // namespace testing_support
