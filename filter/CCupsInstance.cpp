@@ -64,10 +64,10 @@ PageRead ReadPage(cups_raster_t* ras, const cups_page_header2_t& h, CBaseRender&
     // them; colour and fitted pages as 8-bit gray, placed while read.
     if ((!read.plan.fitted && h.cupsBitsPerPixel < 24) ||
         read.plan.frame.mediaWidth > AreaScale::RowShrinker::kMaxFromWidth) {
-        read.built = RasterPage::ReadImage(ras, h, render.m_Image, read.rowsRead);
+        read.built = RasterPage::ReadImage(ras, h, render.PageImage(), read.rowsRead);
         return read;
     }
-    read.built = RasterPage::ReadGray(ras, h, read.plan, render.m_Image, read.rowsRead);
+    read.built = RasterPage::ReadGray(ras, h, read.plan, render.PageImage(), read.rowsRead);
     read.placedWhileRead = read.plan.placed || read.plan.fitted;
     return read;
 }

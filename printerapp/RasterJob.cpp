@@ -105,7 +105,7 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
     }
     // The lines are stored as 8-bit gray, placed and fitted as they arrive.
     state->plan = PagePath::Plan(*state->render, state->header, 8);
-    if (!state->page.Start(state->header, state->plan, state->render->m_Image)) {
+    if (!state->page.Start(state->header, state->plan, state->render->PageImage())) {
         papplJobSetMessage(job, "Not enough memory for page %u.", page);
         return Abandon(job, state);
     }

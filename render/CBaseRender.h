@@ -49,6 +49,8 @@ public:
     // EndPage) and its resolution, the page image's too.
     void BeginPage(cups_page_header2_t* header, unsigned xdpi, unsigned ydpi);
     void EndPage() { m_pHeader = nullptr; }
+    // Where a host reads the page's raster, before BeginPage.
+    CxImage& PageImage() { return m_Image; }
     // What OnBeginBmp does in every host once a page is there: the printer's
     // one-time initialisation before the first prepared page, then the
     // page's preparation for the print head.
