@@ -158,11 +158,9 @@ bool PageShrinker::Start(uint32_t pageWidth, uint32_t pageHeight, uint32_t left,
     return true;
 }
 
-void PageShrinker::AddRasterRow(const uint8_t* levels) {
+void PageShrinker::AddRasterRow() {
     if (m_rasterRows >= m_rasterHeight)
         return;
-    if (levels != RasterRow())
-        std::copy(levels, levels + m_rasterWidth, RasterRow());
     m_rows.AddRows(m_line.data(), 1, m_first, m_last);
     m_rasterRows++;
 }
@@ -183,7 +181,7 @@ bool ShrinkPlaced(const CxImage& image, uint32_t pageWidth, uint32_t pageHeight,
         return false;
     for (uint32_t y = 0; y < rasterHeight; y++) {
         CxImageRows::LevelsOfRow(image.GetBits(y), bpp, rasterWidth, shrinker.RasterRow());
-        shrinker.AddRasterRow(shrinker.RasterRow());
+        shrinker.AddRasterRow();
     }
     shrinker.Finish();
     out.SetXDPI(image.GetXDPI());

@@ -53,8 +53,8 @@ class PageShrinker {
 public:
     bool Start(uint32_t pageWidth, uint32_t pageHeight, uint32_t left, uint32_t top, uint32_t rasterWidth,
                uint32_t rasterHeight, uint32_t width, uint32_t height, CxImage& out);
-    // The next raster row's gray levels (`rasterWidth` of them).
-    void AddRasterRow(const uint8_t* levels);
+    // Adds the raster row whose levels were written at RasterRow().
+    void AddRasterRow();
     // White for the raster rows that never came, then the white below.
     void Finish();
     // Where the next raster row's levels go: fill `rasterWidth` bytes.

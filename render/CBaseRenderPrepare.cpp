@@ -104,36 +104,39 @@ void CBaseRender::AdjustImage() {
     AdjustEffWidthBits();
 }
 
+namespace {
+
+// A page of width x height dots prints enlarged by the scale and, turned a
+// quarter, with its height across the head.
+struct Across {
+    uint64_t dots;     // what goes across the head, unscaled
+    uint64_t limit;    // the most of it that prints within the head
+    uint64_t printed;  // what it prints at, scaled
+};
+
+Across AcrossTheHead(const tagREGSTRUCT& reg, uint32_t head, uint32_t width, uint32_t height) {
+    const bool quarterTurn = reg.iRotate == 2 || reg.iRotate == 3;
+    const uint64_t dots = quarterTurn ? height : width;
+    const uint32_t scale = reg.iScale > 100 ? static_cast<uint32_t>(reg.iScale) : 0;
+    return {dots, std::max<uint64_t>(1, scale ? uint64_t{head} * 100 / scale : head),
+            std::min<uint64_t>(UINT32_MAX, scale ? dots * scale / 100 : dots)};
+}
+
+}  // namespace
+
 bool CBaseRender::HeadFitSize(uint32_t width, uint32_t height, uint32_t& newWidth, uint32_t& newHeight) const {
     const uint32_t head = static_cast<uint32_t>(std::max(m_Extension.iHeadDots, 0));
     if (head == 0 || width == 0 || height == 0)
         return false;
-    // The page prints enlarged by the scale and, turned a quarter, with its
-    // height across the head.
-    const int scale = m_RegStruct.iScale;
-    const uint64_t limit =
-        std::max<uint64_t>(1, scale > 100 ? uint64_t{head} * 100 / static_cast<uint32_t>(scale) : head);
-    const bool quarterTurn = m_RegStruct.iRotate == 2 || m_RegStruct.iRotate == 3;
-    const uint64_t across = quarterTurn ? height : width;
-    if (across <= limit)
+    const Across across = AcrossTheHead(m_RegStruct, head, width, height);
+    if (across.dots <= across.limit)
         return false;
-    newWidth = static_cast<uint32_t>(std::max<uint64_t>(1, uint64_t{width} * limit / across));
-    newHeight = static_cast<uint32_t>(std::max<uint64_t>(1, uint64_t{height} * limit / across));
+    newWidth = static_cast<uint32_t>(std::max<uint64_t>(1, uint64_t{width} * across.limit / across.dots));
+    newHeight = static_cast<uint32_t>(std::max<uint64_t>(1, uint64_t{height} * across.limit / across.dots));
     return true;
 }
 
-void CBaseRender::FitToHead() {
-    const uint32_t width = m_Image.GetWidth(), height = m_Image.GetHeight();
-    uint32_t newWidth = 0, newHeight = 0;
-    if (!m_Image.IsValid() || !HeadFitSize(width, height, newWidth, newHeight))
-        return;
-    ReportFit(width, height, newWidth, newHeight);
-    CxImage small(0);
-    if (AreaScale::ShrinkPlaced(m_Image, width, height, 0, 0, newWidth, newHeight, small))
-        m_Image.Transfer(small);
-    else
-        m_Image.Resample(static_cast<int32_t>(newWidth), static_cast<int32_t>(newHeight), 1, nullptr);
-}
+void CBaseRender::FitToHead() { PlaceAndFit(nullptr); }
 
 bool CBaseRender::PlaceAndFit(const PageAssembly::Placement* placement) {
     const uint32_t width = m_Image.GetWidth(), height = m_Image.GetHeight();
@@ -141,11 +144,17 @@ bool CBaseRender::PlaceAndFit(const PageAssembly::Placement* placement) {
     uint32_t newWidth = 0, newHeight = 0;
     if (m_Image.IsValid() && HeadFitSize(frame.mediaWidth, frame.mediaHeight, newWidth, newHeight)) {
         CxImage page(0);
-        if (AreaScale::ShrinkPlaced(m_Image, frame.mediaWidth, frame.mediaHeight, frame.left, frame.top, newWidth,
-                                    newHeight, page)) {
-            m_Image.Transfer(page);
+        const bool shrunk = AreaScale::ShrinkPlaced(m_Image, frame.mediaWidth, frame.mediaHeight, frame.left, frame.top,
+                                                    newWidth, newHeight, page);
+        // A placed page that cannot be shrunk so is placed as it is, and
+        // fitted once prepared; an unplaced one is resampled instead.
+        if (shrunk || !placement) {
             ReportFit(frame.mediaWidth, frame.mediaHeight, newWidth, newHeight);
-            return placement != nullptr;
+            if (shrunk)
+                m_Image.Transfer(page);
+            else
+                m_Image.Resample(static_cast<int32_t>(newWidth), static_cast<int32_t>(newHeight), 1, nullptr);
+            return shrunk && placement;
         }
     }
     return placement && PageAssembly::PlaceOnMedia(m_Image, *placement);
@@ -153,15 +162,9 @@ bool CBaseRender::PlaceAndFit(const PageAssembly::Placement* placement) {
 
 void CBaseRender::ReportFit(uint32_t width, uint32_t height, uint32_t newWidth, uint32_t newHeight) {
     const uint32_t head = static_cast<uint32_t>(m_Extension.iHeadDots);
-    // The width the page would print at, scaled and turned, unfitted.
-    const bool quarterTurn = m_RegStruct.iRotate == 2 || m_RegStruct.iRotate == 3;
-    const uint64_t across = quarterTurn ? height : width;
-    const int scale = m_RegStruct.iScale;
-    const uint64_t printed =
-        std::min<uint64_t>(UINT32_MAX, scale > 100 ? across * static_cast<uint32_t>(scale) / 100 : across);
     AddLog("page of %u x %u dots scaled to %u x %u for the %u-dot head", width, height, newWidth, newHeight, head);
     ReportWarning("The page is %u dots wide, more than the print head's %u dots; it was scaled down to fit.",
-                  static_cast<uint32_t>(printed), head);
+                  static_cast<uint32_t>(AcrossTheHead(m_RegStruct, head, width, height).printed), head);
 }
 
 void CBaseRender::TrimRoll() {
