@@ -101,7 +101,7 @@ void CGrayPage::AddRow() {
     if (m_rows >= m_height)
         return;
     if (m_shrinking)
-        m_shrinker.AddRasterRow(m_shrinker.RasterRow());
+        m_shrinker.AddRasterRow();
     m_rows++;
 }
 

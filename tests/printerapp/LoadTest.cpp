@@ -720,7 +720,17 @@ TEST_F(PrinterAppLoadTest, QueuedJobsStartByThemselvesAfterAKilledServerRestarts
         // The first job is printing (6 s of data at 20 KB/s), two wait.
         for (int i = 0; i < 100 && printer.Received() < 20000; i++)
             std::this_thread::sleep_for(milliseconds(100));
-        std::this_thread::sleep_for(seconds(1));  // PAPPL saves its state each second
+        // The kill comes once the saved state holds every job (PAPPL saves
+        // within a second of a change): a job never saved is not restored.
+        auto saved = [&] {
+            const Bytes state = ReadFile(server.Dir().File("app.state"));
+            const std::string text(state.begin(), state.end());
+            return std::all_of(jobs.begin(), jobs.end(), [&](const Job& job) {
+                return text.find("Job id=\"" + std::to_string(job.id) + "\"") != std::string::npos;
+            });
+        };
+        for (int i = 0; i < 100 && !saved(); i++)
+            std::this_thread::sleep_for(milliseconds(100));
         server.Kill();
         printer.Set({});
         ASSERT_TRUE(server.Start({"auth-service=none", kWriteTimeout})) << server.Problem();
