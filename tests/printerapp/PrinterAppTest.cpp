@@ -200,6 +200,14 @@ struct HostileJob {
 const HostileJob kHostileJobs[] = {
     {"ZeroSizePage", "job.pwg", [] { return HeaderOnly(0, 0); }},
     {"HugePage", "job.pwg", [] { return HeaderOnly(100000, 100000); }},
+    // Refused as the filter refuses it: no head comes near 20000 dpi.
+    {"ResolutionAboveTheLimit", "job.pwg",
+     [] {
+         Bytes stream = GoodPage();
+         for (size_t axis = 0; axis < 2; axis++)
+             SetPwgField(stream, offsetof(cups_page_header2_t, HWResolution) + 4 * axis, 20000);
+         return stream;
+     }},
     {"UnsupportedFormat", "job.txt",
      [] {
          const std::string text = "not a printable document\n";
