@@ -16,7 +16,7 @@ struct Result {
 };
 
 // The language of a model number's output (a PreviewLanguages name); null
-// outside 20..24.
+// for a model number no family has.
 const char* LanguageOf(int modelNumber);
 
 // Runs CCupsInstance on `raster` with `ppd` as the PPD and `options` as the

@@ -496,7 +496,6 @@ void LabelSeeds() {
                         {"qvHeadDots", "384"}}),
              color},
         };
-        const char* language = JobHarness::LanguageOf(model);
         for (const Job& job : jobs) {
             const std::string ppd = FuzzPpd::Write(model, job.picks);
             Save("corpus/fuzz_job_raw/" + m + "-" + job.name,
@@ -504,7 +503,10 @@ void LabelSeeds() {
             const JobHarness::Result result = JobHarness::Run(ppd, job.options, job.raster.data(), job.raster.size());
             if (result.status != 0 || result.output.empty())
                 Fail("job " + m + "-" + job.name + " failed (" + std::to_string(result.status) + ")");
-            Save(std::string("corpus/fuzz_preview_") + language + "/" + m + "-" + job.name, result.output);
+            // fuzz_preview's first byte picks the family by its index (its generated source).
+            Bytes preview = {static_cast<uint8_t>(index)};
+            preview.insert(preview.end(), result.output.begin(), result.output.end());
+            Save("corpus/fuzz_preview/" + m + "-" + job.name, preview);
         }
         Save("corpus/fuzz_job_struct/" + m + "-1bit",
              ProviderSeed(SeedJob(Generated(model), FuzzPpd::Picks(), "", false, {SeedPage(96, 48, 1)})));
@@ -616,9 +618,7 @@ int main(int argc, char** argv) {
     g_Dir = argv[1];
     MakeDir(g_Dir + "/corpus");
     MakeDir(g_Dir + "/reproducers");
-    const char* const kTargets[] = {"fuzz_job_raw",        "fuzz_job_struct",     "fuzz_ppd_options",
-                                    "fuzz_preview_tspl",   "fuzz_preview_escpos", "fuzz_preview_cpcl",
-                                    "fuzz_preview_tavrin", "fuzz_preview_solvane"};
+    const char* const kTargets[] = {"fuzz_job_raw", "fuzz_job_struct", "fuzz_ppd_options", "fuzz_preview"};
     for (const char* target : kTargets)
         MakeDir(g_Dir + "/corpus/" + target);
 

@@ -12,8 +12,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
-targets="fuzz_job_raw fuzz_job_struct fuzz_ppd_options
-         fuzz_preview_tspl fuzz_preview_escpos fuzz_preview_cpcl fuzz_preview_tavrin fuzz_preview_solvane"
+targets="fuzz_job_raw fuzz_job_struct fuzz_ppd_options fuzz_preview"
 
 mkdir -p build-fuzz/logs
 # The targets need neither the tests nor the printer application (nor PAPPL's source).

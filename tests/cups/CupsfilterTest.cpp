@@ -4,6 +4,7 @@
 
 #include "preview/PreviewLanguages.h"
 #include "support/CupsChainTest.h"
+#include "support/FamilyCases.h"
 
 using namespace testing_support;
 
@@ -13,19 +14,30 @@ const std::string kSamples = QUORVANT_SOURCE_DIR "/samples/";
 
 struct Family {
     const char* ppd;
-    const char* language;
-    int headDots;  // raster width of the family's default page
+    int headDots;     // raster width of the family's default page
+    bool paddedRows;  // the stream carries the page's stored rows, padded to 32 dots (TSPL, CPCL)
     const char* options;
     // A setting the output must carry after those options (name, value).
     const char* setting;
     const char* value;
+    const char* Language() const { return FamilyOfPpd(ppd).language; }
     friend void PrintTo(const Family& f, std::ostream* os) { *os << f.ppd; }
 };
 
-// TSPL and CPCL carry the page's stored rows, padded to 32 dots.
+const Family kFamilies[] = {
+    {"qvtspl.ppd", 812, true, "Darkness=12 zeMediaTracking=Continuous", "density", "12"},
+    {"qvescpos.ppd", 576, false, "FeedOffset=10 qvEndFeed=0", "feed", "79 dots"},
+    {"qvcpcl.ppd", 812, true, "zeMediaTracking=Gap", "form feed", "yes"},
+    {"qvtavrin.ppd", 384, false, "zeMediaTracking=Gap", "paper locate", "100"},
+    {"qvsolvan.ppd", 384, false, "Darkness=3 zeMediaTracking=Gap", "density", "3"},
+};
+
+TEST(CupsChain, CasesCoverEveryFamily) {
+    EXPECT_TRUE(CoversEveryFamily(kFamilies, [](const Family& f) { return &FamilyOfPpd(f.ppd); }));
+}
+
 int DecodedWidth(const Family& family) {
-    std::string language = family.language;
-    return language == "tspl" || language == "cpcl" ? (family.headDots + 31) / 32 * 32 : family.headDots;
+    return family.paddedRows ? (family.headDots + 31) / 32 * 32 : family.headDots;
 }
 
 std::string SettingOf(const CPreviewPage& page, const std::string& name) {
@@ -45,7 +57,7 @@ protected:
         FilterResult r = RunCupsfilter(*tree, BuiltPpd(family.ppd), document, options);
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.ErrLines("ERROR: "), std::vector<std::string>{});
-        std::unique_ptr<CPreviewDecoder> decoder = PreviewLanguages::Create(family.language);
+        std::unique_ptr<CPreviewDecoder> decoder = PreviewLanguages::Create(family.Language());
         EXPECT_TRUE(decoder->Decode(r.out.data(), r.out.size())) << decoder->Error().Message();
         return decoder->Pages();
     }
@@ -76,14 +88,10 @@ TEST_P(CupsChain, PngImagePrints) {
     EXPECT_GT(pages[0].BlackDots(), 1000u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Families, CupsChain,
-    ::testing::Values(Family{"qvtspl.ppd", "tspl", 812, "Darkness=12 zeMediaTracking=Continuous", "density", "12"},
-                      Family{"qvescpos.ppd", "escpos", 576, "FeedOffset=10 qvEndFeed=0", "feed", "79 dots"},
-                      Family{"qvcpcl.ppd", "cpcl", 812, "zeMediaTracking=Gap", "form feed", "yes"},
-                      Family{"qvtavrin.ppd", "tavrin", 384, "zeMediaTracking=Gap", "paper locate", "100"},
-                      Family{"qvsolvan.ppd", "solvane", 384, "Darkness=3 zeMediaTracking=Gap", "density", "3"}),
-    [](const ::testing::TestParamInfo<Family>& info) { return std::string(info.param.language); });
+INSTANTIATE_TEST_SUITE_P(Families, CupsChain, ::testing::ValuesIn(kFamilies),
+                         [](const ::testing::TestParamInfo<Family>& info) {
+                             return std::string(info.param.Language());
+                         });
 
 // CUPS's image filter reads "Brightness" itself, as a percentage where 100
 // leaves an image unchanged: the filter's small brightness changes make image

@@ -5,7 +5,9 @@
 #include <regex>
 #include <sstream>
 
+#include "families/Families.h"
 #include "preview/PreviewTestSupport.h"
+#include "support/FamilyCases.h"
 #include "support/FilterRun.h"
 
 using namespace testing_support;
@@ -87,16 +89,18 @@ TEST(PreviewTool, ListsTheSampleLabelProgram) {
 // black dots as the decoded page, and every family prints the same dots.
 TEST(PreviewTool, PngPagesOfEveryFamilyShowTheSample) {
     TempDir dir;
-    size_t tsplBlack = 0;
-    for (int model = 20; model <= 24; model++) {
+    size_t firstBlack = 0;
+    for (const Families::Info& family : Families::All()) {
+        const int model = family.modelNumber;
         const Bytes stream = SampleJob(model, dir);
         const std::string prefix = dir.File("page" + std::to_string(model));
         PreviewRun run = RunPreview("--png " + prefix + " -", stream);
         ASSERT_EQ(run.status, 0) << model << ": " << run.err;
         EXPECT_NE(run.out.find("Wrote " + prefix + "-1.png\n"), std::string::npos) << run.out;
 
+        EXPECT_EQ(PreviewLanguages::Detect(stream.data(), stream.size()), family.language);
         bool ok = false;
-        auto decoder = Decoded(PreviewLanguages::Detect(stream.data(), stream.size()), stream, &ok);
+        auto decoder = Decoded(family.language, stream, &ok);
         ASSERT_TRUE(ok) << decoder->Error().Message();
         ASSERT_EQ(decoder->Pages().size(), 1u);
         const CPreviewPage& page = decoder->Pages()[0];
@@ -111,10 +115,10 @@ TEST(PreviewTool, PngPagesOfEveryFamilyShowTheSample) {
                 if ((gray[size_t(y) * width + x] == 0) != ((page.Row(y)[x / 8] >> (7 - x % 8)) & 1))
                     mismatches++;
         EXPECT_EQ(mismatches, 0u) << model;
-        if (model == 20)
-            tsplBlack = page.BlackDots();
+        if (&family == &Families::All().front())
+            firstBlack = page.BlackDots();
         EXPECT_GT(page.BlackDots(), 100000u);
-        EXPECT_EQ(page.BlackDots(), tsplBlack) << model;
+        EXPECT_EQ(page.BlackDots(), firstBlack) << model;
     }
 }
 
@@ -135,16 +139,32 @@ struct CommandLineCase {
     const char* args;
     std::string input;
     int status;
-    const char* errStart;  // the beginning of standard error
+    std::string errStart;  // the beginning of standard error
     friend void PrintTo(const CommandLineCase& c, std::ostream* os) { *os << "args \"" << c.args << "\""; }
 };
+
+// The families' names as the preview lists them: "A, B or C".
+std::string FamilyNames() {
+    std::string names;
+    const std::vector<Families::Info>& all = Families::All();
+    for (size_t i = 0; i < all.size(); i++)
+        names += (i == 0 ? "" : i + 1 == all.size() ? " or " : ", ") + std::string(all[i].personality);
+    return names;
+}
+
+// The --lang names: "a|b|c".
+std::string LanguageNames() {
+    std::string names;
+    for (const Families::Info& family : Families::All())
+        names += (names.empty() ? "" : "|") + std::string(family.language);
+    return names;
+}
 
 const CommandLineCase kCommandLines[] = {
     {"--lang tspl", std::string("\x1B\x40\x00", 3), 1,
      "quorvant-preview: standard input: byte 0: expected printable text or CR LF, found 1B 40 00\n"},
     {"", std::string("\x00\x01", 2), 1,
-     "quorvant-preview: standard input: byte 0: expected the start of a TSPL, ESC/POS, CPCL, Tavrin or Solvane "
-     "stream, found 00 01\n"},
+     "quorvant-preview: standard input: byte 0: expected the start of a " + FamilyNames() + " stream, found 00 01\n"},
     {"", "", 1, "quorvant-preview: standard input: byte 0: expected the start"},
     {"--lang pcl", "", 2, "quorvant-preview: unknown language \"pcl\"\nUsage: "},
     {"--png", "", 2, "quorvant-preview: --png needs a value\nUsage: "},
@@ -159,7 +179,7 @@ TEST_P(PreviewCommandLine, ExitStatusAndMessage) {
     const CommandLineCase& c = GetParam();
     PreviewRun run = RunPreview(c.args, ToBytes(c.input));
     EXPECT_EQ(run.status, c.status) << run.err;
-    EXPECT_EQ(run.err.substr(0, std::string(c.errStart).size()), c.errStart) << run.err;
+    EXPECT_EQ(run.err.substr(0, c.errStart.size()), c.errStart) << run.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(PreviewTool, PreviewCommandLine, ::testing::ValuesIn(kCommandLines));
@@ -167,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(PreviewTool, PreviewCommandLine, ::testing::ValuesIn(kC
 TEST(PreviewTool, HelpGoesToStandardOutput) {
     PreviewRun run = RunPreview("--help", {});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out.rfind("Usage: quorvant-preview [--png PREFIX] [--lang tspl|escpos|cpcl|tavrin|solvane]", 0), 0u);
+    EXPECT_EQ(run.out.rfind("Usage: quorvant-preview [--png PREFIX] [--lang " + LanguageNames() + "]", 0), 0u);
 }
 
 }  // namespace
@@ -237,6 +257,7 @@ TEST(PreviewTool, DetectsTheLanguageFromTheFirstBytes) {
         const Bytes bytes = ToBytes(c.first);
         EXPECT_EQ(PreviewLanguages::Detect(bytes.data(), bytes.size()), c.second) << ::testing::PrintToString(c.first);
     }
+    EXPECT_TRUE(CoversEveryFamily(cases, [](const auto& c) { return Families::FindLanguage(c.second); }));
 }
 
 }  // namespace

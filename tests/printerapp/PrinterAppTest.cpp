@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "printerapp/AppServer.h"
+#include "support/FamilyCases.h"
 #include "support/FilterRun.h"
 
 namespace testing_support {
@@ -139,36 +140,25 @@ TEST_F(PrinterAppTest, PageThatEndsEarlyPrintsAsInTheFilter) {
     EXPECT_EQ("", DiffBytes(filtered.out, output));
 }
 
-// One 203-dpi page, 48 x 49 mm with a 100-dot black square, on every other
+// One 203-dpi page, 48 x 49 mm with a 100-dot black square, on every
 // driver: the device output decodes with the square's dots, as wide as the
-// 58 mm rolls' head, and a label as wide as the page (no stock label size).
-struct DriverCase {
-    const char* driver;
-    const char* language;
-    int width;  // dots across the decoded page
-    unsigned blackDots;
-};
-
-const DriverCase kDriverCases[] = {
-    {"cpcl_203dpi", "cpcl", 384, 100 * 100},     {"tavrin_58mm", "tavrin", 384, 100 * 100},
-    {"solvane_58mm", "solvane", 384, 100 * 100}, {"escpos_58mm", "escpos", 384, 100 * 100},
-    {"tspl_300dpi", "tspl", 384, 100 * 100},
-};
-
-class PrinterAppDriverTest : public PrinterAppTest, public ::testing::WithParamInterface<DriverCase> {};
+// page, which is as wide as the narrowest head (a label: no stock label size).
+class PrinterAppDriverTest : public PrinterAppTest, public ::testing::WithParamInterface<const DriverTable::Driver*> {};
 
 TEST_P(PrinterAppDriverTest, PageDecodesWithItsDots) {
-    const DriverCase& c = GetParam();
-    AddPrinter("printer", c.driver);
-    const auto pages = PrintAndDecode("printer", c.language, PwgGrayPage(384, 392, 203, 100, 100, 200, 200));
+    const DriverTable::Driver& d = *GetParam();
+    ASSERT_GE(d.headDots, 384) << "the page is wider than the head";
+    AddPrinter("printer", d.name);
+    const auto pages =
+        PrintAndDecode("printer", FamilyOfDriver(d.name).language, PwgGrayPage(384, 392, 203, 100, 100, 200, 200));
     ASSERT_FALSE(pages.empty());
-    EXPECT_EQ(c.width, pages[0].Width());
-    EXPECT_EQ(c.blackDots, TotalBlackDots(pages));
+    EXPECT_EQ(384, pages[0].Width());
+    EXPECT_EQ(100u * 100u, TotalBlackDots(pages));
 }
 
-INSTANTIATE_TEST_SUITE_P(PrinterApp, PrinterAppDriverTest, ::testing::ValuesIn(kDriverCases),
-                         [](const ::testing::TestParamInfo<DriverCase>& info) {
-                             return std::string(info.param.driver);
+INSTANTIATE_TEST_SUITE_P(PrinterApp, PrinterAppDriverTest, ::testing::ValuesIn(AllDrivers()),
+                         [](const ::testing::TestParamInfo<const DriverTable::Driver*>& info) {
+                             return std::string(info.param->name);
                          });
 
 // Hostile and malformed jobs: each ends aborted or refused with a reason,

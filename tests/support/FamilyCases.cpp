@@ -1,0 +1,37 @@
+#include "support/FamilyCases.h"
+
+#include <stdexcept>
+
+namespace testing_support {
+
+const Families::Info& FamilyOfLanguage(const std::string& language) {
+    if (const Families::Info* family = Families::FindLanguage(language))
+        return *family;
+    throw std::invalid_argument("no family has the language " + language);
+}
+
+const Families::Info& FamilyOfDriver(const std::string& driver) {
+    if (const DriverTable::Driver* row = DriverTable::Find(driver.c_str()))
+        if (const Families::Info* family = Families::Find(row->modelNumber))
+            return *family;
+    throw std::invalid_argument("no family has the driver " + driver);
+}
+
+const Families::Info& FamilyOfPpd(const std::string& ppd) {
+    for (const DriverTable::Driver* row : AllDrivers())
+        if (ppd == row->ppd)
+            if (const Families::Info* family = Families::Find(row->modelNumber))
+                return *family;
+    throw std::invalid_argument("no family has the PPD " + ppd);
+}
+
+std::vector<const DriverTable::Driver*> AllDrivers() {
+    size_t count = 0;
+    const DriverTable::Driver* drivers = DriverTable::Drivers(count);
+    std::vector<const DriverTable::Driver*> rows;
+    for (size_t i = 0; i < count; i++)
+        rows.push_back(&drivers[i]);
+    return rows;
+}
+
+}  // namespace testing_support
