@@ -11,6 +11,13 @@ std::vector<std::string> Names() {
     return names;
 }
 
+std::vector<std::string> Personalities() {
+    std::vector<std::string> names;
+    for (const Families::Info& family : Families::All())
+        names.push_back(family.personality);
+    return names;
+}
+
 std::unique_ptr<CPreviewDecoder> Create(const std::string& name) {
     std::unique_ptr<CPreviewDecoder> decoder;
     Families::ForEach([&](const auto& family) {

@@ -15,6 +15,9 @@ namespace PreviewLanguages {
 
 // The --lang names, in the families' order.
 std::vector<std::string> Names();
+// The languages as their printers name them ("TSPL", "ESC/POS", ...), in the
+// same order.
+std::vector<std::string> Personalities();
 // A new decoder for `name`; null for an unknown name.
 std::unique_ptr<CPreviewDecoder> Create(const std::string& name);
 // The language whose streams begin as `data` does; empty when none does.

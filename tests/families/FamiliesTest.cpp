@@ -236,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(Drivers, DriverPpd, ::testing::ValuesIn(DriverRows()),
                              return std::string(info.param->name);
                          });
 
-// The manual pages name every driver, PPD and model number.
+// The manual pages name every driver, PPD, model number and language.
 TEST(DriverTable, ManualPagesNameEveryDriver) {
     const Bytes app = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/man/quorvant-printer-app.8");
     const Bytes filter = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/man/quorvant.7");
@@ -245,9 +245,14 @@ TEST(DriverTable, ManualPagesNameEveryDriver) {
         EXPECT_NE(std::string::npos, appText.find(std::string("\\fB") + d->name + "\\fP")) << d->name;
         EXPECT_NE(std::string::npos, filterText.find(std::string("\\fB") + d->ppd + "\\fP")) << d->ppd;
     }
-    for (const Families::Info& family : Families::All())
+    const Bytes preview = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/man/quorvant-preview.1");
+    const std::string previewText(preview.begin(), preview.end());
+    for (const Families::Info& family : Families::All()) {
         EXPECT_NE(std::string::npos, filterText.find("(model " + std::to_string(family.modelNumber) + ")"))
             << family.modelNumber;
+        EXPECT_NE(std::string::npos, previewText.find(std::string("\\fB") + family.language + "\\fP"))
+            << family.language;
+    }
 }
 
 }  // namespace
