@@ -236,12 +236,20 @@ INSTANTIATE_TEST_SUITE_P(Drivers, DriverPpd, ::testing::ValuesIn(DriverRows()),
                              return std::string(info.param->name);
                          });
 
-// The manual pages name every driver, PPD, model number and language.
-TEST(DriverTable, ManualPagesNameEveryDriver) {
+// The manual pages and the README name every driver, PPD, model number and
+// language.
+TEST(DriverTable, DocumentsNameEveryDriver) {
     const Bytes app = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/man/quorvant-printer-app.8");
     const Bytes filter = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/man/quorvant.7");
     const std::string appText(app.begin(), app.end()), filterText(filter.begin(), filter.end());
+    const Bytes readme = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/README.md");
+    const std::string readmeText(readme.begin(), readme.end());
     for (const DriverTable::Driver* d : DriverRows()) {
+        // The README's table of PPDs, and its drivers.
+        EXPECT_NE(std::string::npos,
+                  readmeText.find("| `" + std::string(d->ppd) + "` | " + std::to_string(d->modelNumber) + " |"))
+            << d->ppd;
+        EXPECT_NE(std::string::npos, readmeText.find("`" + std::string(d->name) + "`")) << d->name;
         EXPECT_NE(std::string::npos, appText.find(std::string("\\fB") + d->name + "\\fP")) << d->name;
         EXPECT_NE(std::string::npos, filterText.find(std::string("\\fB") + d->ppd + "\\fP")) << d->ppd;
     }
