@@ -62,19 +62,19 @@ const char kEscBeep[] =
 
 const Driver kDrivers[] = {
     {"tspl_203dpi", "Quorvant TSPL Label Printer, 203 dpi", "TSPL Label Printer", "qvtspl.ppd", 20, 203, 832,
-     Stock::Labels, kLabels, 16, true, false, -1, "edge-keeping", 0, kTsplBeep},
+     Stock::Labels, kLabels, 16, true, false, -1, -1, 0, "edge-keeping", "Continuous", kTsplBeep},
     {"tspl_300dpi", "Quorvant TSPL Label Printer, 300 dpi", "TSPL Label 300dpi", "qvtspl3.ppd", 20, 300, 1248,
-     Stock::Labels, kLabels, 16, true, false, -1, "edge-keeping", 0, kTsplBeep},
+     Stock::Labels, kLabels, 16, true, false, -1, -1, 0, "edge-keeping", "Continuous", kTsplBeep},
     {"escpos_80mm", "Quorvant ESC/POS Receipt Printer, 80 mm", "ESC/POS Receipt 80mm", "qvescpos.ppd", 21, 203, 576,
-     Stock::Roll, kRoll80, 0, false, true, 15, "burkes", 4, kEscBeep},
+     Stock::Roll, kRoll80, 0, false, true, 15, -1, -1, "burkes", "Roll", kEscBeep},
     {"escpos_58mm", "Quorvant ESC/POS Receipt Printer, 58 mm", "ESC/POS Receipt 58mm", "qvesc58.ppd", 21, 203, 384,
-     Stock::Roll, kRoll58, 0, false, true, 15, "burkes", 4, kEscBeep},
+     Stock::Roll, kRoll58, 0, false, true, 15, -1, -1, "burkes", "Roll", kEscBeep},
     {"cpcl_203dpi", "Quorvant CPCL Label Printer, 203 dpi", "CPCL Label Printer", "qvcpcl.ppd", 22, 203, 832,
-     Stock::Labels, kCpclLabels, 0, false, false, -1, "edge-keeping", 0, kCpclBeep},
+     Stock::Labels, kCpclLabels, 0, false, false, -1, -1, -1, "edge-keeping", "Continuous", kCpclBeep},
     {"tavrin_58mm", "Quorvant Tavrin Pocket Printer, 58 mm", "Tavrin Pocket 58mm", "qvtavrin.ppd", 23, 203, 384,
-     Stock::Roll, kPocket, 0, false, false, -1, "burkes", 0, nullptr},
+     Stock::Roll, kPocket, 0, false, false, -1, -1, -1, "burkes", "Continuous", nullptr},
     {"solvane_58mm", "Quorvant Solvane Pocket Printer, 58 mm", "Solvane Pocket 58mm", "qvsolvan.ppd", 24, 203, 384,
-     Stock::Roll, kPocket, 6, false, false, -1, "burkes", 0, kEscBeep},
+     Stock::Roll, kPocket, 6, false, false, -1, 0, -1, "burkes", "Continuous", kEscBeep},
 };
 
 }  // namespace

@@ -28,10 +28,16 @@ struct Driver {
     int darknessLevels;        // levels of the printer's darkness setting; 0: none
     bool speed;                // the printer takes a print speed (inches per second)
     bool cutter;               // cut mode and cash drawer apply
-    int endFeed;               // mm fed at the end of the job by default; < 0: no such setting
-    const char* halftone;      // default halftoning keyword (NamedSettings)
-    int continuousType;        // iMediaType for continuous stock: 0 continuous, 4 roll
-    const char* beep;          // bytes that sound the printer's beeper; null: it has none
+    // Defaults of the settings only some drivers have (render/NamedSettings);
+    // < 0: the driver has no such setting.
+    int endFeed;           // mm fed at the end of the job
+    int preFeed;           // mm fed before every page
+    int postPrint;         // after printing: 0 the printer's setting, 1 tear off, 2 cut, 3 peel, 4 partial cut
+    const char* halftone;  // default halftoning keyword (NamedSettings)
+    // The media tracking (render/MediaTracking) of continuous stock:
+    // "Continuous", or "Roll" for receipt rolls.
+    const char* continuous;
+    const char* beep;  // bytes that sound the printer's beeper; null: it has none
 };
 
 const Driver* Drivers(size_t& count);

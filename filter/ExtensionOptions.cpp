@@ -1,7 +1,8 @@
 // Options and attributes of this project's own PPDs, beyond the eighteen
 // options every PPD of the filter may carry. A PPD without them gives the
-// same settings and the same log lines as before they existed. The settings
-// and their ranges are the ones every host shares (render/NamedSettings).
+// same settings and the same log lines as before they existed. The PPD
+// keywords, their choices and ranges are the ones every host shares
+// (render/NamedSettings), read in the table's order.
 #include <cups/ppd.h>
 
 #include <cstring>
@@ -14,41 +15,47 @@ namespace CupsHost {
 
 namespace {
 
-struct Keyword {
-    const char* ppd;
-    const char* setting;
-};
+using NamedSettings::Ppd;
+using NamedSettings::Setting;
 
-const Keyword kOptions[] = {
-    {"qvCutMode", "cut-mode"},      {"qvCashDrawer", "cash-drawer"}, {"qvPostPrint", "post-print"},
-    {"qvPreFeed", "pre-feed"},      {"qvEndFeed", "end-feed"},       {"qvScale", "scale"},
-    {"qvBrightness", "brightness"}, {"qvMirror", "mirror"},          {"qvNegative", "negative"},
-    {"qvTrimRoll", "trim-roll"},
-};
+// The PPD's choice or attribute value for `setting`; null when the PPD
+// carries none.
+const char* PpdText(ppd_file_t* ppd, const Setting& setting) {
+    if (setting.ppd.kind == Ppd::Attribute) {
+        ppd_attr_t* attr = ppdFindAttr(ppd, setting.ppd.keyword, nullptr);
+        return attr ? (attr->value ? attr->value : "") : nullptr;
+    }
+    ppd_choice_t* choice = ppdFindMarkedChoice(ppd, setting.ppd.keyword);
+    return choice ? choice->choice : nullptr;
+}
 
-// Printer quirks, as PPD attributes.
-const Keyword kAttributes[] = {
-    {"qvHeadDots", "head-dots"},
-    {"qvMaxRasterRows", "max-raster-rows"},
-    {"qvNoSetc", "no-setc"},
-};
-
-// "True" for a switch, else the choice as a number.
-int Value(const char* text) {
+// A keyword choice's value, "True" for a switch, else the choice as a number.
+int Value(const Setting& setting, const char* text) {
+    if (const NamedSettings::Choice* choice = NamedSettings::ChoiceByPpd(setting, text))
+        return choice->value;
     if (std::strcmp(text, "True") == 0 || std::strcmp(text, "true") == 0)
         return 1;
     bool clamped = false;
     return ChoiceNumber::Parse(text, ChoiceNumber::Range{}, clamped);
 }
 
-void Apply(CBaseRender& render, const Keyword& keyword, const char* text) {
-    const int value = Value(text);
-    int applied = 0;
-    if (!NamedSettings::Apply(render, keyword.setting, value, &applied))
+void Apply(CBaseRender& render, const Setting& setting, const char* text) {
+    if (setting.ppd.kind == Ppd::Shared) {
+        // The eighteen's reader has read and logged the numbers; a keyword
+        // choice is logged when it changes what they set.
+        const NamedSettings::Choice* choice = NamedSettings::ChoiceByPpd(setting, text);
+        if (!choice)
+            return;
+        const int before = setting.field.get(render);
+        if (NamedSettings::Apply(render, setting, choice->value) != before)
+            render.AddLog("%s = %s", setting.name, choice->keyword);
         return;
+    }
+    const int value = Value(setting, text);
+    const int applied = NamedSettings::Apply(render, setting, value);
     if (applied != value)
-        render.AddLog("%s: choice %s is out of range, using %d", keyword.ppd, text, applied);
-    render.AddLog("%s = %d", keyword.ppd, applied);
+        render.AddLog("%s: choice %s is out of range, using %d", setting.ppd.keyword, text, applied);
+    render.AddLog("%s = %d", setting.ppd.keyword, applied);
 }
 
 }  // namespace
@@ -57,20 +64,10 @@ void GetExtensionParameters(CBaseRender& render) {
     ppd_file_t* ppd = render.m_pPpd;
     if (!ppd)
         return;
-    for (const Keyword& option : kOptions)
-        if (ppd_choice_t* choice = ppdFindMarkedChoice(ppd, option.ppd))
-            Apply(render, option, choice->choice);
-    // The edge-keeping halftoning is a choice of "ImageFilter" whose text
-    // is no number: the option reader above took it for threshold.
-    if (ppd_choice_t* choice = ppdFindMarkedChoice(ppd, "ImageFilter")) {
-        if (std::strcmp(choice->choice, "EdgeKeeping") == 0) {
-            NamedSettings::Apply(render, "edge-keeping", 1);
-            render.AddLog("halftoning: edge keeping");
-        }
-    }
-    for (const Keyword& attribute : kAttributes)
-        if (ppd_attr_t* attr = ppdFindAttr(ppd, attribute.ppd, nullptr))
-            Apply(render, attribute, attr->value ? attr->value : "");
+    for (const Setting& setting : NamedSettings::All())
+        if (setting.ppd.keyword)
+            if (const char* text = PpdText(ppd, setting))
+                Apply(render, setting, text);
 }
 
 }  // namespace CupsHost

@@ -4,6 +4,7 @@
 
 #include "filter/CCupsRender.h"
 #include "filter/ChoiceNumber.h"
+#include "render/MediaTracking.h"
 
 namespace CupsHost {
 
@@ -24,16 +25,6 @@ std::string GetMarkedOption(CBaseRender& render, const char* keyword) {
 }
 
 namespace {
-
-struct MediaTracking {
-    const char* choice;
-    int type, markLength, markOffset;
-};
-
-const MediaTracking kMediaTable[] = {
-    {"Continuous", 0, 0, 0}, {"A4Stock", 0, 0, 0},    {"Gap", 1, 3, 0},  {"BLine", 2, 0, 0},
-    {"BLine_Fold", 2, 0, 0}, {"Perforated", 3, 0, 0}, {"Roll", 4, 0, 0}, {"Recording", 5, 0, 0},
-};
 
 // Options whose choice is a number stored unchanged, in the order they are read.
 struct NumberOption {
@@ -78,14 +69,9 @@ void GetPrinterParameters(CBaseRender& render) {
     }
     text = marked("zeMediaTracking");
     if (!text.empty()) {
-        for (const MediaTracking& media : kMediaTable) {
-            if (text == media.choice) {
-                reg.iMediaType = media.type;
-                reg.iMarkLength = media.markLength;
-                reg.iMarkOffset = media.markOffset;
-                break;
-            }
-        }
+        // An unknown choice leaves the earlier values.
+        if (const MediaTracking::Row* media = MediaTracking::Find(text))
+            MediaTracking::Apply(reg, *media);
         render.AddLog("Gap = %d, %d, %d", reg.iMediaType, reg.iMarkLength, reg.iMarkOffset);
     }
     text = marked("FeedOffset");

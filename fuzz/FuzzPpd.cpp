@@ -50,7 +50,7 @@ const Entry kEntries[] = {
     {"CropEdgeRight", false, {"0", "2", "10", "-1"}, {"-2", "9999"}},
     {"qvCutMode", false, {"1", "0", "2", "3", "4"}, {"5", "True"}},
     {"qvCashDrawer", false, {"0", "1", "2"}, {"3", "True"}},
-    {"qvEndFeed", false, {"15", "0", "2", "5", "10", "20", "33"}, {"1000", "1001", "999"}},
+    {"qvEndFeed", false, {"15", "0", "2", "5", "10", "20", "33"}, {"100", "101", "99"}},
     {"qvTrimRoll", false, {"True", "False"}, {"true", "1", "0", "TRUE", "yes"}},
     {"qvPostPrint", false, {"0", "1", "2", "3", "4"}, {"5", "True"}},
     {"qvPreFeed", false, {"0", "2", "5", "10", "15", "20", "33"}, {"1000", "1001", "999"}},

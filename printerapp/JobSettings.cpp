@@ -6,47 +6,43 @@
 
 #include "printerapp/CPapplRender.h"
 #include "printerapp/VendorOptions.h"
+#include "render/MediaTracking.h"
 #include "render/NamedSettings.h"
 
 namespace PapplHost {
 
 namespace {
 
+// What the driver's PPD marks by default, for every setting of the shared
+// table that applies to the driver.
 void ApplyDriverDefaults(CBaseRender& render, const DriverTable::Driver& driver) {
     tagREGSTRUCT& reg = render.m_RegStruct;
     reg.iDensity = -1;
     reg.iSpeed = -1;
-    NamedSettings::Apply(render, "head-dots", driver.headDots);
-    NamedSettings::ApplyHalftone(render, driver.halftone);
-    if (driver.stock == DriverTable::Stock::Roll)
-        NamedSettings::Apply(render, "trim-roll", 1);
-    if (driver.cutter)
-        NamedSettings::Apply(render, "cut-mode", 1);
-    if (driver.endFeed >= 0)
-        NamedSettings::Apply(render, "end-feed", driver.endFeed);
+    for (const NamedSettings::Setting& setting : NamedSettings::All())
+        if (setting.drivers.appliesTo(driver))
+            NamedSettings::Apply(render, setting, NamedSettings::DefaultFor(setting, driver));
 }
 
-// Continuous stock (by its media type) has nothing to track, whatever
-// tracking the printer's media otherwise carries (a job that names only a
-// media type gets the rest of the printer's ready media). On labels the
-// tracking tells gap from black mark.
+// The PPDs' media tracking choice for the job's media, applied as the
+// filter applies a PPD's. Continuous stock (by its media type) has nothing
+// to track, whatever tracking the printer's media otherwise carries (a job
+// that names only a media type gets the rest of the printer's ready
+// media). On labels the tracking tells gap from black mark.
 void ApplyMedia(CBaseRender& render, const DriverTable::Driver& driver, const pappl_media_col_t& media) {
-    tagREGSTRUCT& reg = render.m_RegStruct;
     const bool continuous =
         std::strncmp(media.type, "continuous", 10) == 0 || std::strcmp(media.type, "labels-continuous") == 0;
-    int type = driver.stock == DriverTable::Stock::Roll ? driver.continuousType : 1;
+    const char* choice = driver.stock == DriverTable::Stock::Roll ? driver.continuous : "Gap";
     if (continuous)
-        type = driver.continuousType;
+        choice = driver.continuous;
     else if (media.tracking & PAPPL_MEDIA_TRACKING_MARK)
-        type = 2;
+        choice = "BLine";
     else if ((media.tracking & PAPPL_MEDIA_TRACKING_GAP) || std::strcmp(media.type, "labels") == 0)
-        type = 1;
+        choice = "Gap";
     else if (media.tracking & PAPPL_MEDIA_TRACKING_CONTINUOUS)
-        type = driver.continuousType;
-    reg.iMediaType = type;
-    // As the PPDs' media tracking table: only gap labels carry a mark length.
-    reg.iMarkLength = type == 1 ? 3 : 0;
-    reg.iMarkOffset = 0;
+        choice = driver.continuous;
+    if (const MediaTracking::Row* row = MediaTracking::Find(choice))
+        MediaTracking::Apply(render.m_RegStruct, *row);
 }
 
 void ApplyDarkness(CBaseRender& render, const DriverTable::Driver& driver, const pappl_pr_options_t& options) {
@@ -58,24 +54,24 @@ void ApplyDarkness(CBaseRender& render, const DriverTable::Driver& driver, const
     render.m_RegStruct.iDensity = (level * (driver.darknessLevels - 1) + 50) / 100;
 }
 
+// Bi-level pages are thresholded; otherwise the content picks the method,
+// and "auto" and "text-and-graphic" keep the driver's.
 void ApplyHalftoning(CBaseRender& render, const pappl_pr_options_t& options) {
+    static const struct {
+        pappl_content_t content;
+        const char* halftoning;
+    } kByContent[] = {
+        {PAPPL_CONTENT_TEXT, "threshold"},
+        {PAPPL_CONTENT_GRAPHIC, "edge-keeping"},
+        {PAPPL_CONTENT_PHOTO, "burkes"},
+    };
     if (options.print_color_mode == PAPPL_COLOR_MODE_BI_LEVEL) {
-        NamedSettings::ApplyHalftone(render, "threshold");
+        NamedSettings::ApplyKeyword(render, "halftoning", "threshold");
         return;
     }
-    switch (options.print_content_optimize) {
-        case PAPPL_CONTENT_TEXT:
-            NamedSettings::ApplyHalftone(render, "threshold");
-            break;
-        case PAPPL_CONTENT_GRAPHIC:
-            NamedSettings::ApplyHalftone(render, "edge-keeping");
-            break;
-        case PAPPL_CONTENT_PHOTO:
-            NamedSettings::ApplyHalftone(render, "burkes");
-            break;
-        default:
-            break;  // auto, text-and-graphic: the driver's method
-    }
+    for (const auto& entry : kByContent)
+        if (options.print_content_optimize == entry.content)
+            NamedSettings::ApplyKeyword(render, "halftoning", entry.halftoning);
 }
 
 }  // namespace

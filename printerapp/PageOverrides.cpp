@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "render/NamedSettings.h"
+
 namespace {
 
 // Whether the rangeOfInteger values of `ranges` include `number`; no
@@ -72,16 +74,29 @@ void PageOverrides::Apply(ipp_t* members) {
             if (std::strcmp(content, c.keyword) == 0)
                 m_options.print_content_optimize = c.value;
     }
-    if (const char* halftoning = Keyword(members, "halftoning")) {
-        bool replaced = false;
-        for (size_t i = 0; i < m_names.size(); i++)
-            if (m_names[i] == "halftoning") {
-                m_values[i] = halftoning;
-                replaced = true;
-            }
-        if (!replaced) {
-            m_names.emplace_back("halftoning");
-            m_values.emplace_back(halftoning);
+    // The vendor settings, as the job's own vendor options carry them: text.
+    for (const NamedSettings::Setting& setting : NamedSettings::All()) {
+        if (!setting.ipp.attribute)
+            continue;
+        std::string value;
+        if (!setting.choices.empty()) {
+            const char* keyword = Keyword(members, setting.ipp.attribute);
+            value = keyword ? keyword : "";
+        } else if (ipp_attribute_t* number = ippFindAttribute(members, setting.ipp.attribute, IPP_TAG_INTEGER)) {
+            value = std::to_string(ippGetInteger(number, 0));
+        }
+        if (!value.empty())
+            SetVendor(setting.ipp.attribute, value);
+    }
+}
+
+void PageOverrides::SetVendor(const std::string& name, const std::string& value) {
+    for (size_t i = 0; i < m_names.size(); i++) {
+        if (m_names[i] == name) {
+            m_values[i] = value;
+            return;
         }
     }
+    m_names.push_back(name);
+    m_values.push_back(value);
 }

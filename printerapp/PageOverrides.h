@@ -8,8 +8,9 @@
 // IPP "overrides": settings of a job that hold for some of its pages only
 // (members "pages" and "document-numbers" say which). The members the
 // printers can change from page to page are print-darkness, print-speed,
-// print-color-mode, print-content-optimize and halftoning; others are left
-// to the job's own values.
+// print-color-mode, print-content-optimize and the application's own
+// attributes (render/NamedSettings: halftoning, cut-mode, cash-drawer,
+// end-feed); others are left to the job's own values.
 class PageOverrides {
 public:
     // The job's options for page `page` (from 1) of its document, with the
@@ -21,6 +22,8 @@ public:
 
 private:
     void Apply(ipp_t* members);
+    // Replaces or adds the vendor option `name`.
+    void SetVendor(const std::string& name, const std::string& value);
 
     pappl_pr_options_t m_options{};
     std::vector<std::string> m_names, m_values;  // the vendor options' text

@@ -11,33 +11,15 @@ namespace VendorOptions {
 
 namespace {
 
-struct Keyword {
-    const char* keyword;
-    int value;
-};
+using NamedSettings::Setting;
 
-const Keyword kCutModes[] = {
-    {"none", 0}, {"job-full", 1}, {"job-partial", 2}, {"page-full", 3}, {"page-partial", 4},
-};
-const Keyword kCashDrawer[] = {{"closed", 0}, {"before", 1}, {"after", 2}};
-
-// A keyword attribute that sets one named number.
-struct KeywordOption {
-    const char* name;  // IPP attribute name, also the NamedSettings name
-    const Keyword* keywords;
-    size_t count;
-    const char* defaultKeyword;
-    bool (*applies)(const DriverTable::Driver&);
-};
-
-const KeywordOption kKeywordOptions[] = {
-    {"cut-mode", kCutModes, sizeof kCutModes / sizeof kCutModes[0], "job-full",
-     [](const DriverTable::Driver& d) { return d.cutter; }},
-    {"cash-drawer", kCashDrawer, sizeof kCashDrawer / sizeof kCashDrawer[0], "closed",
-     [](const DriverTable::Driver& d) { return d.cutter; }},
-};
-
-const int kMaxEndFeed = 100;  // mm
+// The settings the application offers for `driver`, in the table's order.
+template <class Visit>
+void ForEachOffered(const DriverTable::Driver& driver, Visit&& visit) {
+    for (const Setting& setting : NamedSettings::All())
+        if (setting.ipp.attribute && setting.drivers.appliesTo(driver))
+            visit(setting);
+}
 
 void AddName(pappl_pr_driver_data_t& data, const char* name) {
     if (data.num_vendor < PAPPL_MAX_VENDOR)
@@ -46,35 +28,37 @@ void AddName(pappl_pr_driver_data_t& data, const char* name) {
 
 std::string Attribute(const char* name, const char* suffix) { return std::string(name) + suffix; }
 
+// A keyword setting's choices, after its "auto" keyword, and its default;
+// a number's range and default.
+void AddValues(const Setting& setting, const DriverTable::Driver& driver, ipp_t* attrs) {
+    const std::string supported = Attribute(setting.ipp.attribute, "-supported");
+    const std::string byDefault = Attribute(setting.ipp.attribute, "-default");
+    const int value = NamedSettings::DefaultFor(setting, driver);
+    if (setting.choices.empty()) {
+        ippAddRange(attrs, IPP_TAG_PRINTER, supported.c_str(), setting.range.low, setting.range.high);
+        ippAddInteger(attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, byDefault.c_str(), value);
+        return;
+    }
+    std::vector<const char*> keywords;
+    if (setting.ipp.autoKeyword)
+        keywords.push_back(setting.ipp.autoKeyword);
+    for (const NamedSettings::Choice& choice : setting.choices)
+        keywords.push_back(choice.keyword);
+    ippAddStrings(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, supported.c_str(), static_cast<int>(keywords.size()),
+                  nullptr, keywords.data());
+    const NamedSettings::Choice* choice = NamedSettings::ChoiceByValue(setting, value);
+    const char* keyword = setting.ipp.autoKeyword ? setting.ipp.autoKeyword : choice ? choice->keyword : nullptr;
+    if (keyword)
+        ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, byDefault.c_str(), nullptr, keyword);
+}
+
 }  // namespace
 
 void Declare(const DriverTable::Driver& driver, pappl_pr_driver_data_t& data, ipp_t* attrs) {
-    int count = 0;
-    const char* const* halftones = NamedSettings::HalftoneKeywords(count);
-    std::vector<const char*> values{"auto"};
-    values.insert(values.end(), halftones, halftones + count);
-    AddName(data, "halftoning");
-    ippAddStrings(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "halftoning-supported", static_cast<int>(values.size()),
-                  nullptr, values.data());
-    ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "halftoning-default", nullptr, "auto");
-
-    for (const KeywordOption& option : kKeywordOptions) {
-        if (!option.applies(driver))
-            continue;
-        std::vector<const char*> keywords;
-        for (size_t i = 0; i < option.count; i++)
-            keywords.push_back(option.keywords[i].keyword);
-        AddName(data, option.name);
-        ippAddStrings(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, Attribute(option.name, "-supported").c_str(),
-                      static_cast<int>(keywords.size()), nullptr, keywords.data());
-        ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, Attribute(option.name, "-default").c_str(), nullptr,
-                     option.defaultKeyword);
-    }
-    if (driver.endFeed >= 0) {
-        AddName(data, "end-feed");
-        ippAddRange(attrs, IPP_TAG_PRINTER, "end-feed-supported", 0, kMaxEndFeed);
-        ippAddInteger(attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, "end-feed-default", driver.endFeed);
-    }
+    ForEachOffered(driver, [&](const Setting& setting) {
+        AddName(data, setting.ipp.attribute);
+        AddValues(setting, driver, attrs);
+    });
 }
 
 namespace {
@@ -106,22 +90,17 @@ void Apply(CBaseRender& render, const DriverTable::Driver& driver, pappl_printer
            const cups_option_t* jobOptions) {
     cups_option_t* options = nullptr;
     const int count = WithPrinterDefaults(printer, jobCount, jobOptions, &options);
-    if (const char* value = cupsGetOption("halftoning", count, const_cast<cups_option_t*>(options))) {
-        if (std::strcmp(value, "auto") != 0 && !NamedSettings::ApplyHalftone(render, value))
-            render.AddLog("halftoning: unknown method %s", value);
-    }
-    for (const KeywordOption& option : kKeywordOptions) {
-        const char* value = cupsGetOption(option.name, count, const_cast<cups_option_t*>(options));
-        if (!value || !option.applies(driver))
-            continue;
-        for (size_t i = 0; i < option.count; i++)
-            if (std::strcmp(value, option.keywords[i].keyword) == 0)
-                NamedSettings::Apply(render, option.name, option.keywords[i].value);
-    }
-    if (driver.endFeed >= 0) {
-        if (const char* value = cupsGetOption("end-feed", count, const_cast<cups_option_t*>(options)))
-            NamedSettings::Apply(render, "end-feed", std::atoi(value));
-    }
+    ForEachOffered(driver, [&](const Setting& setting) {
+        const char* value = cupsGetOption(setting.ipp.attribute, count, options);
+        if (!value || (setting.ipp.autoKeyword && std::strcmp(value, setting.ipp.autoKeyword) == 0))
+            return;
+        if (setting.choices.empty())
+            NamedSettings::Apply(render, setting, std::atoi(value));
+        else if (const NamedSettings::Choice* choice = NamedSettings::ChoiceByKeyword(setting, value))
+            NamedSettings::Apply(render, setting, choice->value);
+        else
+            render.AddLog("%s: unknown keyword %s", setting.ipp.attribute, value);
+    });
     cupsFreeOptions(count, options);
 }
 

@@ -1,88 +1,184 @@
 #include "render/NamedSettings.h"
 
 #include <algorithm>
+#include <type_traits>
 
 namespace NamedSettings {
 
 namespace {
 
-struct NumberSetting {
-    const char* name;
-    int& (*field)(CBaseRender&);
-    int low, high;
-};
+using DriverTable::Driver;
 
-struct SwitchSetting {
-    const char* name;
-    bool& (*field)(CBaseRender&);
-};
+// The field `Member` of the record `Record` of a renderer.
+template <auto Record, auto Member>
+constexpr Field FieldOf() {
+    return {[](CBaseRender& render, int value) {
+                auto& field = (render.*Record).*Member;
+                field = static_cast<std::remove_reference_t<decltype(field)>>(value);
+            },
+            [](const CBaseRender& render) { return static_cast<int>((render.*Record).*Member); }};
+}
+template <auto Member>
+constexpr Field Reg() {
+    return FieldOf<&CBaseRender::m_RegStruct, Member>();
+}
+template <auto Member>
+constexpr Field Tone() {
+    return FieldOf<&CBaseRender::m_HalfTone, Member>();
+}
+template <auto Member>
+constexpr Field Ext() {
+    return FieldOf<&CBaseRender::m_Extension, Member>();
+}
 
-// The ranges are those of the matching PPD options and attributes.
-const NumberSetting kNumbers[] = {
-    {"cut-mode", [](CBaseRender& r) -> int& { return r.m_RegStruct.iCutMode; }, 0, 4},
-    {"cash-drawer", [](CBaseRender& r) -> int& { return r.m_RegStruct.iMoneyBox; }, 0, 2},
-    {"post-print", [](CBaseRender& r) -> int& { return r.m_RegStruct.iPostPrintAction; }, 0, 4},
-    {"pre-feed", [](CBaseRender& r) -> int& { return r.m_RegStruct.iPreFeed; }, 0, 1000},
-    {"end-feed", [](CBaseRender& r) -> int& { return r.m_Extension.iEndFeed; }, 0, 1000},
-    {"scale", [](CBaseRender& r) -> int& { return r.m_RegStruct.iScale; }, 10, 400},
-    {"brightness", [](CBaseRender& r) -> int& { return r.m_HalfTone.iLiangdu; }, -255, 255},
-    {"contrast", [](CBaseRender& r) -> int& { return r.m_HalfTone.iDuibidu; }, -100, 100},
-    {"head-dots", [](CBaseRender& r) -> int& { return r.m_Extension.iHeadDots; }, 0, 65535 * 8},
-    {"max-raster-rows", [](CBaseRender& r) -> int& { return r.m_Extension.iMaxRasterRows; }, 0, 65535},
-};
+// Halftoning: the PPDs' "ImageFilter" choice n is iGrayMethod n (0
+// threshold, n > 0 dithering method n - 1); -1 is the edge-keeping method,
+// which leaves iGrayMethod as it is.
+void SetHalftone(CBaseRender& render, int value) {
+    render.m_Extension.bEdgeKeeping = value < 0;
+    if (value >= 0)
+        render.m_HalfTone.iGrayMethod = value;
+}
+int GetHalftone(const CBaseRender& render) {
+    return render.m_Extension.bEdgeKeeping ? -1 : render.m_HalfTone.iGrayMethod;
+}
+constexpr Field Halftone() { return {SetHalftone, GetHalftone}; }
 
-const SwitchSetting kSwitches[] = {
-    {"trim-roll", [](CBaseRender& r) -> bool& { return r.m_Extension.bTrimRoll; }},
-    {"mirror", [](CBaseRender& r) -> bool& { return r.m_RegStruct.bMirror; }},
-    {"negative", [](CBaseRender& r) -> bool& { return r.m_RegStruct.bNegative; }},
-    {"edge-keeping", [](CBaseRender& r) -> bool& { return r.m_Extension.bEdgeKeeping; }},
-    {"no-setc", [](CBaseRender& r) -> bool& { return r.m_Extension.bNoSetc; }},
+// The halftoning methods, in the order of the PPDs' "ImageFilter" choices.
+const Choice kMethods[] = {
+    {"edge-keeping", "EdgeKeeping", -1},
+    {"threshold", "0", 0},
+    {"floyd-steinberg", "1", 1},
+    {"ordered-4x4", "2", 2},
+    {"burkes", "3", 3},
+    {"stucki", "4", 4},
+    {"jarvis-judice-ninke", "5", 5},
+    {"sierra", "6", 6},
+    {"stevenson-arce", "7", 7},
+    {"bayer-4x4", "8", 8},
+    {"bayer-8x8", "9", 9},
+    {"ordered-16x16", "10", 10},
 };
+const Choice kCutModes[] = {
+    {"none", "0", 0}, {"job-full", "1", 1}, {"job-partial", "2", 2}, {"page-full", "3", 3}, {"page-partial", "4", 4},
+};
+const Choice kCashDrawer[] = {{"closed", "0", 0}, {"before", "1", 1}, {"after", "2", 2}};
 
-// Index 0 is the edge-keeping method; index n > 0 is the "ImageFilter"
-// choice n - 1, stored as iGrayMethod n - 1 (0 threshold, n > 0 dithering).
-const char* const kHalftones[] = {
-    "edge-keeping",        "threshold", "floyd-steinberg", "ordered-4x4", "burkes",    "stucki",
-    "jarvis-judice-ninke", "sierra",    "stevenson-arce",  "bayer-4x4",   "bayer-8x8", "ordered-16x16",
+// The driver's halftoning method.
+int Method(const Driver& d) {
+    for (const Choice& choice : kMethods)
+        if (std::string(d.halftone) == choice.keyword)
+            return choice.value;
+    return kMethods[0].value;  // a driver table test keeps this from happening
+}
+
+bool Always(const Driver&) { return true; }
+// Quirk attributes: added by hand to the PPD of a printer that needs them.
+bool Never(const Driver&) { return false; }
+bool Cutter(const Driver& d) { return d.cutter; }
+bool Roll(const Driver& d) { return d.stock == DriverTable::Stock::Roll; }
+bool HasEndFeed(const Driver& d) { return d.endFeed >= 0; }
+bool HasPreFeed(const Driver& d) { return d.preFeed >= 0; }
+bool HasPostPrint(const Driver& d) { return d.postPrint >= 0; }
+int On(const Driver&) { return 1; }
+int EndFeed(const Driver& d) { return d.endFeed; }
+int PreFeed(const Driver& d) { return d.preFeed; }
+int PostPrint(const Driver& d) { return d.postPrint; }
+int HeadDots(const Driver& d) { return d.headDots; }
+
+using P = Ppd;
+using R = tagREGSTRUCT;
+using T = tagREGSTRUCTWITHALFTONE;
+using E = tagEXTENSIONSTRUCT;
+const bool kSwitch = true;
+
+const Setting kSettings[] = {
+    {"cut-mode", {"qvCutMode"}, {"cut-mode"}, Reg<&R::iCutMode>(), {0, 4}, kCutModes, {Cutter, On}},
+    {"cash-drawer", {"qvCashDrawer"}, {"cash-drawer"}, Reg<&R::iMoneyBox>(), {0, 2}, kCashDrawer, {Cutter}},
+    {"post-print", {"qvPostPrint"}, {}, Reg<&R::iPostPrintAction>(), {0, 4}, {}, {HasPostPrint, PostPrint}},
+    {"pre-feed", {"qvPreFeed"}, {}, Reg<&R::iPreFeed>(), {0, 1000}, {}, {HasPreFeed, PreFeed}},
+    // mm fed past the cutter at the end of the job: up to 10 cm.
+    {"end-feed", {"qvEndFeed"}, {"end-feed"}, Ext<&E::iEndFeed>(), {0, 100}, {}, {HasEndFeed, EndFeed}},
+    {"scale", {"qvScale"}, {}, Reg<&R::iScale>(), {10, 400}, {}, {Always}},
+    {"brightness", {"qvBrightness"}, {}, Tone<&T::iLiangdu>(), {-255, 255}, {}, {Always}},
+    {"mirror", {"qvMirror"}, {}, Reg<&R::bMirror>(), {0, 1, kSwitch}, {}, {Always}},
+    {"negative", {"qvNegative"}, {}, Reg<&R::bNegative>(), {0, 1, kSwitch}, {}, {Always}},
+    {"trim-roll", {"qvTrimRoll"}, {}, Ext<&E::bTrimRoll>(), {0, 1, kSwitch}, {}, {Roll, On}},
+    {"halftoning",
+     {"ImageFilter", P::Shared},
+     {"halftoning", "auto"},
+     Halftone(),
+     {-1, 10},
+     kMethods,
+     {Always, Method}},
+    {"head-dots", {"qvHeadDots", P::Attribute}, {}, Ext<&E::iHeadDots>(), {0, 65535 * 8}, {}, {Always, HeadDots}},
+    {"max-raster-rows", {"qvMaxRasterRows", P::Attribute}, {}, Ext<&E::iMaxRasterRows>(), {0, 65535}, {}, {Never}},
+    {"no-setc", {"qvNoSetc", P::Attribute}, {}, Ext<&E::bNoSetc>(), {0, 1, kSwitch}, {}, {Never}},
 };
 
 }  // namespace
 
+List<Setting> All() { return kSettings; }
+
+const Setting* Find(const std::string& name) {
+    for (const Setting& setting : kSettings)
+        if (name == setting.name)
+            return &setting;
+    return nullptr;
+}
+
+int Apply(CBaseRender& render, const Setting& setting, int value) {
+    const Range& range = setting.range;
+    setting.field.set(render, range.isSwitch ? value != 0 : std::clamp(value, range.low, range.high));
+    return setting.field.get(render);
+}
+
 bool Apply(CBaseRender& render, const std::string& name, int value, int* applied) {
-    for (const NumberSetting& setting : kNumbers) {
-        if (name == setting.name) {
-            setting.field(render) = std::clamp(value, setting.low, setting.high);
-            if (applied)
-                *applied = setting.field(render);
-            return true;
-        }
-    }
-    for (const SwitchSetting& setting : kSwitches) {
-        if (name == setting.name) {
-            setting.field(render) = value != 0;
-            if (applied)
-                *applied = setting.field(render) ? 1 : 0;
-            return true;
-        }
-    }
-    return false;
-}
-
-const char* const* HalftoneKeywords(int& count) {
-    count = static_cast<int>(sizeof kHalftones / sizeof kHalftones[0]);
-    return kHalftones;
-}
-
-bool ApplyHalftone(CBaseRender& render, const std::string& keyword) {
-    const auto end = std::end(kHalftones);
-    const auto it = std::find_if(std::begin(kHalftones), end, [&](const char* k) { return keyword == k; });
-    if (it == end)
+    const Setting* setting = Find(name);
+    if (!setting)
         return false;
-    const int index = static_cast<int>(it - std::begin(kHalftones));
-    render.m_Extension.bEdgeKeeping = index == 0;
-    if (index > 0)
-        render.m_HalfTone.iGrayMethod = index - 1;
+    const int stored = Apply(render, *setting, value);
+    if (applied)
+        *applied = stored;
     return true;
+}
+
+bool ApplyKeyword(CBaseRender& render, const std::string& name, const std::string& keyword) {
+    const Setting* setting = Find(name);
+    const Choice* choice = setting ? ChoiceByKeyword(*setting, keyword) : nullptr;
+    if (!choice)
+        return false;
+    Apply(render, *setting, choice->value);
+    return true;
+}
+
+namespace {
+
+template <class Match>
+const Choice* FindChoice(const Setting& setting, Match match) {
+    const auto it = std::find_if(setting.choices.begin(), setting.choices.end(), match);
+    return it == setting.choices.end() ? nullptr : it;
+}
+
+}  // namespace
+
+const Choice* ChoiceByKeyword(const Setting& setting, const std::string& keyword) {
+    return FindChoice(setting, [&](const Choice& c) { return keyword == c.keyword; });
+}
+
+const Choice* ChoiceByPpd(const Setting& setting, const std::string& ppdChoice) {
+    return FindChoice(setting, [&](const Choice& c) { return ppdChoice == c.ppdChoice; });
+}
+
+const Choice* ChoiceByValue(const Setting& setting, int value) {
+    return FindChoice(setting, [&](const Choice& c) { return value == c.value; });
+}
+
+int DefaultFor(const Setting& setting, const DriverTable::Driver& driver) {
+    if (setting.drivers.byDefault)
+        return setting.drivers.byDefault(driver);
+    const CBaseRender fresh;
+    return setting.field.get(fresh);
 }
 
 }  // namespace NamedSettings

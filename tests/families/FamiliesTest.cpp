@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "families/Families.h"
 #include "filter/CCupsRender.h"
 #include "preview/PreviewLanguages.h"
+#include "render/MediaTracking.h"
 #include "render/NamedSettings.h"
 #include "support/CupsSystem.h"
 #include "support/TestFiles.h"
@@ -94,7 +96,7 @@ TEST(DriverTable, EveryDriverIsOfAFamilyAndHasMedia) {
         EXPECT_NE(nullptr, Families::Find(d.modelNumber)) << d.name;
         EXPECT_EQ(&d, DriverTable::Find(d.name));
         CBaseRender settings;
-        EXPECT_TRUE(NamedSettings::ApplyHalftone(settings, d.halftone)) << d.name;
+        EXPECT_TRUE(NamedSettings::ApplyKeyword(settings, "halftoning", d.halftone)) << d.name;
         ASSERT_NE(nullptr, d.media[0]) << d.name;
         // Media names carry no dot before their size part.
         for (const char* const* m = d.media; *m; m++)
@@ -130,9 +132,30 @@ public:
         return choices;
     }
 
+    // What the filter's readers make of the PPD with its defaults marked,
+    // then `keyword`'s choice `choice` when given.
+    std::unique_ptr<CaptureHost<CCupsRender<CPrinterTSPL>>> Read(const char* keyword = nullptr,
+                                                                 const std::string& choice = "") const {
+        ppdMarkDefaults(m_ppd);
+        if (keyword)
+            ppdMarkOption(m_ppd, keyword, choice.c_str());
+        auto host = std::make_unique<CaptureHost<CCupsRender<CPrinterTSPL>>>();
+        host->m_pPpd = m_ppd;
+        host->GetPrinterParameters();
+        host->m_pPpd = nullptr;
+        return host;
+    }
+
 private:
     ppd_file_t* m_ppd;
 };
+
+// A PPD choice as the filter reads a number or a switch.
+int ChoiceValue(const std::string& choice) {
+    if (choice == "True" || choice == "False")
+        return choice == "True";
+    return std::atoi(choice.c_str());
+}
 
 std::string PpdDir() { return std::string(QUORVANT_BUILD_DIR) + "/ppd"; }
 
@@ -174,23 +197,7 @@ TEST_P(DriverPpd, AgreesWithItsDriver) {
     EXPECT_EQ(std::string("Quorvant ") + d.deviceIdModel, ppd.Attr("ModelName"));
     EXPECT_EQ(d.ppd, ppd.Attr("PCFileName"));
     EXPECT_EQ(family.personality, ppd.Attr("Personality"));
-    EXPECT_EQ(std::to_string(d.headDots), ppd.Attr("qvHeadDots"));
     EXPECT_EQ(std::to_string(d.dpi) + "dpi", ppd.Default("Resolution"));
-
-    // Halftoning: "EdgeKeeping" or the method's number, in the keywords' order.
-    int count = 0;
-    const char* const* halftones = NamedSettings::HalftoneKeywords(count);
-    const std::string filter = ppd.Default("ImageFilter");
-    const int index = filter == "EdgeKeeping" ? 0 : std::atoi(filter.c_str()) + 1;
-    ASSERT_LT(index, count);
-    EXPECT_STREQ(d.halftone, halftones[index]);
-    EXPECT_EQ(static_cast<size_t>(count), ppd.Choices("ImageFilter").size());
-
-    const bool roll = d.stock == DriverTable::Stock::Roll;
-    EXPECT_EQ(roll ? "True" : "", ppd.Default("qvTrimRoll"));
-    EXPECT_EQ(d.cutter ? "1" : "", ppd.Default("qvCutMode"));
-    EXPECT_EQ(d.cutter ? "0" : "", ppd.Default("qvCashDrawer"));
-    EXPECT_EQ(d.endFeed >= 0 ? std::to_string(d.endFeed) : "", ppd.Default("qvEndFeed"));
     EXPECT_EQ(d.speed, !ppd.Choices("zePrintRate").empty());
     // Darkness: the printer's own by default, the choices its levels.
     const std::vector<std::string> darkness = ppd.Choices("Darkness");
@@ -201,8 +208,14 @@ TEST_P(DriverPpd, AgreesWithItsDriver) {
             EXPECT_TRUE(level == "Default" || std::atoi(level.c_str()) < d.darknessLevels) << level;
     }
     // Tracking: gaps on label stock; on rolls what the continuous stock is.
-    const std::string tracking = ppd.Default("zeMediaTracking");
-    EXPECT_EQ(!roll ? "Gap" : d.continuousType == 4 ? "Roll" : "Continuous", tracking);
+    // The application maps media to the same choices, and to the driver's
+    // continuous one.
+    const bool roll = d.stock == DriverTable::Stock::Roll;
+    EXPECT_EQ(roll ? d.continuous : "Gap", ppd.Default("zeMediaTracking"));
+    const std::vector<std::string> tracking = ppd.Choices("zeMediaTracking");
+    EXPECT_NE(tracking.end(), std::find(tracking.begin(), tracking.end(), d.continuous)) << d.continuous;
+    for (const std::string& choice : tracking)
+        EXPECT_NE(nullptr, MediaTracking::Find(choice)) << choice;
 
     // Media: the same sizes, the default first.
     std::vector<std::string> sizes;
@@ -229,6 +242,47 @@ TEST_P(DriverPpd, AgreesWithItsDriver) {
         }
     }
     EXPECT_EQ(sizes.size(), named) << d.ppd;
+}
+
+// Each setting of the shared table is in the PPDs of the drivers it applies
+// to and in no other. Read by the filter, every choice stores what the table
+// says (a keyword choice its value, in the table's order; a number itself,
+// inside the range), and the PPD's defaults what a job of the driver in the
+// application starts from.
+TEST_P(DriverPpd, CarriesTheSettingsOfItsDriver) {
+    const DriverTable::Driver& d = *GetParam();
+    BuiltPpd ppd(PpdDir() + "/" + d.ppd);
+    if (!ppd)
+        GTEST_SKIP() << "the PPDs were not built (ppdc missing)";
+    const auto defaults = ppd.Read();
+    for (const NamedSettings::Setting& s : NamedSettings::All()) {
+        if (!s.ppd.keyword)
+            continue;
+        const bool applies = s.drivers.appliesTo(d);
+        if (s.ppd.kind == NamedSettings::Ppd::Attribute) {
+            EXPECT_EQ(applies ? std::to_string(NamedSettings::DefaultFor(s, d)) : "", ppd.Attr(s.ppd.keyword))
+                << s.name;
+            continue;
+        }
+        const std::vector<std::string> choices = ppd.Choices(s.ppd.keyword);
+        EXPECT_EQ(applies, !choices.empty()) << s.name;
+        if (!applies)
+            continue;
+        EXPECT_EQ(NamedSettings::DefaultFor(s, d), s.field.get(*defaults)) << s.name;
+        if (!s.choices.empty()) {
+            std::vector<std::string> table;
+            for (const NamedSettings::Choice& c : s.choices)
+                table.push_back(c.ppdChoice);
+            EXPECT_EQ(table, choices) << s.name;
+        }
+        for (const std::string& choice : choices) {
+            const auto read = ppd.Read(s.ppd.keyword, choice);
+            const NamedSettings::Choice* c = NamedSettings::ChoiceByPpd(s, choice);
+            const int expected = c ? c->value : ChoiceValue(choice);
+            EXPECT_EQ(expected, s.field.get(*read)) << s.name << " " << choice;
+            EXPECT_TRUE(expected >= s.range.low && expected <= s.range.high) << s.name << " " << choice;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, DriverPpd, ::testing::ValuesIn(DriverRows()),

@@ -184,3 +184,14 @@ INSTANTIATE_TEST_SUITE_P(PpdSettings, ChoiceLimits,
                                            LimitCase{"Darkness", "4294967296", Density, 2147483647, true},
                                            LimitCase{"Threshold", "-2147483648", Level, -2147483647 - 1, false},
                                            LimitCase{"ImageCompress", "4294967296", Compress, 1, true}));
+
+// The project's own options clamp to the shared table's ranges as the
+// eighteen do to theirs.
+TEST(PpdSettings, ProjectOptionPastItsRangeIsClampedAndLogged) {
+    std::vector<PpdOption> options = FilterOptions();
+    options.push_back({"qvEndFeed", {"15", "150"}, "150"});
+    Settings s(options, "");
+    EXPECT_EQ(100, s.host.m_Extension.iEndFeed);
+    EXPECT_TRUE(s.Logged("qvEndFeed: choice 150 is out of range, using 100"));
+    EXPECT_TRUE(s.Logged("qvEndFeed = 100"));
+}

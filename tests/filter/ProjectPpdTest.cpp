@@ -108,6 +108,31 @@ TEST_F(ProjectPpd, PictureSmallerThanTheLabelPrintsAtTheLabelsSize) {
     EXPECT_FALSE(black(786));
 }
 
+// An end feed past the shared range (100 mm) feeds as its limit does.
+TEST_F(ProjectPpd, EndFeedPastItsRangeFeedsItsLimit) {
+    TempDir dir;
+    // The PPD with its 33 mm choice turned into `feed` mm, and marked.
+    auto withEndFeed = [&dir](const std::string& feed) {
+        const Bytes text = ReadFile(BuiltPpd("qvescpos.ppd"));
+        std::string ppd(text.begin(), text.end());
+        const std::pair<std::string, std::string> edits[] = {
+            {"*DefaultqvEndFeed: 15", "*DefaultqvEndFeed: " + feed},
+            {"*qvEndFeed 33/33 mm:", "*qvEndFeed " + feed + "/" + feed + " mm:"},
+        };
+        for (const auto& [from, to] : edits)
+            ppd.replace(ppd.find(from), from.size(), to);
+        WriteFile(dir.File(feed + ".ppd"), Bytes(ppd.begin(), ppd.end()));
+        return dir.File(feed + ".ppd");
+    };
+    const Bytes stream = RasterBytes({GrayPage(576, 100, 10, 20)});
+    Printed past = Print(withEndFeed("150"), "escpos", stream);
+    Printed limit = Print(withEndFeed("100"), "escpos", stream);
+    ASSERT_EQ(past.run.status, 0) << past.run.err;
+    EXPECT_EQ("", DiffBytes(limit.run.out, past.run.out));
+    // 100 mm at 203 dpi: 799 dots in ESC J steps of at most 255, then the cut.
+    EXPECT_TRUE(EndsWith(past.run.out, {0x1B, 0x4A, 255, 0x1B, 0x4A, 34, 0x1D, 0x56, 0x30}));
+}
+
 // Quirk attributes added to a PPD: fewer rows per raster command, no SETC.
 TEST_F(ProjectPpd, QuirkAttributesChangeOnlyWhatTheyName) {
     TempDir dir;

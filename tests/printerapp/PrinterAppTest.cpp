@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <map>
 
+#include "families/DriverTable.h"
 #include "printerapp/AppServer.h"
+#include "render/NamedSettings.h"
 #include "support/FamilyCases.h"
 #include "support/FilterRun.h"
 
@@ -71,8 +74,66 @@ TEST_F(PrinterAppTest, EscposReceiptIsTrimmedAndCut) {
     EXPECT_NE(std::string::npos, settings.find("cut")) << settings;
 }
 
+// The printer attributes `names` as a client reads them, each as
+// ippAttributeString writes it ("a,b,c", "0-100"); absent: no entry.
+std::map<std::string, std::string> PrinterAttributes(const AppServer& server, const std::string& printer,
+                                                     const std::vector<std::string>& names) {
+    std::map<std::string, std::string> values;
+    http_t* http =
+        httpConnect2("localhost", server.Port(), nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, 10000, nullptr);
+    if (!http)
+        return values;
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, server.PrinterUri(printer).c_str());
+    std::vector<const char*> wanted;
+    for (const std::string& name : names)
+        wanted.push_back(name.c_str());
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", static_cast<int>(wanted.size()),
+                  nullptr, wanted.data());
+    ipp_t* response = cupsDoRequest(http, request, ("/ipp/print/" + printer).c_str());
+    for (const std::string& name : names) {
+        if (ipp_attribute_t* a = ippFindAttribute(response, name.c_str(), IPP_TAG_ZERO)) {
+            char text[1024];
+            ippAttributeString(a, text, sizeof text);
+            values[name] = text;
+        }
+    }
+    ippDelete(response);
+    httpClose(http);
+    return values;
+}
+
+// The application's own attributes are the shared table's settings that
+// apply to the driver, with the table's choices or range and the driver's
+// defaults; a printer default set with "modify" reaches the job.
 TEST_F(PrinterAppTest, PrinterDefaultsOfItsOwnAttributesReachTheJob) {
     AddPrinter("receipts", "escpos_80mm");
+    const DriverTable::Driver& driver = *DriverTable::Find("escpos_80mm");
+    std::vector<std::string> names;
+    std::map<std::string, std::string> expected;
+    for (const NamedSettings::Setting& s : NamedSettings::All()) {
+        if (!s.ipp.attribute)
+            continue;
+        const std::string name = s.ipp.attribute;
+        names.push_back(name + "-supported");
+        names.push_back(name + "-default");
+        if (!s.drivers.appliesTo(driver))
+            continue;
+        const int value = NamedSettings::DefaultFor(s, driver);
+        if (s.choices.empty()) {
+            expected[name + "-supported"] = std::to_string(s.range.low) + "-" + std::to_string(s.range.high);
+            expected[name + "-default"] = std::to_string(value);
+            continue;
+        }
+        std::string keywords = s.ipp.autoKeyword ? s.ipp.autoKeyword : "";
+        for (const NamedSettings::Choice& c : s.choices)
+            keywords += (keywords.empty() ? "" : ",") + std::string(c.keyword);
+        expected[name + "-supported"] = keywords;
+        expected[name + "-default"] =
+            s.ipp.autoKeyword ? s.ipp.autoKeyword : NamedSettings::ChoiceByValue(s, value)->keyword;
+    }
+    EXPECT_EQ(expected, PrinterAttributes(server, "receipts", names));
+
     const CommandResult modified =
         server.Run({"modify", "-d", "receipts", "-o", "cut-mode=job-partial", "-o", "end-feed=5"});
     ASSERT_EQ(0, modified.status) << modified.out;
