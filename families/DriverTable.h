@@ -28,7 +28,7 @@ struct Driver {
     int darknessLevels;        // levels of the printer's darkness setting; 0: none
     bool speed;                // the printer takes a print speed (inches per second)
     bool cutter;               // cut mode and cash drawer apply
-    // Defaults of the settings only some drivers have (render/NamedSettings);
+    // Defaults of the settings only some drivers have (families/NamedSettings);
     // < 0: the driver has no such setting.
     int endFeed;           // mm fed at the end of the job
     int preFeed;           // mm fed before every page

@@ -2,14 +2,14 @@
 // options every PPD of the filter may carry. A PPD without them gives the
 // same settings and the same log lines as before they existed. The PPD
 // keywords, their choices and ranges are the ones every host shares
-// (render/NamedSettings), read in the table's order.
+// (families/NamedSettings), read in the table's order.
 #include <cups/ppd.h>
 
 #include <cstring>
 
+#include "families/NamedSettings.h"
 #include "filter/CCupsRender.h"
 #include "filter/ChoiceNumber.h"
-#include "render/NamedSettings.h"
 
 namespace CupsHost {
 

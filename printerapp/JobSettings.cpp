@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "families/NamedSettings.h"
 #include "printerapp/CPapplRender.h"
 #include "printerapp/VendorOptions.h"
 #include "render/MediaTracking.h"
-#include "render/NamedSettings.h"
 
 namespace PapplHost {
 
@@ -24,16 +24,27 @@ void ApplyDriverDefaults(CBaseRender& render, const DriverTable::Driver& driver)
             NamedSettings::Apply(render, setting, NamedSettings::DefaultFor(setting, driver));
 }
 
+// Whether the job's own media-col names `member` (PAPPL fills the members
+// a job leaves out from the printer's ready media).
+bool JobNames(pappl_job_t* job, const char* member) {
+    ipp_attribute_t* col = job ? papplJobGetAttribute(job, "media-col") : nullptr;
+    return col && ippFindAttribute(ippGetCollection(col, 0), member, IPP_TAG_ZERO) != nullptr;
+}
+
 // The PPDs' media tracking choice for the job's media, applied as the
 // filter applies a PPD's. Continuous stock (by its media type) has nothing
-// to track, whatever tracking the printer's media otherwise carries (a job
-// that names only a media type gets the rest of the printer's ready
-// media). On labels the tracking tells gap from black mark.
-void ApplyMedia(CBaseRender& render, const DriverTable::Driver& driver, const pappl_media_col_t& media) {
+// to track, whatever tracking the printer's media otherwise carries. On
+// labels the tracking tells gap from black mark. A job that names only a
+// tracking gets that tracking, whatever type the ready media has.
+void ApplyMedia(CBaseRender& render, const DriverTable::Driver& driver, const pappl_media_col_t& media,
+                pappl_job_t* job) {
     const bool continuous =
         std::strncmp(media.type, "continuous", 10) == 0 || std::strcmp(media.type, "labels-continuous") == 0;
+    const bool trackingOnly = JobNames(job, "media-tracking") && !JobNames(job, "media-type");
     const char* choice = driver.stock == DriverTable::Stock::Roll ? driver.continuous : "Gap";
-    if (continuous)
+    if (trackingOnly && (media.tracking & PAPPL_MEDIA_TRACKING_CONTINUOUS))
+        choice = driver.continuous;
+    else if (continuous && !trackingOnly)
         choice = driver.continuous;
     else if (media.tracking & PAPPL_MEDIA_TRACKING_MARK)
         choice = "BLine";
@@ -80,7 +91,7 @@ void GetJobParameters(CBaseRender& render, JobContext& context) {
     const DriverTable::Driver& driver = *context.driver;
     ApplyDriverDefaults(render, driver);
     if (const pappl_pr_options_t* options = context.options) {
-        ApplyMedia(render, driver, options->media);
+        ApplyMedia(render, driver, options->media, context.job);
         ApplyDarkness(render, driver, *options);
         if (driver.speed && options->print_speed > 0)
             render.m_RegStruct.iSpeed =

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "render/NamedSettings.h"
+#include "families/NamedSettings.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 // (members "pages" and "document-numbers" say which). The members the
 // printers can change from page to page are print-darkness, print-speed,
 // print-color-mode, print-content-optimize and the application's own
-// attributes (render/NamedSettings: halftoning, cut-mode, cash-drawer,
+// attributes (families/NamedSettings: halftoning, cut-mode, cash-drawer,
 // end-feed); others are left to the job's own values.
 class PageOverrides {
 public:

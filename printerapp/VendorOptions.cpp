@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "render/NamedSettings.h"
+#include "families/NamedSettings.h"
 
 namespace VendorOptions {
 

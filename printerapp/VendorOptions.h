@@ -6,7 +6,7 @@
 #include "render/CBaseRender.h"
 
 // The printer application's own job attributes, beyond the standard ones:
-// the settings of render/NamedSettings that have an IPP attribute and apply
+// the settings of families/NamedSettings that have an IPP attribute and apply
 // to the driver ("halftoning" for every driver, "cut-mode" and
 // "cash-drawer" for printers with a cutter, "end-feed" for printers that
 // feed at the end of the job). That one table declares them to PAPPL and

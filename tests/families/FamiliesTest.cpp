@@ -14,26 +14,18 @@
 
 #include "families/DriverTable.h"
 #include "families/Families.h"
+#include "families/NamedSettings.h"
 #include "filter/CCupsRender.h"
 #include "preview/PreviewLanguages.h"
 #include "render/MediaTracking.h"
-#include "render/NamedSettings.h"
 #include "support/CupsSystem.h"
+#include "support/FamilyCases.h"
 #include "support/TestFiles.h"
 #include "support/TestHost.h"
 
 using namespace testing_support;
 
 namespace {
-
-std::vector<const DriverTable::Driver*> DriverRows() {
-    size_t count = 0;
-    const DriverTable::Driver* drivers = DriverTable::Drivers(count);
-    std::vector<const DriverTable::Driver*> rows;
-    for (size_t i = 0; i < count; i++)
-        rows.push_back(&drivers[i]);
-    return rows;
-}
 
 TEST(Families, EachHasARendererADecoderAndDriversOfItsOwn) {
     std::set<int> models;
@@ -48,7 +40,7 @@ TEST(Families, EachHasARendererADecoderAndDriversOfItsOwn) {
         std::unique_ptr<CPreviewDecoder> decoder = PreviewLanguages::Create(family.language);
         ASSERT_TRUE(decoder) << family.language;
         EXPECT_STREQ(family.language, decoder->Language());
-        const auto drivers = DriverRows();
+        const auto drivers = AllDrivers();
         EXPECT_TRUE(std::any_of(drivers.begin(), drivers.end(),
                                 [&](const DriverTable::Driver* d) { return d->modelNumber == family.modelNumber; }))
             << family.language << " has no driver";
@@ -89,7 +81,7 @@ TEST(Families, EachStreamBeginsAsOnlyItsOwnLanguage) {
 
 TEST(DriverTable, EveryDriverIsOfAFamilyAndHasMedia) {
     std::set<std::string> names, ppds;
-    for (const DriverTable::Driver* row : DriverRows()) {
+    for (const DriverTable::Driver* row : AllDrivers()) {
         const DriverTable::Driver& d = *row;
         EXPECT_TRUE(names.insert(d.name).second) << d.name;
         EXPECT_TRUE(ppds.insert(d.ppd).second) << d.ppd;
@@ -285,7 +277,7 @@ TEST_P(DriverPpd, CarriesTheSettingsOfItsDriver) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Drivers, DriverPpd, ::testing::ValuesIn(DriverRows()),
+INSTANTIATE_TEST_SUITE_P(Drivers, DriverPpd, ::testing::ValuesIn(AllDrivers()),
                          [](const ::testing::TestParamInfo<const DriverTable::Driver*>& info) {
                              return std::string(info.param->name);
                          });
@@ -298,7 +290,7 @@ TEST(DriverTable, DocumentsNameEveryDriver) {
     const std::string appText(app.begin(), app.end()), filterText(filter.begin(), filter.end());
     const Bytes readme = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/README.md");
     const std::string readmeText(readme.begin(), readme.end());
-    for (const DriverTable::Driver* d : DriverRows()) {
+    for (const DriverTable::Driver* d : AllDrivers()) {
         // The README's table of PPDs, and its drivers.
         EXPECT_NE(std::string::npos,
                   readmeText.find("| `" + std::string(d->ppd) + "` | " + std::to_string(d->modelNumber) + " |"))

@@ -6,8 +6,8 @@
 #include <map>
 
 #include "families/DriverTable.h"
+#include "families/NamedSettings.h"
 #include "printerapp/AppServer.h"
-#include "render/NamedSettings.h"
 #include "support/FamilyCases.h"
 #include "support/FilterRun.h"
 

@@ -1,4 +1,4 @@
-#include "render/NamedSettings.h"
+#include "families/NamedSettings.h"
 
 #include <algorithm>
 #include <type_traits>
@@ -63,6 +63,11 @@ const Choice kCutModes[] = {
     {"none", "0", 0}, {"job-full", "1", 1}, {"job-partial", "2", 2}, {"page-full", "3", 3}, {"page-partial", "4", 4},
 };
 const Choice kCashDrawer[] = {{"closed", "0", 0}, {"before", "1", 1}, {"after", "2", 2}};
+// A receipt as long as its content (white above and below trimmed) or as
+// the page.
+const Choice kReceiptLengths[] = {{"page", "False", 0}, {"content", "True", 1}};
+// The PPDs' "Rotate" choices, in their order: iRotate 2 is 90 degrees, 1 is 180.
+const Choice kRotations[] = {{"none", "0", 0}, {"rotate-90", "2", 2}, {"rotate-180", "1", 1}, {"rotate-270", "3", 3}};
 
 // The driver's halftoning method.
 int Method(const Driver& d) {
@@ -103,7 +108,14 @@ const Setting kSettings[] = {
     {"brightness", {"qvBrightness"}, {}, Tone<&T::iLiangdu>(), {-255, 255}, {}, {Always}},
     {"mirror", {"qvMirror"}, {}, Reg<&R::bMirror>(), {0, 1, kSwitch}, {}, {Always}},
     {"negative", {"qvNegative"}, {}, Reg<&R::bNegative>(), {0, 1, kSwitch}, {}, {Always}},
-    {"trim-roll", {"qvTrimRoll"}, {}, Ext<&E::bTrimRoll>(), {0, 1, kSwitch}, {}, {Roll, On}},
+    {"trim-roll",
+     {"qvTrimRoll"},
+     {"receipt-length"},
+     Ext<&E::bTrimRoll>(),
+     {0, 1, kSwitch},
+     kReceiptLengths,
+     {Roll, On}},
+    {"rotation", {"Rotate", P::Shared}, {"rotation"}, Reg<&R::iRotate>(), {0, 3}, kRotations, {Always}},
     {"halftoning",
      {"ImageFilter", P::Shared},
      {"halftoning", "auto"},

@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "render/NamedSettings.h"
+#include "families/NamedSettings.h"
 
 namespace {
 
