@@ -14,14 +14,6 @@ void CBaseRender::BeginPage(cups_page_header2_t* header, unsigned xdpi, unsigned
     m_Image.SetYDPI(static_cast<int32_t>(ydpi));
 }
 
-void CBaseRender::PreparePage() {
-    if (!m_bInited) {
-        OnInit();
-        m_bInited = true;
-    }
-    AdjustImage();
-}
-
 int CBaseRender::mm_2_dots(int mm) const { return static_cast<int>(mm * (m_iDpi / 25.4) + 0.9999); }
 
 void CBaseRender::Negative() {

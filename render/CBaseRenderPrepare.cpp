@@ -54,6 +54,14 @@ bool RowHasBlack(const uint8_t* row, uint32_t width) { return FirstBlack(row, wi
 
 }  // namespace
 
+void CBaseRender::PreparePage() {
+    if (!m_bInited) {
+        OnInit();
+        m_bInited = true;
+    }
+    AdjustImage();
+}
+
 void CBaseRender::AdjustImage() {
     const tagREGSTRUCT& reg = m_RegStruct;
     const tagREGSTRUCTWITHALFTONE& tone = m_HalfTone;
