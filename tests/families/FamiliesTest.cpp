@@ -282,8 +282,8 @@ INSTANTIATE_TEST_SUITE_P(Drivers, DriverPpd, ::testing::ValuesIn(AllDrivers()),
                              return std::string(info.param->name);
                          });
 
-// The manual pages and the README name every driver, PPD, model number and
-// language.
+// The manual pages, the README and the packages name every driver, PPD,
+// model number and language.
 TEST(DriverTable, DocumentsNameEveryDriver) {
     const Bytes app = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/man/quorvant-printer-app.8");
     const Bytes filter = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/man/quorvant.7");
@@ -301,7 +301,13 @@ TEST(DriverTable, DocumentsNameEveryDriver) {
     }
     const Bytes preview = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/man/quorvant-preview.1");
     const std::string previewText(preview.begin(), preview.end());
+    // The packages' descriptions name every language (each paragraph may
+    // wrap a name at its space).
+    const Bytes control = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/debian/control");
+    std::string controlText(control.begin(), control.end());
+    std::replace(controlText.begin(), controlText.end(), '\n', ' ');
     for (const Families::Info& family : Families::All()) {
+        EXPECT_NE(std::string::npos, controlText.find(family.personality)) << family.personality;
         EXPECT_NE(std::string::npos, filterText.find("(model " + std::to_string(family.modelNumber) + ")"))
             << family.modelNumber;
         EXPECT_NE(std::string::npos, previewText.find(std::string("\\fB") + family.language + "\\fP"))
