@@ -143,21 +143,6 @@ TEST_F(PrinterAppTest, PrinterDefaultsOfItsOwnAttributesReachTheJob) {
         << pages.back().SettingsText();
 }
 
-TEST_F(PrinterAppTest, SamePageSameBytesAsTheFilter) {
-    const std::string ppd = std::string(QUORVANT_BUILD_DIR) + "/ppd/qvtspl.ppd";
-    if (access(ppd.c_str(), R_OK) != 0)
-        GTEST_SKIP() << "the PPDs were not built (ppdc missing)";
-    AddPrinter("labels", "tspl_203dpi");
-    const Bytes page = PwgGrayPage(812, 1218, 203, 150, 200, 600, 900);
-    PrintAndDecode("labels", "tspl", page);
-
-    FilterJob job = MakeJob(ppd);
-    job.input = page;
-    const FilterResult filtered = RunFilter(job);
-    ASSERT_EQ(0, filtered.status) << filtered.err;
-    EXPECT_EQ("", DiffBytes(filtered.out, output));
-}
-
 // A page wider than the 58 mm head is shrunk as its lines arrive, in the
 // application as in the filter.
 TEST_F(PrinterAppTest, PageWiderThanTheHeadShrinksAsInTheFilter) {
