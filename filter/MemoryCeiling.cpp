@@ -2,18 +2,20 @@
 
 #include <sys/resource.h>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define QUORVANT_ASAN 1
+// The sanitizers' shadow memory counts as data: under them the ceiling
+// would stop the filter before its first page.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define QUORVANT_SHADOW_MEMORY 1
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUORVANT_ASAN 1
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define QUORVANT_SHADOW_MEMORY 1
 #endif
 #endif
 
 namespace MemoryCeiling {
 
 void Apply() {
-#ifndef QUORVANT_ASAN
+#ifndef QUORVANT_SHADOW_MEMORY
     struct rlimit limit;
     if (getrlimit(RLIMIT_DATA, &limit) != 0)
         return;

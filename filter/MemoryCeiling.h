@@ -10,7 +10,8 @@ namespace MemoryCeiling {
 constexpr unsigned long long kDataBytes = 1ull << 30;
 
 // Lowers the soft data limit to kDataBytes (never raises a lower one).
-// Does nothing under AddressSanitizer, whose shadow memory counts as data.
+// Does nothing under AddressSanitizer or ThreadSanitizer, whose shadow
+// memory counts as data.
 void Apply();
 
 }  // namespace MemoryCeiling
