@@ -1,0 +1,255 @@
+#include "render/StatusProtocol.h"
+
+#include <chrono>
+#include <cstring>
+
+namespace StatusProtocol {
+
+namespace {
+
+struct Named {
+    Condition condition;
+    const char* name;
+};
+
+const Named kNames[] = {
+    {kPaperOut, "paper-out"},
+    {kPaperLow, "paper-low"},
+    {kPaperJam, "paper-jam"},
+    {kCoverOpen, "cover-open"},
+    {kOffline, "offline"},
+    {kRibbonOut, "ribbon-out"},
+    {kHeadHot, "head-hot"},
+    {kPaused, "paused"},
+    {kPrinting, "printing"},
+    {kCutterError, "cutter-error"},
+    {kError, "error"},
+    {kBatteryLow, "battery-low"},
+    {kLabelNotTaken, "label-not-taken"},
+};
+
+// A flag bit of a one-byte reply.
+Meaning Bit(int bit, Condition condition, Conditions shownFor = 0) {
+    const auto mask = static_cast<uint8_t>(1u << bit);
+    return {0, mask, mask, condition, shownFor};
+}
+
+// The faults an ESC/POS printer reports only as "an error".
+constexpr Conditions kFaults = kError | kPaperJam | kHeadHot | kCutterError;
+
+// ESC/POS's real-time replies all match 0xx1xx10.
+constexpr uint8_t kEscposMask = 0x93, kEscposFixed = 0x12;
+
+Query EscposRealTime(uint8_t n, std::vector<Meaning> meanings) {
+    return {"DLE EOT", {0x10, 0x04, n}, {kEscposFixed}, kEscposMask, kEscposFixed, std::move(meanings)};
+}
+
+const std::vector<Protocol>& Protocols() {
+    static const std::vector<Protocol> protocols = {
+        {"tspl",
+         {
+             {"ESC ! ?",
+              {0x1B, 0x21, 0x3F},
+              {0x00},
+              0,
+              0,
+              {Bit(0, kCoverOpen), Bit(1, kPaperJam), Bit(2, kPaperOut), Bit(3, kRibbonOut),
+               Bit(4, kPaused, kPaused | kOffline), Bit(5, kPrinting), Bit(6, kCoverOpen), Bit(7, kHeadHot)}},
+             // Newer firmware only: STX, four state letters (0x40 set in
+             // each), ETX CR LF. Letter 1 is a code, letters 3 and 4 flags.
+             {"ESC ! S",
+              {0x1B, 0x21, 0x53},
+              {0x02, 0x40, 0x40, 0x40, 0x40, 0x03, 0x0D, 0x0A},
+              0xFF,
+              0x02,
+              {{1, 0xFF, 'E', kError, kStopsPrinting & ~(kPaused | kOffline)},
+               {1, 0xFF, '`', kPaused, kPaused | kOffline},
+               {1, 0xFF, 'P', kPrinting},
+               {3, 0x41, 0x41, kHeadHot},
+               {3, 0x48, 0x48, kCutterError},
+               {4, 0x41, 0x41, kPaperOut},
+               {4, 0x42, 0x42, kPaperJam}},
+              true,
+              false},
+         }},
+        {"escpos",
+         {
+             EscposRealTime(1, {Bit(3, kOffline, kStopsPrinting)}),
+             EscposRealTime(2, {Bit(2, kCoverOpen), Bit(5, kPaperOut), Bit(6, kError, kFaults)}),
+             // Mechanical error (a jam among them), cutter, unrecoverable,
+             // recoverable (the head's temperature).
+             EscposRealTime(
+                 3, {Bit(2, kError, kError | kPaperJam), Bit(3, kCutterError), Bit(5, kError), Bit(6, kHeadHot)}),
+             EscposRealTime(4, {{0, 0x0C, 0x0C, kPaperLow}, {0, 0x60, 0x60, kPaperOut}}),
+             // Answered in turn, after the data queued before them.
+             {"GS r 1",
+              {0x1D, 0x72, 0x01},
+              {0x00},
+              0,
+              0,
+              {{0, 0x03, 0x03, kPaperLow}, {0, 0x0C, 0x0C, kPaperOut}},
+              false,
+              false},
+             {"ESC v",
+              {0x1B, 0x76},
+              {0x00},
+              0,
+              0,
+              {{0, 0x03, 0x03, kPaperLow}, {0, 0x0C, 0x0C, kPaperOut}},
+              false,
+              false},
+         }},
+        {"cpcl",
+         {
+             {"ESC h",
+              {0x1B, 0x68},
+              {0x00},
+              0,
+              0,
+              {Bit(0, kPrinting), Bit(1, kPaperOut), Bit(2, kCoverOpen), Bit(3, kBatteryLow)}},
+             {"ESC i",
+              {0x1B, 0x69},
+              {0x00},
+              0,
+              0,
+              {Bit(7, kRibbonOut), Bit(6, kPaperLow), Bit(5, kLabelNotTaken), Bit(4, kPaperJam)}},
+         }},
+    };
+    return protocols;
+}
+
+}  // namespace
+
+const std::vector<Condition>& AllConditions() {
+    static const std::vector<Condition> all = [] {
+        std::vector<Condition> v;
+        for (const Named& n : kNames)
+            v.push_back(n.condition);
+        return v;
+    }();
+    return all;
+}
+
+const char* Name(Condition condition) {
+    for (const Named& n : kNames)
+        if (n.condition == condition)
+            return n.name;
+    return "";
+}
+
+Conditions FromName(const std::string& name) {
+    for (const Named& n : kNames)
+        if (name == n.name)
+            return n.condition;
+    return 0;
+}
+
+std::string Describe(Conditions conditions) {
+    std::string text;
+    for (const Named& n : kNames)
+        if (conditions & n.condition)
+            text += (text.empty() ? "" : ",") + std::string(n.name);
+    return text.empty() ? "ready" : text;
+}
+
+Conditions Query::Decode(const uint8_t* reply, Conditions* known) const {
+    Conditions told = 0, found = 0;
+    for (const Meaning& m : meanings) {
+        told |= m.condition;
+        if ((reply[m.index] & m.mask) == m.value)
+            found |= m.condition;
+    }
+    if (known)
+        *known = told;
+    return found;
+}
+
+std::vector<uint8_t> Query::Encode(Conditions conditions) const {
+    std::vector<uint8_t> reply = idle;
+    std::vector<bool> coded(reply.size(), false);
+    for (const Meaning& m : meanings) {
+        if (!(conditions & m.ShownFor()) || (m.mask == 0xFF && coded[m.index]))
+            continue;
+        reply[m.index] = static_cast<uint8_t>((reply[m.index] & ~m.mask) | m.value);
+        coded[m.index] = coded[m.index] || m.mask == 0xFF;
+    }
+    return reply;
+}
+
+Conditions Protocol::Known() const {
+    Conditions all = 0;
+    for (const Query& q : queries)
+        if (q.asked)
+            for (const Meaning& m : q.meanings)
+                all |= m.condition;
+    return all;
+}
+
+const Query* Protocol::Match(const uint8_t* data, size_t size, bool* partial) const {
+    if (partial)
+        *partial = false;
+    for (const Query& q : queries) {
+        const size_t n = q.request.size();
+        if (size >= n && std::memcmp(data, q.request.data(), n) == 0)
+            return &q;
+        if (size < n && std::memcmp(data, q.request.data(), size) == 0 && partial)
+            *partial = true;
+    }
+    return nullptr;
+}
+
+const Protocol* ForLanguage(const std::string& language) {
+    for (const Protocol& p : Protocols())
+        if (language == p.language)
+            return &p;
+    return nullptr;
+}
+
+size_t RoundBytes(const Protocol& protocol) {
+    size_t bytes = 0;
+    for (const Query& q : protocol.queries)
+        if (q.asked)
+            bytes += q.request.size() + q.ReplyLength();
+    return bytes;
+}
+
+Report Ask(const Protocol& protocol, Link& link, int timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    Report report;
+    uint8_t stale[64];
+    // Replies that arrived unasked (or late, after an earlier timeout).
+    while (link.Read(stale, sizeof stale, 0) > 0) {
+    }
+    for (const Query& q : protocol.queries) {
+        if (!q.asked)
+            continue;
+        if (!link.Write(q.request.data(), q.request.size()))
+            return report;
+        std::vector<uint8_t> reply;
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (reply.size() < q.ReplyLength()) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0)
+                return report;
+            uint8_t byte;
+            const long n = link.Read(&byte, 1, static_cast<int>(left));
+            if (n < 0)
+                return report;
+            if (n == 0)
+                continue;
+            if (reply.empty() && !q.CanBegin(byte))
+                continue;
+            reply.push_back(byte);
+        }
+        Conditions known = 0;
+        report.conditions |= q.Decode(reply.data(), &known);
+        report.known |= known;
+    }
+    report.answered = true;
+    // Offline is worth reporting only when no reply names its cause.
+    if (report.conditions & kStopsPrinting & ~(kOffline | kError))
+        report.conditions &= ~(kOffline | kError);
+    return report;
+}
+
+}  // namespace StatusProtocol

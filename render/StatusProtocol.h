@@ -1,0 +1,133 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What the printers of a language answer when asked about their state: the
+// query bytes, the reply's length and its bits. One table per language is the
+// only place these facts live. The hosts decode replies with it (bytes in, a
+// set of conditions out), the virtual printer encodes its state with it, and
+// the preview recognises the queries in a stream with it.
+namespace StatusProtocol {
+
+// What a printer reports, as bits of `Conditions`.
+enum Condition : uint32_t {
+    kPaperOut = 1u << 0,     // out of paper or labels
+    kPaperLow = 1u << 1,     // near the end of the roll
+    kPaperJam = 1u << 2,     // paper jam
+    kCoverOpen = 1u << 3,    // cover, head or latch open
+    kOffline = 1u << 4,      // offline, cause not told
+    kRibbonOut = 1u << 5,    // out of ribbon
+    kHeadHot = 1u << 6,      // head temperature out of range
+    kPaused = 1u << 7,       // paused at the printer
+    kPrinting = 1u << 8,     // still printing what it was sent
+    kCutterError = 1u << 9,  // cutter jammed
+    kError = 1u << 10,       // another error the printer does not name
+    kBatteryLow = 1u << 11,
+    kLabelNotTaken = 1u << 12,  // waits for the printed label to be taken
+};
+using Conditions = uint32_t;
+
+// The conditions under which a printer prints nothing more until someone
+// acts (or, for the head's temperature, until it cools).
+constexpr Conditions kStopsPrinting =
+    kPaperOut | kPaperJam | kCoverOpen | kOffline | kRibbonOut | kHeadHot | kPaused | kCutterError | kError;
+
+// Every condition, in the order they are named.
+const std::vector<Condition>& AllConditions();
+// "paper-out", "cover-open", ...: the virtual printer's words for them.
+const char* Name(Condition condition);
+// The condition named `name`, or 0.
+Conditions FromName(const std::string& name);
+// The conditions in words, comma-separated ("paper-out,cover-open"), or
+// "ready" when there are none.
+std::string Describe(Conditions conditions);
+
+// One meaning in a reply: byte `index` of the reply, masked with `mask`,
+// equals `value` when `condition` holds. A printer shows it for any of
+// `shownFor` (0: for `condition` alone), as an ESC/POS printer goes offline
+// whatever stops it. A mask of 0xFF makes the byte a code (one of several
+// values, the first that applies) rather than a set of flags.
+struct Meaning {
+    uint8_t index;
+    uint8_t mask;
+    uint8_t value;
+    Condition condition;
+    Conditions shownFor = 0;
+
+    Conditions ShownFor() const { return shownFor ? shownFor : condition; }
+};
+
+struct Query {
+    const char* name;              // "ESC ! ?"
+    std::vector<uint8_t> request;  // the bytes a host sends
+    std::vector<uint8_t> idle;     // the reply when no condition holds
+    // Bits every reply has and no other byte on the line is sure to have,
+    // so that replies that arrive unasked can be told apart (0 when the
+    // language has none).
+    uint8_t fixedMask = 0;
+    uint8_t fixedValue = 0;
+    std::vector<Meaning> meanings;
+    // Answered on arrival, ahead of the data queued before it, even while
+    // the printer cannot print; otherwise answered in turn, when the
+    // printer has taken the data before it.
+    bool realTime = true;
+    // Whether the hosts ask it: the printers answer every query, the hosts
+    // send the ones every printer of the language understands.
+    bool asked = true;
+
+    size_t ReplyLength() const { return idle.size(); }
+    // Whether `byte` can be the first byte of this query's reply.
+    bool CanBegin(uint8_t byte) const { return (byte & fixedMask) == fixedValue; }
+    // The conditions a whole reply tells; `known` gets those it can tell at
+    // all, so that a condition it does not cover is not taken as cleared.
+    Conditions Decode(const uint8_t* reply, Conditions* known = nullptr) const;
+    // The reply of a printer in `conditions`.
+    std::vector<uint8_t> Encode(Conditions conditions) const;
+};
+
+struct Protocol {
+    const char* language;  // the preview's language name
+    std::vector<Query> queries;
+
+    // Every condition some asked query can tell.
+    Conditions Known() const;
+    // The query whose request starts at `data` (`size` bytes there), or
+    // null; `*partial` is set when `data` is a proper prefix of a request.
+    const Query* Match(const uint8_t* data, size_t size, bool* partial = nullptr) const;
+};
+
+// The protocol of a language, or null for a language that answers nothing
+// the project relies on.
+const Protocol* ForLanguage(const std::string& language);
+
+// The bytes a status round costs: every asked query's request and reply.
+size_t RoundBytes(const Protocol& protocol);
+
+// How a host reaches the printer: writes go out at once (a host that
+// buffers flushes before it reads), reads wait at most `timeoutMs`.
+class Link {
+public:
+    virtual ~Link() = default;
+    virtual bool Write(const uint8_t* data, size_t size) = 0;
+    // Bytes read (up to `size`), 0 when none arrived in time, -1 when the
+    // link failed.
+    virtual long Read(uint8_t* data, size_t size, int timeoutMs) = 0;
+};
+
+struct Report {
+    bool answered = false;  // every asked query got its reply
+    Conditions conditions = 0;
+    Conditions known = 0;  // what the replies could tell
+};
+
+// Asks every asked query of `protocol` in turn and waits at most
+// `timeoutMs` for each reply. Bytes that cannot begin the expected reply
+// (replies that arrived unasked, a printer's chatter) are skipped. A query
+// left unanswered ends the round unanswered; the conditions then hold what
+// the earlier replies told.
+Report Ask(const Protocol& protocol, Link& link, int timeoutMs);
+
+}  // namespace StatusProtocol

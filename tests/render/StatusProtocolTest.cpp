@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "render/StatusProtocol.h"
+
+using namespace StatusProtocol;
+
+namespace {
+
+const Query& QueryOf(const char* language, std::vector<uint8_t> request) {
+    const Protocol* p = ForLanguage(language);
+    EXPECT_NE(p, nullptr) << language;
+    const Query* q = p->Match(request.data(), request.size());
+    EXPECT_NE(q, nullptr) << language;
+    return *q;
+}
+
+// The replies the printers' manuals give, for one condition each.
+struct ReplyCase {
+    const char* language;
+    std::vector<uint8_t> request;
+    Conditions conditions;
+    std::vector<uint8_t> reply;
+};
+
+const ReplyCase kReplies[] = {
+    {"tspl", {0x1B, 0x21, 0x3F}, 0, {0x00}},
+    {"tspl", {0x1B, 0x21, 0x3F}, kCoverOpen, {0x41}},
+    {"tspl", {0x1B, 0x21, 0x3F}, kPaperJam, {0x02}},
+    {"tspl", {0x1B, 0x21, 0x3F}, kPaperOut | kRibbonOut, {0x0C}},
+    {"tspl", {0x1B, 0x21, 0x3F}, kPaused, {0x10}},
+    {"tspl", {0x1B, 0x21, 0x3F}, kOffline, {0x10}},
+    {"tspl", {0x1B, 0x21, 0x3F}, kPrinting, {0x20}},
+    {"tspl", {0x1B, 0x21, 0x3F}, kHeadHot, {0x80}},
+    {"tspl", {0x1B, 0x21, 0x53}, 0, {0x02, '@', '@', '@', '@', 0x03, 0x0D, 0x0A}},
+    {"tspl", {0x1B, 0x21, 0x53}, kPaperOut, {0x02, 'E', '@', '@', 'A', 0x03, 0x0D, 0x0A}},
+    {"tspl", {0x1B, 0x21, 0x53}, kPrinting, {0x02, 'P', '@', '@', '@', 0x03, 0x0D, 0x0A}},
+    {"tspl", {0x1B, 0x21, 0x53}, kPaused, {0x02, '`', '@', '@', '@', 0x03, 0x0D, 0x0A}},
+    {"escpos", {0x10, 0x04, 0x01}, 0, {0x12}},
+    {"escpos", {0x10, 0x04, 0x01}, kCoverOpen, {0x1A}},
+    {"escpos", {0x10, 0x04, 0x02}, kCoverOpen, {0x16}},
+    {"escpos", {0x10, 0x04, 0x02}, kPaperOut, {0x32}},
+    {"escpos", {0x10, 0x04, 0x02}, kPaperJam, {0x52}},
+    {"escpos", {0x10, 0x04, 0x03}, kHeadHot, {0x52}},
+    {"escpos", {0x10, 0x04, 0x03}, kCutterError, {0x1A}},
+    {"escpos", {0x10, 0x04, 0x04}, kPaperLow, {0x1E}},
+    {"escpos", {0x10, 0x04, 0x04}, kPaperOut, {0x72}},
+    {"escpos", {0x1D, 0x72, 0x01}, kPaperOut, {0x0C}},
+    {"escpos", {0x1B, 0x76}, kPaperLow, {0x03}},
+    {"cpcl", {0x1B, 0x68}, kPaperOut, {0x02}},
+    {"cpcl", {0x1B, 0x68}, kCoverOpen | kPrinting, {0x05}},
+    {"cpcl", {0x1B, 0x69}, kRibbonOut | kPaperLow, {0xC0}},
+    {"cpcl", {0x1B, 0x69}, kPaperJam, {0x10}},
+};
+
+TEST(StatusProtocol, RepliesCarryTheManualsBits) {
+    for (const ReplyCase& c : kReplies) {
+        const Query& q = QueryOf(c.language, c.request);
+        EXPECT_EQ(q.Encode(c.conditions), c.reply) << c.language << " " << q.name << " " << Describe(c.conditions);
+        EXPECT_TRUE(q.CanBegin(c.reply[0])) << q.name;
+        Conditions known = 0;
+        const Conditions decoded = q.Decode(c.reply.data(), &known);
+        EXPECT_EQ(decoded & c.conditions & known, c.conditions & known) << q.name << " " << Describe(c.conditions);
+    }
+}
+
+TEST(StatusProtocol, QueriesAndLanguages) {
+    EXPECT_EQ(ForLanguage("tavrin"), nullptr);
+    EXPECT_EQ(ForLanguage("solvane"), nullptr);
+    const Protocol& escpos = *ForLanguage("escpos");
+    // Every real-time reply matches 0xx1xx10; a text byte does not.
+    for (uint8_t n = 1; n <= 4; ++n)
+        EXPECT_TRUE(QueryOf("escpos", {0x10, 0x04, n}).CanBegin(0x12));
+    EXPECT_FALSE(QueryOf("escpos", {0x10, 0x04, 1}).CanBegin('A'));
+    bool partial = false;
+    const uint8_t prefix[] = {0x10, 0x04};
+    EXPECT_EQ(escpos.Match(prefix, 2, &partial), nullptr);
+    EXPECT_TRUE(partial);
+    EXPECT_EQ(RoundBytes(*ForLanguage("tspl")), 4u);
+    EXPECT_EQ(RoundBytes(escpos), 16u);
+    EXPECT_EQ(RoundBytes(*ForLanguage("cpcl")), 6u);
+    EXPECT_EQ(Describe(kPaperOut | kCoverOpen), "paper-out,cover-open");
+    EXPECT_EQ(FromName("head-hot"), kHeadHot);
+}
+
+// A printer at the other end of a link: answers each query it is sent with
+// the replies queued for it, after whatever unasked bytes come first.
+class FakeLink : public Link {
+public:
+    std::deque<uint8_t> incoming;
+    std::vector<uint8_t> sent;
+    std::deque<std::vector<uint8_t>> answers;
+
+    bool Write(const uint8_t* data, size_t size) override {
+        sent.insert(sent.end(), data, data + size);
+        if (!answers.empty()) {
+            incoming.insert(incoming.end(), answers.front().begin(), answers.front().end());
+            answers.pop_front();
+        }
+        return true;
+    }
+    long Read(uint8_t* data, size_t size, int) override {
+        size_t n = 0;
+        while (n < size && !incoming.empty()) {
+            data[n++] = incoming.front();
+            incoming.pop_front();
+        }
+        return static_cast<long>(n);
+    }
+};
+
+TEST(StatusProtocol, AskSkipsUnaskedBytesAndNamesTheCause) {
+    FakeLink link;
+    link.incoming = {0x72};                                // a late reply, dropped first
+    link.answers = {{0x1A}, {'x', 0x32}, {0x12}, {0x72}};  // chatter before one reply
+    const Report r = Ask(*ForLanguage("escpos"), link, 50);
+    EXPECT_TRUE(r.answered);
+    // Offline is implied by the paper's end, which is the cause reported.
+    EXPECT_EQ(r.conditions, kPaperOut);
+    EXPECT_EQ(link.sent, (std::vector<uint8_t>{0x10, 4, 1, 0x10, 4, 2, 0x10, 4, 3, 0x10, 4, 4}));
+
+    FakeLink silent;
+    silent.answers = {{0x00}};  // ESC h answered, ESC i not
+    const Report none = Ask(*ForLanguage("cpcl"), silent, 20);
+    EXPECT_FALSE(none.answered);
+    EXPECT_EQ(silent.sent.size(), 4u);
+}
+
+}  // namespace
