@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <type_traits>
 
+#include "families/Families.h"
+#include "render/StatusProtocol.h"
+
 namespace NamedSettings {
 
 namespace {
@@ -85,6 +88,11 @@ bool Roll(const Driver& d) { return d.stock == DriverTable::Stock::Roll; }
 bool HasEndFeed(const Driver& d) { return d.endFeed >= 0; }
 bool HasPreFeed(const Driver& d) { return d.preFeed >= 0; }
 bool HasPostPrint(const Driver& d) { return d.postPrint >= 0; }
+// The families whose printers answer status queries.
+bool Answers(const Driver& d) {
+    const Families::Info* family = Families::Find(d.modelNumber);
+    return family && StatusProtocol::ForLanguage(family->language);
+}
 int On(const Driver&) { return 1; }
 int EndFeed(const Driver& d) { return d.endFeed; }
 int PreFeed(const Driver& d) { return d.preFeed; }
@@ -126,6 +134,8 @@ const Setting kSettings[] = {
     {"head-dots", {"qvHeadDots", P::Attribute}, {}, Ext<&E::iHeadDots>(), {0, 65535 * 8}, {}, {Always, HeadDots}},
     {"max-raster-rows", {"qvMaxRasterRows", P::Attribute}, {}, Ext<&E::iMaxRasterRows>(), {0, 65535}, {}, {Never}},
     {"no-setc", {"qvNoSetc", P::Attribute}, {}, Ext<&E::bNoSetc>(), {0, 1, kSwitch}, {}, {Never}},
+    // The filter's; the printer application always asks.
+    {"status-check", {"qvStatusCheck"}, {}, Ext<&E::bStatusCheck>(), {0, 1, kSwitch}, {}, {Answers, On}},
 };
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "filter/CupsLang.h"
 #include "filter/RasterPage.h"
 #include "filter/RendererFactory.h"
+#include "filter/StatusCheck.h"
 #include "render/AreaScale.h"
 #include "render/PagePath.h"
 
@@ -153,6 +154,10 @@ int CCupsInstance::Run(int argc, char** argv) {
     g_pRender->SetModelName(modelName.c_str());
     g_pRender->OnStartDoc(0);
 
+    CStatusCheck status;
+    status.Start(*g_pRender, ModelNumber);
+    status.Check(false);
+
     Page = 0;
     int pagesSent = 0;
     bool streamBroken = false;
@@ -195,6 +200,7 @@ int CCupsInstance::Run(int argc, char** argv) {
             pagesSent++;
         if (streamBroken)
             break;
+        status.Check(false);
         if (CupsHost::OutputFailed()) {
             syslog(LOG_ERR, "job stopped after page %d: the printer takes no more data", Page);
             break;
@@ -204,6 +210,8 @@ int CCupsInstance::Run(int argc, char** argv) {
     }
 
     g_pRender->OnEndDoc();
+    if (!CupsHost::OutputFailed())
+        status.Check(true);
     cupsRasterClose(ras);
     if (fd != 0)
         close(fd);

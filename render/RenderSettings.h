@@ -58,6 +58,7 @@ struct tagEXTENSIONSTRUCT {
     bool bTrimRoll = false;     // on roll media, trim all white above and below
     int iMaxRasterRows = 0;     // rows one raster command may carry; 0: the field's limit
     bool bNoSetc = false;       // TSPL: the printer rejects SETC lines
+    bool bStatusCheck = false;  // the host asks the printer's state between pages
 };
 
 // Watermark settings: carried with the renderer, read by nothing.

@@ -10,22 +10,24 @@ namespace {
 struct Named {
     Condition condition;
     const char* name;
+    const char* words;
+    const char* ipp;
 };
 
 const Named kNames[] = {
-    {kPaperOut, "paper-out"},
-    {kPaperLow, "paper-low"},
-    {kPaperJam, "paper-jam"},
-    {kCoverOpen, "cover-open"},
-    {kOffline, "offline"},
-    {kRibbonOut, "ribbon-out"},
-    {kHeadHot, "head-hot"},
-    {kPaused, "paused"},
-    {kPrinting, "printing"},
-    {kCutterError, "cutter-error"},
-    {kError, "error"},
-    {kBatteryLow, "battery-low"},
-    {kLabelNotTaken, "label-not-taken"},
+    {kPaperOut, "paper-out", "out of paper", "media-empty"},
+    {kPaperLow, "paper-low", "paper low", "media-low"},
+    {kPaperJam, "paper-jam", "paper jam", "media-jam"},
+    {kCoverOpen, "cover-open", "cover open", "cover-open"},
+    {kOffline, "offline", "offline", "offline"},
+    {kRibbonOut, "ribbon-out", "out of ribbon", "marker-supply-empty"},
+    {kHeadHot, "head-hot", "print head too hot", "other"},
+    {kPaused, "paused", "paused", "paused"},
+    {kPrinting, "printing", "printing", nullptr},
+    {kCutterError, "cutter-error", "cutter jammed", "other"},
+    {kError, "error", "printer error", "other"},
+    {kBatteryLow, "battery-low", "battery low", nullptr},
+    {kLabelNotTaken, "label-not-taken", "waiting for the label to be taken", nullptr},
 };
 
 // A flag bit of a one-byte reply.
@@ -130,11 +132,28 @@ const std::vector<Condition>& AllConditions() {
     return all;
 }
 
-const char* Name(Condition condition) {
+namespace {
+const Named* Of(Condition condition) {
     for (const Named& n : kNames)
         if (n.condition == condition)
-            return n.name;
-    return "";
+            return &n;
+    return nullptr;
+}
+}  // namespace
+
+const char* Name(Condition condition) {
+    const Named* n = Of(condition);
+    return n ? n->name : "";
+}
+
+const char* Words(Condition condition) {
+    const Named* n = Of(condition);
+    return n ? n->words : "";
+}
+
+const char* IppReason(Condition condition) {
+    const Named* n = Of(condition);
+    return n ? n->ipp : nullptr;
 }
 
 Conditions FromName(const std::string& name) {

@@ -39,6 +39,11 @@ constexpr Conditions kStopsPrinting =
 const std::vector<Condition>& AllConditions();
 // "paper-out", "cover-open", ...: the virtual printer's words for them.
 const char* Name(Condition condition);
+// "out of paper", "cover open", ...: words for a user.
+const char* Words(Condition condition);
+// The IPP printer-state-reasons keyword that reports it, without a
+// severity suffix ("media-empty"); null for what IPP has no word for.
+const char* IppReason(Condition condition);
 // The condition named `name`, or 0.
 Conditions FromName(const std::string& name);
 // The conditions in words, comma-separated ("paper-out,cover-open"), or

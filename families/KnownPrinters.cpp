@@ -1,0 +1,134 @@
+#include "families/KnownPrinters.h"
+
+#include <cctype>
+#include <cstring>
+#include <set>
+
+namespace KnownPrinters {
+
+namespace {
+
+const char* const kNotes = "printer-status notes";
+
+const Printer kPrinters[] = {
+    {"Xprinter", "XP-420B", "tspl_203dpi", "MFG:Xprinter;CMD:CEZD;MDL:XP-420B;CLS:PRINTER;", kNotes},
+    {"MARKLIFE", "X4", "tspl_203dpi", "MFG:MARKLIFE ;CMD:XPP,XL;MDL:X4;CLS:PRINTER;DES:LABEL PRINTER;", kNotes},
+    {"", "PM-241-BT", "tspl_203dpi", "MFG: ;CMD:XPP,XL;MDL:PM-241-BT;CLS:PRINTER;DES:PM-241-BT;", kNotes},
+    {"Printer", "Thermal Printer", "tspl_203dpi", "MFG:Printer;MDL:Thermal Printer;CMD:XPP,XL;", kNotes},
+    {"VEVOR", "Y428BT", "tspl_203dpi", "MFG:VEVOR ;CMD: ;MODEL:Y428BT;DES:LabelPrinter;", kNotes},
+    {"EPSON", "TM-T88*", "escpos_80mm", "MFG:EPSON;CMD:ESC/POS;MDL:TM-T88V-JPN;CLS:PRINTER;DES:EPSON TM-T88V;", kNotes},
+    {"EPSON", "TM-T20*", "escpos_80mm", "MFG:EPSON;CMD:ESC/POS;MDL:TM-T20II;CLS:PRINTER;DES:EPSON TM-T20II;",
+     "inferred: the TM-T88V's pattern for the TM-T20 series"},
+    {"HPRT", "HM-A300E", "cpcl_203dpi", "MANUFACTURER:HPRT;COMMAND SET:CPCL;MODEL:HM-A300E;", kNotes},
+};
+
+// Makers that make printers of more than one language: none of their
+// printers is matched by its command set alone.
+const char* const kSeveralLanguages[] = {"Xprinter", "HPRT", "MARKLIFE", "Phomemo", "Printer", ""};
+
+// Command sets that name one language, and its generic driver.
+struct Language {
+    const char* command;
+    const char* driver;
+};
+const Language kLanguages[] = {
+    {"ESC/POS", "escpos_80mm"}, {"ESCPOS", "escpos_80mm"}, {"TSPL", "tspl_203dpi"},
+    {"TSPL2", "tspl_203dpi"},   {"CPCL", "cpcl_203dpi"},
+};
+
+std::string Trim(const std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
+        b++;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
+        e--;
+    return s.substr(b, e - b);
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool Same(const std::string& a, const char* b) { return Upper(a) == Upper(b); }
+
+bool ModelFits(const std::string& model, const char* known, int& score) {
+    const size_t n = std::strlen(known);
+    if (n > 0 && known[n - 1] == '*') {
+        score = 2;
+        return Upper(model).compare(0, n - 1, Upper(std::string(known, n - 1))) == 0;
+    }
+    score = 3;
+    return Same(model, known);
+}
+
+}  // namespace
+
+DeviceId Parse(const std::string& deviceId) {
+    DeviceId id;
+    size_t start = 0;
+    while (start < deviceId.size()) {
+        size_t end = deviceId.find(';', start);
+        if (end == std::string::npos)
+            end = deviceId.size();
+        const std::string item = deviceId.substr(start, end - start);
+        start = end + 1;
+        const size_t colon = item.find(':');
+        if (colon == std::string::npos)
+            continue;
+        const std::string key = Upper(Trim(item.substr(0, colon)));
+        const std::string value = Trim(item.substr(colon + 1));
+        if (key == "MFG" || key == "MANUFACTURER")
+            id.make = value;
+        else if (key == "MDL" || key == "MODEL")
+            id.model = value;
+        else if (key == "CMD" || key == "COMMAND SET")
+            id.commandSet = value;
+    }
+    return id;
+}
+
+const Printer* All(size_t& count) {
+    count = sizeof kPrinters / sizeof kPrinters[0];
+    return kPrinters;
+}
+
+Match Find(const std::string& deviceId) {
+    const DeviceId id = Parse(deviceId);
+    Match best;
+    for (const Printer& p : kPrinters) {
+        int score = 0;
+        if (Same(id.make, p.make) && !id.model.empty() && ModelFits(id.model, p.model, score) && score > best.score) {
+            best.driver = DriverTable::Find(p.driver);
+            best.printer = &p;
+            best.score = score;
+        }
+    }
+    if (best.driver || id.model.empty())
+        return best;
+    for (const char* maker : kSeveralLanguages)
+        if (Same(id.make, maker))
+            return best;
+    // The command set is a comma list; one item naming a language decides,
+    // two naming different ones do not.
+    std::set<std::string> drivers;
+    size_t start = 0;
+    while (start <= id.commandSet.size()) {
+        size_t end = id.commandSet.find(',', start);
+        if (end == std::string::npos)
+            end = id.commandSet.size();
+        const std::string item = Trim(id.commandSet.substr(start, end - start));
+        for (const Language& l : kLanguages)
+            if (Same(item, l.command))
+                drivers.insert(l.driver);
+        start = end + 1;
+    }
+    if (drivers.size() == 1) {
+        best.driver = DriverTable::Find(drivers.begin()->c_str());
+        best.score = 1;
+    }
+    return best;
+}
+
+}  // namespace KnownPrinters

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "families/DriverTable.h"
+
+// The printers the project knows by their IEEE 1284 device IDs, each with
+// its driver. The application's auto-add, its driver choice for a
+// discovered printer and the PPDs' "1284DeviceID" attributes come from this
+// one table. A device ID names the printer's language unreliably ("CEZD"
+// and "XPP,XL" appear on printers of different languages), so a printer is
+// known by its maker and model first.
+namespace KnownPrinters {
+
+// The parts of a device ID that tell a printer; values trimmed of blanks,
+// the long key names (MANUFACTURER, MODEL, COMMAND SET) taken too.
+struct DeviceId {
+    std::string make, model, commandSet;
+};
+DeviceId Parse(const std::string& deviceId);
+
+struct Printer {
+    const char* make;   // as the device ID gives it, trimmed
+    const char* model;  // ditto; a trailing '*' matches every model it begins
+    const char* driver;
+    const char* deviceId;  // the device ID as the printer sends it
+    const char* source;    // where the ID was seen
+};
+
+const Printer* All(size_t& count);
+
+struct Match {
+    const DriverTable::Driver* driver = nullptr;  // null: nothing fits
+    const Printer* printer = nullptr;             // null: matched by language alone
+    int score = 0;  // 3 maker and model, 2 a model of a known series, 1 the language alone
+};
+
+// The driver for a printer with `deviceId`. A printer of a maker the table
+// does not know, whose command set names one language, gets that
+// language's generic driver; a maker known to make printers of several
+// languages must be matched by its model.
+Match Find(const std::string& deviceId);
+
+}  // namespace KnownPrinters

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+
+#include "render/CBaseRender.h"
+#include "render/StatusProtocol.h"
+
+// The filter asks the printer about its state through CUPS's back channel:
+// before the first page, after each page and before it exits. While the
+// printer reports something that stops printing it tells CUPS ("STATE:"
+// and "INFO:" lines) and waits, polling, so that no label is sent into a
+// printer that cannot print it; at the end it waits until the printer has
+// printed what it was sent. On only when the PPD's "qvStatusCheck" is on,
+// the family answers status queries and the backend relays replies.
+class CStatusCheck {
+public:
+    // Decides whether to ask at all. Asks the backend over the side channel
+    // whether replies come back; a printer that left a query unanswered in
+    // the last few minutes is not asked (`restFile` remembers it).
+    void Start(const CBaseRender& render, int modelNumber);
+    bool Active() const { return m_protocol != nullptr; }
+
+    // One check: reports what the printer says and waits while it cannot
+    // print. `atEnd`: also waits (within a bound) until it stops printing.
+    // Returns at once when the job is canceled.
+    void Check(bool atEnd);
+
+    // Where the queue's unanswered query is remembered.
+    static std::string RestFile();
+    // How long a printer that did not answer rests from status queries.
+    static constexpr int kRestSeconds = 300;
+    static constexpr int kReplyTimeoutMs = 1000;
+    static constexpr int kPollMs = 1000;
+    // The longest wait for a printer to finish printing at the end.
+    static constexpr int kFinishSeconds = 60;
+
+private:
+    StatusProtocol::Report Round();
+    // Prints the STATE: lines of what changed and an INFO: line in words.
+    void Show(const StatusProtocol::Report& report);
+    void GiveUp();
+
+    const StatusProtocol::Protocol* m_protocol = nullptr;
+    std::string m_shown;  // the reasons set, comma-separated
+    bool m_waiting = false;
+};

@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "families/KnownPrinters.h"
+
+namespace {
+
+struct Case {
+    const char* deviceId;
+    const char* driver;  // null: no driver fits
+    int score;
+};
+
+const Case kCases[] = {
+    // Long key names, trailing blanks, empty values, other key orders.
+    {"MANUFACTURER:HPRT;COMMAND SET:CPCL;MODEL:HM-A300E;", "cpcl_203dpi", 3},
+    {"MFG:MARKLIFE ;CMD:XPP,XL;MDL:X4;CLS:PRINTER;DES:LABEL PRINTER;", "tspl_203dpi", 3},
+    {"mfg:xprinter;mdl:xp-420b;", "tspl_203dpi", 3},
+    {"MFG:VEVOR ;CMD: ;MODEL:Y428BT;DES:LabelPrinter;", "tspl_203dpi", 3},
+    // A model of a known series.
+    {"MFG:EPSON;CMD:ESC/POS;MDL:TM-T88VI;", "escpos_80mm", 2},
+    // Unknown makers: the command set decides when it names one language.
+    {"MFG:Acme;CMD:ESC/POS,STAR;MDL:R-80;", "escpos_80mm", 1},
+    {"MFG:Acme;CMD:TSPL2;MDL:L-4;", "tspl_203dpi", 1},
+    {"MFG:Acme;CMD:TSPL,CPCL;MDL:L-4;", nullptr, 0},
+    {"MFG:Acme;CMD:CEZD;MDL:L-4;", nullptr, 0},
+    // A maker of several languages is never matched by its command set.
+    {"MFG:Xprinter;CMD:ESC/POS;MDL:XP-58IIH;", nullptr, 0},
+    {"MFG: ;CMD:TSPL;MDL:Q1;", nullptr, 0},
+    {"", nullptr, 0},
+};
+
+TEST(KnownPrinters, DeviceIdsGiveTheirDrivers) {
+    for (const Case& c : kCases) {
+        const KnownPrinters::Match m = KnownPrinters::Find(c.deviceId);
+        EXPECT_STREQ(m.driver ? m.driver->name : nullptr, c.driver) << c.deviceId;
+        EXPECT_EQ(m.score, c.score) << c.deviceId;
+    }
+}
+
+TEST(KnownPrinters, EveryRowNamesADriverAndIsFoundByItsOwnId) {
+    size_t count = 0;
+    const KnownPrinters::Printer* rows = KnownPrinters::All(count);
+    for (size_t i = 0; i < count; i++) {
+        ASSERT_NE(DriverTable::Find(rows[i].driver), nullptr) << rows[i].model;
+        const KnownPrinters::Match m = KnownPrinters::Find(rows[i].deviceId);
+        EXPECT_EQ(m.printer, &rows[i]) << rows[i].deviceId;
+    }
+}
+
+}  // namespace
