@@ -29,12 +29,16 @@ struct JobContext {
     // bytes reached the printer.
     size_t deviceBytesBefore = 0;
     bool reachedPrinter = false;
+    unsigned pagesSent = 0;
 };
 
 // Sends in pieces, so that a cancel is seen within a fraction of a second
 // also on a slow printer. -1 once the job is cancelled or a write failed
 // (the job's message then says why).
 int WriteSpool(JobContext& context, const void* data, int length);
+// Sends what the job buffered, as far as the printer (the job's status
+// queries follow it). False, with the job's message set, once output failed.
+bool FlushDevice(JobContext& context);
 // The job's last use of the device: sends what it still buffers and
 // detaches the job from it. False, with the job's message set, unless every
 // byte of the job reached the device.

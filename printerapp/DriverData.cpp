@@ -6,6 +6,7 @@
 #include "families/DriverTable.h"
 #include "printerapp/PrinterStatus.h"
 #include "printerapp/RasterJob.h"
+#include "printerapp/StatusWatch.h"
 #include "printerapp/VendorOptions.h"
 
 namespace DriverData {
@@ -89,6 +90,7 @@ bool Fill(pappl_system_t* system, const char* driverName, const char*, const cha
     data->borderless = true;
     data->left_right = 1;
     data->bottom_top = 1;
+    data->status_cb = StatusWatch::Idle;
     data->identify_cb = PrinterStatus::Identify;
     data->identify_supported = PrinterStatus::IdentifyActions(*driver);
     data->identify_default = driver->beep ? PAPPL_IDENTIFY_ACTIONS_SOUND : PAPPL_IDENTIFY_ACTIONS_DISPLAY;

@@ -29,6 +29,7 @@ struct Output {
     std::string path;
     int fd = -1;  // a FIFO's opens at the first write
     bool fifo = false;
+    bool readable = false;  // a character device opened for reading too
 };
 
 bool Canceled(pappl_device_t* device) {
@@ -84,12 +85,20 @@ std::string JobFile(const std::string& dir, const char* name, const std::string&
     return dir + "/" + file + "." + ext;
 }
 
-bool Open(pappl_device_t* device, const char* uri, const char* name) {
+// The path of a "file:" URI, or "" when it has none.
+std::string PathOf(const char* uri) {
     char scheme[32], userpass[256], host[256], resource[1024];
     int port = 0;
     if (httpSeparateURI(HTTP_URI_CODING_ALL, uri, scheme, sizeof scheme, userpass, sizeof userpass, host, sizeof host,
                         &port, resource, sizeof resource) < HTTP_URI_STATUS_OK ||
-        resource[0] != '/') {
+        resource[0] != '/')
+        return "";
+    return resource;
+}
+
+bool Open(pappl_device_t* device, const char* uri, const char* name) {
+    const std::string resource = PathOf(uri);
+    if (resource.empty()) {
         papplDeviceError(device, "Bad file URI \"%s\".", uri);
         return false;
     }
@@ -115,7 +124,12 @@ bool Open(pappl_device_t* device, const char* uri, const char* name) {
         output->path = JobFile(output->path, name, ext);
         output->fd = open(output->path.c_str(), flags | O_CREAT | O_TRUNC, 0666);
     } else if (exists && S_ISCHR(info.st_mode)) {
-        output->fd = open(output->path.c_str(), flags);
+        // Read and write where the node allows it: the replies come back
+        // on the same line.
+        output->fd = open(output->path.c_str(), (flags & ~O_WRONLY) | O_RDWR);
+        output->readable = output->fd >= 0;
+        if (output->fd < 0)
+            output->fd = open(output->path.c_str(), flags);
     } else if (!exists || S_ISREG(info.st_mode)) {
         // Appending: a capture file keeps every job.
         output->fd = open(output->path.c_str(), flags | O_CREAT | O_APPEND, 0666);
@@ -148,7 +162,28 @@ void Close(pappl_device_t* device) {
     papplDeviceSetData(device, nullptr);
 }
 
-ssize_t Read(pappl_device_t*, void*, size_t) { return -1; }
+// What the printer sent back, waiting at most the device's read timeout
+// (0 when nothing came); -1 when there is no way back.
+ssize_t Read(pappl_device_t* device, void* buffer, size_t bytes) {
+    auto* output = static_cast<Output*>(papplDeviceGetData(device));
+    if (!output || !output->readable)
+        return -1;
+#ifdef PAPPL_DEVICE_READ_TIMEOUT
+    const int timeout = papplDeviceGetReadTimeout(device);
+#else
+    const int timeout = 0;
+#endif
+    pollfd data{output->fd, POLLIN, 0};
+    int ready;
+    while ((ready = poll(&data, 1, timeout)) < 0 && errno == EINTR) {
+    }
+    if (ready == 0)
+        return 0;
+    if (ready < 0 || !(data.revents & POLLIN))
+        return -1;
+    const ssize_t n = read(output->fd, buffer, bytes);
+    return n < 0 && (errno == EAGAIN || errno == EINTR) ? 0 : n;
+}
 
 ssize_t Write(pappl_device_t* device, const void* buffer, size_t bytes) {
     auto* output = static_cast<Output*>(papplDeviceGetData(device));
@@ -197,5 +232,13 @@ void SetWriteTimeout(int seconds) {
 }
 
 int WriteTimeout() { return g_WriteTimeout; }
+
+bool Answers(const char* uri) {
+    if (std::strncmp(uri, "file:", 5) != 0)
+        return true;
+    struct stat info {};
+    const std::string path = PathOf(uri).substr(0, PathOf(uri).find('?'));
+    return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
+}
 
 }  // namespace FileDevice

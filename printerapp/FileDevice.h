@@ -10,10 +10,17 @@
 //   there.
 // A printer that takes no data for the write timeout fails the write with
 // ETIMEDOUT, a cancelled job's write stops within a quarter of a second.
+// Only a character device reads (the printer's replies to status queries);
+// files and FIFOs have no way back.
 namespace FileDevice {
 
 // Registers the scheme (it replaces PAPPL's where PAPPL lets it).
 void Register();
+
+// Whether a printer at device URI `uri` may answer: any other scheme's, and
+// a "file:" URI's only when it names a character device (opening a
+// directory's device would make a job file).
+bool Answers(const char* uri);
 
 // Seconds a write to a printer that takes no data waits before it fails
 // (0: for ever), for this device and, where PAPPL has write timeouts, for

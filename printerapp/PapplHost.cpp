@@ -99,16 +99,23 @@ int WriteSpool(JobContext& context, const void* data, int length) {
     return length;
 }
 
-bool FinishDevice(JobContext& context) {
+bool FlushDevice(JobContext& context) {
     if (!context.devicePrepared)
-        return !context.outputFailed;
-    // With the cancel callback still set, a cancelled job's buffer is
-    // dropped rather than sent at close to a printer that may not take it.
+        PrepareDevice(context);
+    // With the cancel callback set, a cancelled job's buffer is dropped
+    // rather than sent to a printer that may not take it.
     papplDeviceFlush(context.device);
     if (!context.outputFailed && DeviceError(context.device, 0) != 0)
         Failed(context, DeviceError(context.device, 0));
     else if (!context.outputFailed)
         NoteProgress(context);
+    return !context.outputFailed;
+}
+
+bool FinishDevice(JobContext& context) {
+    if (!context.devicePrepared)
+        return !context.outputFailed;
+    FlushDevice(context);
     ReleaseDevice(context.job, context.device);
     return !context.outputFailed;
 }

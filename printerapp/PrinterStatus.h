@@ -3,6 +3,7 @@
 #include <pappl/pappl.h>
 
 #include "families/DriverTable.h"
+#include "render/StatusProtocol.h"
 
 // What a printer tells about itself beyond printing: how it identifies
 // itself, what it consumes, and the description attributes IPP Everywhere
@@ -25,8 +26,15 @@ void Describe(ipp_t* attrs);
 void JobStarted(pappl_printer_t* printer);
 
 // A printer that took no data for the write timeout shows "offline" until
-// a later job's data reaches it.
+// a later job's data reaches it (or its status says it is online).
 void StoppedAccepting(pappl_printer_t* printer);
 void Accepting(pappl_printer_t* printer);
+
+// What the printer answered to a status round, as printer-state-reasons
+// and the paper's level: each reason is set while one of its conditions
+// holds, and cleared only by replies that can tell its conditions (an
+// unanswered round, or a language that cannot tell, changes nothing). The printer's own pause shows as "offline": it
+// takes nothing, and PAPPL's "paused" means its queue is paused.
+void Reported(pappl_printer_t* printer, const StatusProtocol::Report& report);
 
 }  // namespace PrinterStatus

@@ -6,6 +6,7 @@
 #include "printerapp/CPapplRender.h"
 #include "printerapp/PageOverrides.h"
 #include "printerapp/PrinterStatus.h"
+#include "printerapp/StatusWatch.h"
 #include "render/PagePath.h"
 
 namespace RasterJob {
@@ -80,6 +81,12 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
         MakeRefPtr<CBaseRender>(Families::CreateRenderer<CPapplRender>(driver->modelNumber, state->context));
     papplJobSetData(job, state);
 
+    // Nothing is sent to a printer that cannot print; a job cancelled while
+    // it waits ends here, and PAPPL calls no end-job callback after this.
+    if (!StatusWatch::WaitReady(state->context)) {
+        PapplHost::FinishDevice(state->context);
+        return Abandon(job, state);
+    }
     state->render->GetPrinterParameters();
     state->render->SetModelName(driver->deviceIdModel);
     state->render->OnStartDoc(0);
@@ -154,10 +161,13 @@ bool EndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, uns
     render.OnEndPage();
     render.EndPage();
     state->pageReady = false;
-    return !state->context.outputFailed || Abandon(job, state);
+    state->context.pagesSent++;
+    // The next page waits while the printer cannot print it.
+    return (!state->context.outputFailed && StatusWatch::WaitReady(state->context)) || Abandon(job, state);
 }
 
-// A job is completed only when every byte reached the device.
+// A job is completed only when every byte reached the device and, where the
+// printer can tell, once its labels have printed.
 bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
     State* state = GetState(job);
     if (!state) {
@@ -167,7 +177,8 @@ bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
         return false;
     }
     state->render->OnEndDoc();
-    const bool ok = PapplHost::FinishDevice(state->context);
+    const bool printed = StatusWatch::WaitPrinted(state->context);
+    const bool ok = PapplHost::FinishDevice(state->context) && printed;
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "%llu bytes sent to the printer", state->context.bytesWritten);
     Abandon(job, state);
     return ok;

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <pappl/pappl.h>
+
+#include "printerapp/CPapplRender.h"
+
+// Asks a printer for its state (render/StatusProtocol, for the languages
+// that answer) and keeps its jobs from printing into a printer that cannot
+// print: a job waits, reported as processing-stopped, until the printer can
+// print again, and ends only once its labels are out. A printer that leaves
+// a round unanswered costs that one reply timeout; it is then not asked for
+// a rest time, and its jobs print as if it could not answer.
+namespace StatusWatch {
+
+// The longest wait for a reply, and the rest after a round unanswered.
+constexpr int kReplyMs = 1000;
+constexpr int kRestSeconds = 300;
+// Between two rounds while a job waits for the printer.
+constexpr int kPollMs = 1000;
+// How long the end of a job waits for the printer to finish printing:
+// this, and as much again per page.
+constexpr int kPrintedSeconds = 60;
+constexpr int kPrintedSecondsPerPage = 10;
+
+// PAPPL's status callback (called while no job holds the device): one
+// round, shown as the printer's reasons.
+bool Idle(pappl_printer_t* printer);
+
+// Before a job's first page and after each page: sends what the job
+// buffered, asks, and while the printer reports a condition that stops
+// printing, waits for it to clear. False when the job was cancelled while
+// waiting (or its output failed).
+bool WaitReady(PapplHost::JobContext& context);
+
+// At the end of a job, once its data are sent: waits while the printer
+// says it is still printing (within a bound), and, like WaitReady, while it
+// cannot print.
+bool WaitPrinted(PapplHost::JobContext& context);
+
+}  // namespace StatusWatch
