@@ -1,0 +1,229 @@
+// The application reads the printer's state: against a virtual printer of
+// each language that answers, a job waits (processing-stopped) while the
+// printer cannot print and then prints the rest, none lost and none twice;
+// it completes once the labels printed; a silent printer costs one timeout.
+#include <gtest/gtest.h>
+#include <pappl/pappl.h>
+
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+#include "printerapp/AppServer.h"
+#include "vprinter/CVirtualPrinter.h"
+
+namespace testing_support {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace StatusProtocol;
+
+struct Family {
+    const char* driver;
+    const char* language;
+    bool tellsPrinting;  // the language says when it is still printing
+};
+
+const Family kFamilies[] = {
+    {"tspl_203dpi", "tspl", true},
+    {"escpos_80mm", "escpos", false},
+    {"cpcl_203dpi", "cpcl", true},
+};
+
+double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// The page body of a GET of `path`.
+std::string GetPage(int port, const std::string& path) {
+    http_t* http = httpConnect2("localhost", port, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, 10000, nullptr);
+    if (!http)
+        return "";
+    std::string body;
+    httpClearFields(http);
+    if (httpGet(http, path.c_str()) == 0) {
+        http_status_t status;
+        while ((status = httpUpdate(http)) == HTTP_STATUS_CONTINUE) {
+        }
+        char buffer[8192];
+        for (ssize_t n; status == HTTP_STATUS_OK && (n = httpRead2(http, buffer, sizeof buffer)) > 0;)
+            body.append(buffer, static_cast<size_t>(n));
+        if (status != HTTP_STATUS_OK)
+            body = "HTTP " + std::to_string(status);
+    }
+    httpClose(http);
+    return body;
+}
+
+class PrinterAppStatusTest : public ::testing::TestWithParam<Family> {
+protected:
+    static void SetUpTestSuite() {
+        server = new AppServer;
+        if (!server->Start({"auth-service=none"}))
+            problem = server->Problem();
+        // Page p (0-based) is black in its top (p + 1) * 10 rows: each page
+        // is told apart by its dots.
+        WriteFile(server->Dir().File("five.pwg"),
+                  PwgPages(400, 240, 203, 5, [](unsigned, unsigned y, unsigned p) { return y < (p + 1) * 10; }));
+        WriteFile(server->Dir().File("one.pwg"), PwgGrayPage(400, 240, 203, 50, 50, 150, 150));
+    }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+    void SetUp() override {
+        if (!problem.empty())
+            GTEST_SKIP() << "the printer application cannot start here: " << problem;
+#ifndef PAPPL_DEVICE_READ_TIMEOUT
+        GTEST_SKIP() << "this PAPPL cannot bound a device read (-DQUORVANT_PAPPL=system)";
+#endif
+    }
+
+    // A virtual printer of the case's language, and an application printer
+    // on it named after the test.
+    void Add(CVirtualPrinter::Options options) {
+        options.language = GetParam().language;
+        printer = std::make_unique<CVirtualPrinter>(options);
+        std::string error;
+        ASSERT_TRUE(printer->ListenTcp(0, &error)) << error;
+        name = std::string(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        name = name.substr(0, name.find('/')) + "-" + GetParam().language;
+        const CommandResult added = server->Run({"add", "-d", name, "-v", printer->Uri(), "-m", GetParam().driver});
+        ASSERT_EQ(0, added.status) << added.out;
+    }
+
+    // Submits in a thread of its own: PAPPL takes a raster job as it prints.
+    void Submit(const std::string& file) {
+        submitter = std::thread([this, file] { server->Run({"submit", "-d", name, server->Dir().File(file)}); });
+    }
+    void TearDown() override {
+        if (submitter.joinable())
+            submitter.join();
+    }
+
+    // The newest job once it is in `state` (or the last look after 10 s).
+    JobInfo WaitForState(const std::string& state) const {
+        JobInfo job = server->LastJob(name);
+        for (int i = 0; i < 200 && job.state != state; i++) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            job = server->LastJob(name);
+        }
+        return job;
+    }
+
+    // The job waits for the printer: shown by the job and the printer.
+    void ExpectWaiting(const std::string& reason) const {
+        const JobInfo job = WaitForState("processing-stopped");
+        EXPECT_EQ("processing-stopped", job.state) << server->LogProblems();
+        EXPECT_NE(std::string::npos, job.reasons.find("printer-stopped")) << job.reasons;
+        EXPECT_EQ(std::string::npos, job.reasons.find("job-printing")) << job.reasons;
+        EXPECT_NE(std::string::npos, server->PrinterReasons(name).find(reason)) << server->PrinterReasons(name);
+    }
+
+    static AppServer* server;
+    static std::string problem;
+    std::unique_ptr<CVirtualPrinter> printer;
+    std::string name;
+    std::thread submitter;
+};
+
+AppServer* PrinterAppStatusTest::server = nullptr;
+std::string PrinterAppStatusTest::problem;
+
+TEST_P(PrinterAppStatusTest, PaperOutMidJobWaitsThenPrintsTheRestOnce) {
+    CVirtualPrinter::Options options;
+    options.paperOutAfterLabels = 2;
+    Add(options);
+    Submit("five.pwg");
+    ExpectWaiting("media-empty");
+    EXPECT_EQ(2u, printer->PrintedPages().size());
+    // The web page shows the printer's reason and the stopped job.
+    const std::string page = GetPage(server->Port(), "/" + name);
+    EXPECT_NE(std::string::npos, page.find("Out of paper")) << page;
+    EXPECT_NE(std::string::npos, GetPage(server->Port(), "/" + name + "/jobs").find("Stopped"));
+
+    printer->LoadPaper();
+    const JobInfo done = WaitForState("completed");
+    EXPECT_EQ("completed", done.state) << done.message << "\n" << server->LogProblems();
+    const auto printed = printer->PrintedPages();
+    ASSERT_EQ(5u, printed.size());
+    for (unsigned p = 0; p < 5; p++) {
+        EXPECT_EQ(printed[0].job, printed[p].job);
+        EXPECT_EQ(int(p + 1), printed[p].page);
+        EXPECT_EQ(printed[0].image.BlackDots() * (p + 1), printed[p].image.BlackDots()) << "page " << p + 1;
+    }
+    EXPECT_EQ(std::string::npos, server->PrinterReasons(name).find("media-empty"));
+}
+
+TEST_P(PrinterAppStatusTest, CoverOpenBeforeTheJobWaitsUntilClosed) {
+    CVirtualPrinter::Options options;
+    options.conditions = kCoverOpen;
+    Add(options);
+    Submit("one.pwg");
+    ExpectWaiting("cover-open");
+    EXPECT_EQ(0u, printer->PrintedPages().size());
+    printer->Set(0, kCoverOpen);
+    EXPECT_EQ("completed", WaitForState("completed").state) << server->LogProblems();
+    EXPECT_EQ(1u, printer->PrintedPages().size());
+    EXPECT_EQ(std::string::npos, server->PrinterReasons(name).find("cover-open"));
+}
+
+TEST_P(PrinterAppStatusTest, CancelWhileWaitingEndsAtOnce) {
+    CVirtualPrinter::Options options;
+    options.conditions = kPaperOut;
+    Add(options);
+    Submit("one.pwg");
+    ExpectWaiting("media-empty");
+    const Clock::time_point cancelled = Clock::now();
+    EXPECT_EQ(0, server->Run({"cancel", "-d", name, "-a"}).status);
+    EXPECT_EQ("canceled", WaitForState("canceled").state);
+    EXPECT_LT(Since(cancelled), 3.0);
+    printer->LoadPaper();
+    EXPECT_FALSE(printer->WaitPrinted(1, 1500));
+}
+
+// "Completed" once the label printed, where the language tells.
+TEST_P(PrinterAppStatusTest, CompletesOnlyOnceTheLabelPrinted) {
+    CVirtualPrinter::Options options;
+    options.msPerLabel = 2000;
+    Add(options);
+    Submit("one.pwg");
+    const JobInfo done = WaitForState("completed");
+    ASSERT_EQ("completed", done.state) << server->LogProblems();
+    if (GetParam().tellsPrinting) {
+        EXPECT_EQ(1u, printer->PrintedPages().size());
+        EXPECT_FALSE(printer->State() & kPrinting);
+    }
+}
+
+// A printer that answers nothing costs one reply timeout, in its first job
+// only; the job prints as without status.
+TEST_P(PrinterAppStatusTest, SilentPrinterCostsOneTimeout) {
+    CVirtualPrinter::Options options;
+    Add(options);
+    Clock::time_point start = Clock::now();
+    ASSERT_EQ("completed", server->Print(name, server->Dir().File("one.pwg")));
+    const double answering = Since(start);
+
+    printer->SetSilent(true);
+    // Only a job asks a printer it has not heard from since: a new name.
+    const std::string silent = name + "-silent";
+    ASSERT_EQ(0, server->Run({"add", "-d", silent, "-v", printer->Uri(), "-m", GetParam().driver}).status);
+    for (int job = 0; job < 2; job++) {
+        start = Clock::now();
+        ASSERT_EQ("completed", server->Print(silent, server->Dir().File("one.pwg"))) << server->LogProblems();
+        EXPECT_LT(Since(start), answering + 3.0) << "job " << job + 1;
+    }
+    EXPECT_TRUE(printer->WaitPrinted(3, 5000));
+    // Said once, at the first unanswered round.
+    const Bytes log = ReadFile(server->Dir().File("app.log"));
+    std::istringstream lines(std::string(log.begin(), log.end()));
+    int said = 0;
+    for (std::string line; std::getline(lines, line);)
+        said += line.find(silent) != std::string::npos && line.find("did not answer") != std::string::npos;
+    EXPECT_EQ(1, said);
+}
+
+INSTANTIATE_TEST_SUITE_P(PrinterApp, PrinterAppStatusTest, ::testing::ValuesIn(kFamilies),
+                         [](const ::testing::TestParamInfo<Family>& info) { return std::string(info.param.language); });
+
+}  // namespace
+}  // namespace testing_support
