@@ -27,6 +27,7 @@ constexpr int kPrintingPollMs = 250;
 // What the application remembers of a printer between rounds, by printer
 // id: the job thread and the IPP clients' threads ask in turn.
 struct Memory {
+    bool answered = false;  // its last round was answered
     Clock::time_point restUntil{};
     bool silenceLogged = false;
 };
@@ -43,6 +44,12 @@ bool Resting(pappl_printer_t* printer) {
     std::lock_guard<std::mutex> lock(g_Lock);
     const auto it = g_Memory.find(papplPrinterGetID(printer));
     return it != g_Memory.end() && Clock::now() < it->second.restUntil;
+}
+
+bool Answered(pappl_printer_t* printer) {
+    std::lock_guard<std::mutex> lock(g_Lock);
+    const auto it = g_Memory.find(papplPrinterGetID(printer));
+    return it != g_Memory.end() && it->second.answered;
 }
 
 struct Round {
@@ -68,7 +75,9 @@ Round Ask(pappl_printer_t* printer, pappl_device_t* device, const StatusProtocol
         Memory& memory = g_Memory[papplPrinterGetID(printer)];
         if (round.report.answered) {
             memory = Memory{};
+            memory.answered = true;
         } else {
+            memory.answered = false;
             memory.restUntil = Clock::now() + std::chrono::seconds(kRestSeconds);
             logSilence = !memory.silenceLogged;
             memory.silenceLogged = true;
@@ -120,7 +129,7 @@ bool WaitWhileStopped(PapplHost::JobContext& context, const StatusProtocol::Prot
 bool Idle(pappl_printer_t* printer) {
     const StatusProtocol::Protocol* protocol = ProtocolOf(printer);
     const char* uri = papplPrinterGetDeviceURI(printer);
-    if (!protocol || !uri || !FileDevice::Answers(uri) || Resting(printer))
+    if (!protocol || !uri || !FileDevice::Answers(uri) || !Answered(printer))
         return true;
     pappl_device_t* device = papplPrinterOpenDevice(printer);
     if (!device)

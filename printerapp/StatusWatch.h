@@ -23,7 +23,9 @@ constexpr int kPrintedSeconds = 60;
 constexpr int kPrintedSecondsPerPage = 10;
 
 // PAPPL's status callback (called while no job holds the device): one
-// round, shown as the printer's reasons.
+// round, shown as the printer's reasons, for a printer whose last round (a
+// job's first) was answered. A printer not known to answer gets no
+// connection of its own: a network printer's port may serve one at a time.
 bool Idle(pappl_printer_t* printer);
 
 // Before a job's first page and after each page: sends what the job
