@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -182,6 +183,8 @@ ssize_t Read(pappl_device_t* device, void* buffer, size_t bytes) {
     if (ready < 0 || !(data.revents & POLLIN))
         return -1;
     const ssize_t n = read(output->fd, buffer, bytes);
+    if (n == 0)
+        return -1;  // the line is closed: nothing will come
     return n < 0 && (errno == EAGAIN || errno == EINTR) ? 0 : n;
 }
 
@@ -237,7 +240,8 @@ bool Answers(const char* uri) {
     if (std::strncmp(uri, "file:", 5) != 0)
         return true;
     struct stat info {};
-    const std::string path = PathOf(uri).substr(0, PathOf(uri).find('?'));
+    std::string path = PathOf(uri);
+    path.erase(std::min(path.find('?'), path.size()));
     return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
 }
 
