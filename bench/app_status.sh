@@ -16,9 +16,9 @@ BUILD=${1:-build}
 JOBS=${JOBS:-20}
 LANG_=${LANG_:-tspl}
 case "$LANG_" in
-    tspl) DRIVER=tspl_203dpi ;;
-    escpos) DRIVER=escpos_80mm ;;
-    cpcl) DRIVER=cpcl_203dpi ;;
+    tspl) DRIVER=tspl_203dpi MEDIA=om_label-50x30_50x30mm ;;
+    escpos) DRIVER=escpos_80mm MEDIA=om_roll-80-100_72.1x100mm ;;
+    cpcl) DRIVER=cpcl_203dpi MEDIA=om_label-50x30_50x30mm ;;
     *) echo "LANG_ must be tspl, escpos or cpcl" >&2; exit 1 ;;
 esac
 APP="$BUILD/quorvant-printer-app"
@@ -47,7 +47,7 @@ export SNAP_COMMON="$WORK"  # the server's control socket, private to this run
 
 PORT=$((20000 + $$ % 20000))
 "$APP" server -o server-port=$PORT -o state-file="$WORK/app.state" -o spool-directory="$WORK/spool" \
-    -o log-file="$WORK/app.log" -o log-level=info -o auth-service=none &
+    -o log-file="$WORK/app.log" -o log-level=${LOG_LEVEL:-info} -o auth-service=none &
 PIDS="$PIDS $!"
 "$VPRINTER" --lang "$LANG_" --port $((PORT + 1)) >/dev/null 2>&1 &
 PIDS="$PIDS $!"
@@ -57,7 +57,7 @@ sleep 1
 
 # Prints the job and waits until the log says it ended.
 print() {
-    "$APP" submit -d "$1" "$LABEL" >/dev/null
+    "$APP" submit -d "$1" -o media=$MEDIA "$LABEL" >/dev/null
     while "$APP" jobs -d "$1" | grep -q 'processing\|pending\|stopped'; do sleep 0.05; done
 }
 
