@@ -1,4 +1,5 @@
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -207,8 +208,12 @@ TEST(VirtualPrinter, PaperOutAfterTwoLabelsHoldsTheRestUntilPaperIsLoaded) {
     EXPECT_EQ(host.Read(2), (Bytes{0x72, 0x1A}));
     EXPECT_EQ(printer->State(), kPaperOut | kPrinting);
     EXPECT_EQ(printer->PrintedPages().size(), 2u);
-    host.Close();
+    // Answered in turn: once the receipts before it have printed.
+    ASSERT_TRUE(host.Send({0x1D, 0x72, 0x01}));
+    EXPECT_EQ(host.Read(1, 300), Bytes());
     printer->LoadPaper();
+    EXPECT_EQ(host.Read(1), Bytes{0x00});
+    host.Close();
     ASSERT_TRUE(printer->WaitPrinted(5, 5000));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const auto pages = printer->PrintedPages();
@@ -216,6 +221,31 @@ TEST(VirtualPrinter, PaperOutAfterTwoLabelsHoldsTheRestUntilPaperIsLoaded) {
     for (int i = 0; i < 5; i++)
         EXPECT_EQ(pages[i].page, i + 1);
     EXPECT_EQ(printer->State(), 0u);
+}
+
+TEST(VirtualPrinter, ServesAPseudoTerminalAndAFifo) {
+    TempDir dir;
+    CVirtualPrinter printer(Lang("tspl"));
+    std::string pty, error;
+    ASSERT_TRUE(printer.OpenPty(&pty, &error)) << error;
+    ASSERT_TRUE(printer.ServeFifo(dir.File("fifo"), &error)) << error;
+    const int replies = open(dir.File("fifo.out").c_str(), O_RDONLY | O_NONBLOCK);
+    const Bytes job = Concat({kLabel, {0x1B, 0x21, 0x3F}});
+    for (const std::string& path : {pty, dir.File("fifo")}) {
+        SCOPED_TRACE(path);
+        const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(write(fd, job.data(), job.size()), ssize_t(job.size()));
+        const int from = path == pty ? fd : replies;
+        pollfd p{from, POLLIN, 0};
+        uint8_t reply = 0xFF;
+        EXPECT_EQ(poll(&p, 1, 3000), 1);
+        EXPECT_EQ(read(from, &reply, 1), 1);
+        EXPECT_EQ(reply & ~0x20, 0);  // ready, or still printing the label
+        close(fd);
+    }
+    close(replies);
+    EXPECT_TRUE(printer.WaitPrinted(2, 5000));
 }
 
 // One case each of what a link can do wrong; each returns a failure text.
