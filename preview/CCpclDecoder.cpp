@@ -4,6 +4,11 @@
 
 bool CCpclDecoder::Parse(CByteReader& in) {
     while (!in.AtEnd()) {
+        bool query = false;
+        if (!StatusQuery(in, query))
+            return false;
+        if (query)
+            continue;
         CTextLine line;
         if (!line.Read(in))
             return Fail(line);

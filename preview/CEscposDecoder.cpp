@@ -9,6 +9,16 @@ bool CEscposDecoder::Parse(CByteReader& in) {
     static const uint8_t kInit[] = {0x1B, 0x40}, kPulse[] = {0x1B, 0x70}, kImage[] = {0x1D, 0x76, 0x30};
     bool lastWasImage = false, awaitImage = false;
     while (!in.AtEnd()) {
+        // A status query may come between any two commands and changes
+        // nothing on the page; a lone ESC or GS at the end is left to the
+        // commands, which say what they miss.
+        bool query = false;
+        if (!(in.Remaining() == 1 && (in.Peek() == 0x1B || in.Peek() == 0x1D))) {
+            if (!StatusQuery(in, query))
+                return false;
+            if (query)
+                continue;
+        }
         // Page boundaries: the printer is initialised (a drawer pulse right
         // before ESC @ opens that page) or an image follows other commands.
         const bool image = in.Match(kImage, 3);
@@ -30,7 +40,7 @@ bool CEscposDecoder::Parse(CByteReader& in) {
     }
     if (awaitImage || (PageOpen() && !Page().HasImage()) || (!PageOpen() && Pages().empty()))
         return Fail(in.Offset(), awaitImage ? "a GS v 0 image after ESC @" : "a GS v 0 image", "end of stream");
-    EndPage();
+    EndLastPage();
     return true;
 }
 

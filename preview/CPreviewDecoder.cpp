@@ -4,31 +4,63 @@ std::string PreviewError::Message() const {
     return "byte " + std::to_string(offset) + ": expected " + expected + ", found " + found;
 }
 
+// Every message of a stream that ended too soon says so: CByteReader's
+// Describe, Need and the decoders' end checks.
+bool PreviewError::Truncated() const { return found.compare(0, 13, "end of stream") == 0; }
+
 bool CPreviewDecoder::Decode(const uint8_t* data, size_t size) {
     m_Commands.clear();
     m_Pages.clear();
+    m_Spans.clear();
     m_Open = CPreviewPage();
     m_bPageOpen = false;
+    m_bLastOpenEnded = false;
     m_Error = PreviewError();
+    m_pStatus = StatusProtocol::ForLanguage(Language());
     CByteReader in(data, size);
     if (size == 0)
         return Fail(0, std::string("a ") + Language() + " stream", "an empty input");
-    return Parse(in);
+    m_pIn = &in;
+    const bool ok = Parse(in);
+    m_pIn = nullptr;
+    return ok;
 }
 
 CPreviewPage& CPreviewDecoder::Page() {
     if (!m_bPageOpen) {
         m_Open = CPreviewPage();
+        m_iOpenBegin = m_pIn ? m_pIn->Offset() : 0;
         m_bPageOpen = true;
     }
     return m_Open;
 }
 
 void CPreviewDecoder::EndPage() {
-    if (m_bPageOpen)
+    if (m_bPageOpen) {
         m_Pages.push_back(std::move(m_Open));
+        m_Spans.emplace_back(m_iOpenBegin, m_pIn ? m_pIn->Offset() : 0);
+    }
     m_Open = CPreviewPage();
     m_bPageOpen = false;
+}
+
+void CPreviewDecoder::EndLastPage() {
+    m_bLastOpenEnded = m_bPageOpen;
+    EndPage();
+}
+
+bool CPreviewDecoder::StatusQuery(CByteReader& in, bool& found) {
+    found = false;
+    if (!m_pStatus)
+        return true;
+    bool partial = false;
+    const StatusProtocol::Query* query = m_pStatus->Match(in.Here(), in.Remaining(), &partial);
+    if (!query)
+        return !partial || Fail(in.Offset(), "the rest of a status query", "end of stream");
+    found = true;
+    Command(in.Offset(), std::string("status query ") + query->name);
+    in.Skip(query->request.size());
+    return true;
 }
 
 bool CPreviewDecoder::Fail(size_t offset, const std::string& expected, const std::string& found) {

@@ -7,6 +7,7 @@
 
 #include "preview/CByteReader.h"
 #include "preview/CPreviewPage.h"
+#include "render/StatusProtocol.h"
 
 // One decoded command: where it starts in the stream and one readable line.
 struct PreviewCommand {
@@ -20,6 +21,9 @@ struct PreviewError {
     std::string expected, found;
     // "byte 1234: expected ..., found ..."
     std::string Message() const;
+    // Whether the stream ended where more was expected: more bytes may
+    // make it well-formed (a printer that reads a stream as it arrives waits).
+    bool Truncated() const;
 };
 
 // A strict decoder of one printer language: the inverse of a renderer,
@@ -41,6 +45,15 @@ public:
     const std::vector<CPreviewPage>& Pages() const { return m_Pages; }
     const PreviewError& Error() const { return m_Error; }
 
+    // Where page `i` of Pages() begins (about: where the decoder opened it)
+    // and ends in the stream.
+    size_t PageBegin(size_t i) const { return m_Spans[i].first; }
+    size_t PageEnd(size_t i) const { return m_Spans[i].second; }
+    // The pages that no later byte can change: all of Pages() but a last
+    // page that only the stream's end closed (more images may stack onto
+    // an ESC/POS page, more paper movements follow a Tavrin page).
+    size_t SettledPages() const { return m_Pages.size() - (m_bLastOpenEnded ? 1 : 0); }
+
 protected:
     // Reads the whole stream from the cursor to its end.
     virtual bool Parse(CByteReader& in) = 0;
@@ -50,6 +63,13 @@ protected:
     CPreviewPage& Page();
     bool PageOpen() const { return m_bPageOpen; }
     void EndPage();
+    // Ends the page that is open when the stream ends (see SettledPages).
+    void EndLastPage();
+
+    // Reads the language's status query (StatusProtocol) at the cursor and
+    // lists it as a command; `found` false (nothing read) when none begins
+    // there. False, for a query cut off by the stream's end.
+    bool StatusQuery(CByteReader& in, bool& found);
 
     // Records the error and returns false, for `return Fail(...)`.
     bool Fail(size_t offset, const std::string& expected, const std::string& found);
@@ -62,7 +82,12 @@ protected:
 private:
     std::vector<PreviewCommand> m_Commands;
     std::vector<CPreviewPage> m_Pages;
+    std::vector<std::pair<size_t, size_t>> m_Spans;  // each page's begin and end offsets
     CPreviewPage m_Open;
+    size_t m_iOpenBegin = 0;
     bool m_bPageOpen = false;
+    bool m_bLastOpenEnded = false;
     PreviewError m_Error;
+    const CByteReader* m_pIn = nullptr;  // the stream being decoded, for the pages' offsets
+    const StatusProtocol::Protocol* m_pStatus = nullptr;
 };

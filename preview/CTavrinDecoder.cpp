@@ -55,7 +55,7 @@ bool CTavrinDecoder::Parse(CByteReader& in) {
     }
     if (m_State == State::Printing)
         return Fail(in.Offset(), "the end-of-printing packet (05 1A)", "end of stream");
-    EndPage();
+    EndLastPage();
     return true;
 }
 

@@ -157,6 +157,11 @@ const struct {
 
 bool CTsplDecoder::Parse(CByteReader& in) {
     while (!in.AtEnd()) {
+        bool query = false;
+        if (!StatusQuery(in, query))
+            return false;
+        if (query)
+            continue;
         if (in.Match("BITMAP ")) {
             if (!Bitmap(in))
                 return false;
@@ -247,7 +252,9 @@ bool CTsplDecoder::Bitmap(CByteReader& in) {
                       mode, bytes);
     }
     if (!in.Match("\r\n"))
-        return CPreviewDecoder::Fail(in.Offset(), "CR LF after the bitmap data", in.Describe(in.Offset(), 4));
+        return CPreviewDecoder::Fail(
+            in.Offset(), "CR LF after the bitmap data",
+            in.Remaining() == 1 && in.Peek() == '\r' ? "end of stream after 1 bytes" : in.Describe(in.Offset(), 4));
     in.Skip(2);
     const CPreviewPage::Combine combine = mode == 0   ? CPreviewPage::Combine::Overwrite
                                           : mode == 2 ? CPreviewPage::Combine::Xor

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,8 @@ public:
         size_t stopReadingAfter = 0;                // stops reading after this many bytes of a job (0: never)
         size_t resetAfter = 0;                      // resets the connection after this many bytes (0: never)
         bool silent = false;                        // answers no status query
+        std::string listenAddress = "127.0.0.1";    // ListenTcp's address
+        std::FILE* log = nullptr;                   // also gets printed.log's lines (null: none)
     };
 
     // What it printed: one page of one job.
@@ -54,7 +57,8 @@ public:
     CVirtualPrinter(const CVirtualPrinter&) = delete;
     CVirtualPrinter& operator=(const CVirtualPrinter&) = delete;
 
-    // Listens on 127.0.0.1:`port` (0: any free port). False with *error set.
+    // Listens on 127.0.0.1 (the options' listenAddress) at `port` (0: any
+    // free port). False with *error set.
     bool ListenTcp(int port, std::string* error);
     int Port() const;
     std::string Uri() const;  // "socket://127.0.0.1:PORT"
@@ -89,8 +93,11 @@ public:
     std::string Control(const std::string& line);
     // Serves the control lines on a Unix socket at `path`.
     bool ServeControl(const std::string& path, std::string* error);
+    // "paper-out,cover-open" as conditions (StatusProtocol::FromName's
+    // words); false with *error naming an unknown one.
+    static bool ParseConditions(const std::string& list, StatusProtocol::Conditions* conditions, std::string* error);
 
 private:
-    struct State;
-    std::unique_ptr<State> m;
+    struct Impl;  // not "State": that name is the member function's
+    std::unique_ptr<Impl> m;
 };
