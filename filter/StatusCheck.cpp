@@ -93,7 +93,8 @@ std::string CStatusCheck::RestFile() {
 }
 
 void CStatusCheck::Start(const CBaseRender& render, int modelNumber) {
-    m_protocol = nullptr;
+    m_protocol = m_candidate = nullptr;
+    m_asked = false;
     const Families::Info* family = Families::Find(modelNumber);
     const Protocol* protocol = family ? ForLanguage(family->language) : nullptr;
     if (!render.m_Extension.bStatusCheck || !protocol || !HasSideChannel())
@@ -103,14 +104,28 @@ void CStatusCheck::Start(const CBaseRender& render, int modelNumber) {
         syslog(LOG_DEBUG, "printer status: not asked, the printer left a query unanswered lately");
         return;
     }
+    m_candidate = protocol;
+}
+
+bool CStatusCheck::Relayed() {
+    // CUPS's socket backend connects once the first data arrives, and says
+    // whether it relays replies only once connected: the backend is asked
+    // after the job's first bytes, never before.
+    if (m_protocol || !m_candidate || m_asked || CupsHost::BytesWritten() == 0)
+        return m_protocol != nullptr;
+    m_asked = true;
+    char none[1];
+    int length = 0;
+    cupsSideChannelDoRequest(CUPS_SC_CMD_DRAIN_OUTPUT, none, &length, kFinishSeconds);
     char bidi = 0;
-    int length = 1;
+    length = 1;
     if (cupsSideChannelDoRequest(CUPS_SC_CMD_GET_BIDI, &bidi, &length, 1.0) != CUPS_SC_STATUS_OK || length < 1 ||
         bidi != CUPS_SC_BIDI_SUPPORTED) {
         syslog(LOG_DEBUG, "printer status: the backend relays no replies");
-        return;
+        return false;
     }
-    m_protocol = protocol;
+    m_protocol = m_candidate;
+    return true;
 }
 
 StatusProtocol::Report CStatusCheck::Round() {
@@ -179,7 +194,7 @@ void CStatusCheck::Show(const Report& report) {
 
 void CStatusCheck::Check(bool atEnd) {
     // A printer that takes no more data gets no query either.
-    if (!m_protocol || Canceled || CupsHost::OutputFailed())
+    if (Canceled || CupsHost::OutputFailed() || !Relayed())
         return;
     Report report = Round();
     if (!report.answered) {

@@ -14,11 +14,9 @@
 // the family answers status queries and the backend relays replies.
 class CStatusCheck {
 public:
-    // Decides whether to ask at all. Asks the backend over the side channel
-    // whether replies come back; a printer that left a query unanswered in
-    // the last few minutes is not asked (`restFile` remembers it).
+    // Decides whether to ask at all; a printer that left a query unanswered
+    // in the last few minutes is not asked (RestFile remembers it).
     void Start(const CBaseRender& render, int modelNumber);
-    bool Active() const { return m_protocol != nullptr; }
 
     // One check: reports what the printer says and waits while it cannot
     // print. `atEnd`: also waits (within a bound) until it stops printing.
@@ -35,12 +33,16 @@ public:
     static constexpr int kFinishSeconds = 60;
 
 private:
+    // Whether the backend relays replies, asked over the side channel.
+    bool Relayed();
     StatusProtocol::Report Round();
     // Prints the STATE: lines of what changed and an INFO: line in words.
     void Show(const StatusProtocol::Report& report);
     void GiveUp();
 
-    const StatusProtocol::Protocol* m_protocol = nullptr;
+    const StatusProtocol::Protocol* m_candidate = nullptr;  // the family's, if asking is on
+    const StatusProtocol::Protocol* m_protocol = nullptr;   // once the backend relays replies
+    bool m_asked = false;
     std::string m_shown;  // the reasons set, comma-separated
     bool m_waiting = false;
 };

@@ -11,15 +11,6 @@ namespace {
 
 const char* kName = "quorvant-preview";
 
-// "a|b|c", or with `last` before the last name and `separator` before the
-// others, "a, b or c".
-std::string Joined(const std::vector<std::string>& names, const char* separator, const char* last) {
-    std::string text;
-    for (size_t i = 0; i < names.size(); i++)
-        text += (i == 0 ? "" : i + 1 == names.size() ? last : separator) + names[i];
-    return text;
-}
-
 }  // namespace
 
 int CPreviewTool::Usage() {
@@ -28,7 +19,7 @@ int CPreviewTool::Usage() {
                  "Decodes a printer stream from FILE (or standard input, also as -), prints its commands\n"
                  "and a summary of every page, and with --png writes the pages as PREFIX-1.png, ...\n"
                  "--dpi gives the resolution for the sizes in millimetres (default 203).\n",
-                 kName, Joined(PreviewLanguages::Names(), "|", "|").c_str());
+                 kName, PreviewLanguages::Joined(PreviewLanguages::Names(), "|", "|").c_str());
     return m_bHelp ? 0 : 2;
 }
 
@@ -136,7 +127,7 @@ int CPreviewTool::Run(int argc, char** argv) {
     if (language.empty()) {
         CByteReader in(data.data(), data.size());
         std::fprintf(m_pErr, "%s: %s: byte 0: expected the start of a %s stream, found %s\n", kName, source.c_str(),
-                     Joined(PreviewLanguages::Personalities(), ", ", " or ").c_str(),
+                     PreviewLanguages::Joined(PreviewLanguages::Personalities(), ", ", " or ").c_str(),
                      data.empty() ? "an empty input" : in.Describe(0, 8).c_str());
         return 1;
     }

@@ -40,4 +40,11 @@ std::string Detect(const uint8_t* data, size_t size) {
     return language;
 }
 
+std::string Joined(const std::vector<std::string>& names, const char* separator, const char* last) {
+    std::string text;
+    for (size_t i = 0; i < names.size(); i++)
+        text += (i == 0 ? "" : i + 1 == names.size() ? last : separator) + names[i];
+    return text;
+}
+
 }  // namespace PreviewLanguages

@@ -39,7 +39,8 @@ lintian --fail-on error,warning "$work"/quorvant_*.changes >/dev/null 2>&1 || fa
 echo "== installing"
 # shellcheck disable=SC2086
 $SUDO apt-get install -y --no-install-recommends $debs >/dev/null
-for f in /usr/lib/cups/filter/quorvant /usr/sbin/quorvant-printer-app /usr/bin/quorvant-preview; do
+for f in /usr/lib/cups/filter/quorvant /usr/sbin/quorvant-printer-app /usr/bin/quorvant-preview \
+    /usr/bin/quorvant-virtual-printer; do
     [ -x "$f" ] || fail "$f is not installed"
 done
 # What lpinfo -m shows, asked of CUPS's driver lister directly (no scheduler).
@@ -50,7 +51,7 @@ listed=$(CUPS_CACHEDIR="$work/driverd" "$(cups-config --serverbin)/daemon/cups-d
 drivers=$(grep -c '^ *PCFileName ' drv/quorvant.drv)
 [ "$listed" -eq "$drivers" ] || fail "CUPS's driver listing shows $listed of the $drivers PPDs"
 for deb in $debs; do dpkg-deb -c "$deb"; done > "$work/contents"
-for page in man7/quorvant.7 man8/quorvant-printer-app.8 man1/quorvant-preview.1; do
+for page in man7/quorvant.7 man8/quorvant-printer-app.8 man1/quorvant-preview.1 man1/quorvant-virtual-printer.1; do
     grep -q "usr/share/man/$page.gz" "$work/contents" || fail "no manual page $page"
 done
 

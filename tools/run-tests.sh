@@ -31,7 +31,7 @@ cmake --build build-asan -j"$jobs"
 # The Debian packages: built, linted, installed, used, purged.
 ./tools/check-packages.sh
 
-# The printer application is threaded: its tests (and the patched PAPPL
+# The printer application and the virtual printer are threaded: their tests (and the patched PAPPL
 # under them) under ThreadSanitizer; every report fails the run.
 cmake -S . -B build-tsan -DQUORVANT_TSAN=ON
 cmake --build build-tsan -j"$jobs" --target quorvant_tests
@@ -41,7 +41,7 @@ cmake --build build-tsan -j"$jobs" --target quorvant_tests
 # more bits than it knows.
 rm -rf build-tsan/reports && mkdir build-tsan/reports
 (cd build-tsan && TSAN_OPTIONS="second_deadlock_stack=1:log_path=$PWD/reports/tsan:suppressions=$PWD/../tests/tsan.supp" \
-    setarch "$(uname -m)" -R ctest --output-on-failure -j"$jobs" -R '^(PrinterApp|DriverTable|NamedSettings)' -E 'HostAgreement')
+    setarch "$(uname -m)" -R ctest --output-on-failure -j"$jobs" -R '^(PrinterApp|DriverTable|NamedSettings|VirtualPrinter)' -E 'HostAgreement')
 if ls build-tsan/reports/tsan.* >/dev/null 2>&1; then
     cat build-tsan/reports/tsan.*
     echo "ThreadSanitizer reported problems" >&2

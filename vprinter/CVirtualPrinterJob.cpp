@@ -62,7 +62,9 @@ void CVirtualPrinter::Impl::ServeJob(Link& link) {
     std::vector<InTurn> inTurn;
     size_t received = 0, decodedSize = 0, scanned = 0;
     bool dropping = false;  // refused: the rest is read and discarded
-    bool reset = false, openEnded = false;
+    bool reset = false;
+    bool openEnded = false;  // the last page decoded may grow yet, and is not queued
+    size_t openBegin = 0;
     double tokens = 0;
     auto last = Clock::now(), arrived = last;
     std::vector<uint8_t> block(64 * 1024);
@@ -87,8 +89,6 @@ void CVirtualPrinter::Impl::ServeJob(Link& link) {
         }
         link.Reply(bytes);
     };
-    // Decodes the job so far; `final` at its end, where a cut-off command
-    // is malformed and the last page ends.
     // Hands the engine the pages up to `settled` that end by `offset`;
     // false once the job is refused.
     auto queue = [&](size_t settled, size_t offset) {
@@ -124,6 +124,7 @@ void CVirtualPrinter::Impl::ServeJob(Link& link) {
             return;  // a link that only asked for the status brought no job
         const size_t settled = ok && !final ? decoder->SettledPages() : decoder->Pages().size();
         openEnded = ok && settled < decoder->Pages().size();
+        openBegin = openEnded ? decoder->PageBegin(settled) : 0;
         for (; scanned < commands.size() && !dropping; scanned++) {
             const size_t at = commands[scanned].offset;
             const Query* query = queryAt(at);
@@ -147,8 +148,9 @@ void CVirtualPrinter::Impl::ServeJob(Link& link) {
                 std::lock_guard<std::mutex> hold(lock);
                 // A page still open (an ESC/POS receipt) has printed what came
                 // before the query once the engine is idle and can print.
-                const bool caughtUp = !openEnded || (waiting.empty() && !printing && !StoppedNow());
-                due = size_t(*jobPrinted) >= before && (before < ends.size() || caughtUp);
+                const bool caughtUp =
+                    !openEnded || openBegin > offset || (waiting.empty() && !printing && !StoppedNow());
+                due = size_t(*jobPrinted) >= before && caughtUp;
             }
             if (!due)
                 return;

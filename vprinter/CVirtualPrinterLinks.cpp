@@ -44,9 +44,13 @@ bool CVirtualPrinter::ListenTcp(int port, std::string* error) {
         return false;
     }
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int reuse = 1;
+    const int reuse = 1, small = 16 * 1024;
     // Listening again on its port while old connections linger.
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    // A small kernel buffer, so that the host feels the printer's own buffer
+    // (and a printer that stops reading) after a few kilobytes. Set before
+    // the connections' handshakes: a window shrunk afterwards stalls them.
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr = address;
@@ -82,10 +86,6 @@ void CVirtualPrinter::Impl::AcceptTcp() {
         const int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
             continue;
-        // A small kernel buffer: the host feels the printer's own buffer,
-        // and a printer that stops reading, after a few kilobytes.
-        const int small = 16 * 1024;
-        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
         Link link;
         link.in = link.out = fd;
         ServeJob(link);

@@ -40,13 +40,6 @@ const Number kNumbers[] = {
     {"--reset-after", 1, 1e12, true, [](Options& o, int&, double v) { o.resetAfter = static_cast<size_t>(v); }},
 };
 
-std::string Joined(const std::vector<std::string>& names, const char* separator) {
-    std::string text;
-    for (size_t i = 0; i < names.size(); i++)
-        text += (i ? separator : "") + names[i];
-    return text;
-}
-
 }  // namespace
 
 int CVirtualPrinterTool::Usage() {
@@ -61,7 +54,7 @@ int CVirtualPrinterTool::Usage() {
                  "printed.log, answers status queries and simulates faults. Serves TCP on 127.0.0.1:9100 unless\n"
                  "told otherwise; runs until SIGINT or SIGTERM. \"control\" sends one control line (set, clear,\n"
                  "load-paper, silent on|off, state, printed) to a running printer's --control socket.\n",
-                 kName, Joined(PreviewLanguages::Names(), "|").c_str(), kName);
+                 kName, PreviewLanguages::Joined(PreviewLanguages::Names(), "|", "|").c_str(), kName);
     return m_bHelp ? 0 : 2;
 }
 
@@ -104,7 +97,7 @@ bool CVirtualPrinterTool::ParseArguments(int argc, char** argv) {
         } else if (arg == "--lang") {
             if (!PreviewLanguages::Create(value)) {
                 std::fprintf(m_pErr, "%s: unknown language \"%s\" (languages: %s)\n", kName, value.c_str(),
-                             Joined(PreviewLanguages::Names(), ", ").c_str());
+                             PreviewLanguages::Joined(PreviewLanguages::Names(), ", ", ", ").c_str());
                 return false;
             }
             m_Options.language = value;

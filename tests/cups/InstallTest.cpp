@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "support/CupsSystem.h"
@@ -73,5 +74,13 @@ TEST_F(StagedInstall, EveryPpdPassesCupstestppd) {
         // Thermal media have no standard size names: only those warnings may remain.
         while (std::getline(lines, line))
             EXPECT_NE(line.find("should be the Adobe standard name"), std::string::npos) << ppd << ": " << line;
+    }
+}
+
+TEST_F(StagedInstall, ToolsGoToTheBinDirectoryWithTheirManualPages) {
+    for (const std::string tool : {"quorvant-preview", "quorvant-virtual-printer"}) {
+        const CommandResult found = RunCommand("cd " + staging->path() + " && find . -path '*/bin/" + tool +
+                                               "' -perm -0755 -o -path '*/man/man1/" + tool + ".1'");
+        EXPECT_EQ(std::count(found.out.begin(), found.out.end(), '\n'), 2) << tool << ": " << found.out;
     }
 }

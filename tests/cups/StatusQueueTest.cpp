@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "support/CupsSystem.h"
+#include "vprinter/CVirtualPrinter.h"
+
+using namespace testing_support;
+
+namespace {
+
+// A private scheduler whose queue prints through CUPS's socket backend to a
+// virtual TSPL printer on loopback, which answers the filter's status
+// queries through the backend's back channel.
+class StatusQueue : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (BuiltPpd("qvtspl.ppd").empty())
+            GTEST_SKIP() << "the PPDs were not built (ppdc missing)";
+        cupsd.reset(new PrivateCupsd(tree));
+        if (!cupsd->failure().empty())
+            GTEST_SKIP() << "this machine cannot run a private cupsd: " << cupsd->failure();
+    }
+
+    void AddQueue(CVirtualPrinter& printer) {
+        std::string error;
+        ASSERT_TRUE(printer.ListenTcp(0, &error)) << error;
+        const CommandResult r = cupsd->Client("lpadmin -p st -E -v " + printer.Uri() + " -P " + BuiltPpd("qvtspl.ppd"));
+        ASSERT_EQ(r.status, 0) << r.out;
+    }
+
+    // Five 2 x 1 in labels, label n with an n mm bar, so that each is told apart.
+    std::string FiveLabels() {
+        std::vector<RasterPage> pages;
+        for (unsigned n = 1; n <= 5; n++) {
+            RasterPage page;
+            page.width = 406;
+            page.height = 203;
+            page.bitsPerPixel = 8;
+            page.data.assign(406 * 203, 255);
+            for (unsigned y = 0; y < 8 * n; y++)
+                std::fill_n(page.data.begin() + y * 406, 406, 0);
+            pages.push_back(page);
+        }
+        const std::string document = tree.File("five.ras");
+        WriteRaster(document, pages);
+        chmod(document.c_str(), 0644);
+        return document;
+    }
+
+    static std::string Completed(int id) { return "[Job " + std::to_string(id) + "] Job completed."; }
+
+    std::string Alerts() { return cupsd->Client("lpstat -l -p st").out; }
+
+    bool WaitFor(const std::function<bool()>& done, int seconds) {
+        for (int i = 0; i < seconds * 10; i++) {
+            if (done())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return done();
+    }
+
+    // Each label printed once, in order, and told apart by its bar.
+    static void ExpectEachLabelOnce(const std::vector<CVirtualPrinter::Printed>& printed) {
+        ASSERT_EQ(printed.size(), 5u);
+        size_t lastDots = 0;
+        for (size_t i = 0; i < printed.size(); i++) {
+            EXPECT_EQ(printed[i].page, static_cast<int>(i + 1));
+            EXPECT_GT(printed[i].image.BlackDots(), lastDots) << printed[i].line;
+            lastDots = printed[i].image.BlackDots();
+        }
+    }
+
+    CupsTree tree;
+    std::unique_ptr<PrivateCupsd> cupsd;
+};
+
+TEST_F(StatusQueue, PaperOutWaitsWithTheReasonAndResumesWithoutLosingALabel) {
+    CVirtualPrinter::Options options;
+    options.headDots = 832;
+    options.paperOutAfterLabels = 2;
+    CVirtualPrinter printer(options);
+    AddQueue(printer);
+    const int id = cupsd->Submit("st", FiveLabels(), "");
+    ASSERT_GT(id, 0);
+
+    ASSERT_TRUE(WaitFor([&] { return Alerts().find("media-empty-error") != std::string::npos; }, 60))
+        << Alerts() << cupsd->ErrorLog().substr(0, 4000);
+    EXPECT_EQ(printer.PrintedPages().size(), 2u);
+    EXPECT_EQ(cupsd->ErrorLog().find(Completed(id)), std::string::npos) << cupsd->JobState(id);
+    // Nothing more reaches a printer that cannot print it.
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_LE(printer.PrintedPages().size(), 2u);
+
+    printer.LoadPaper();
+    ASSERT_TRUE(cupsd->WaitForJob(id, 60)) << cupsd->JobState(id);
+    EXPECT_NE(cupsd->ErrorLog().find(Completed(id)), std::string::npos) << cupsd->JobState(id);
+    ExpectEachLabelOnce(printer.PrintedPages());
+    EXPECT_EQ(printer.Refused(), std::vector<std::string>{});
+    EXPECT_EQ(Alerts().find("media-empty-error"), std::string::npos) << Alerts();
+    EXPECT_NE(cupsd->ErrorLog().find("STATE: -media-empty-error"), std::string::npos);
+}
+
+TEST_F(StatusQueue, APrinterThatAnswersNothingPrintsAfterOneTimeout) {
+    CVirtualPrinter::Options options;
+    options.headDots = 832;
+    options.silent = true;
+    CVirtualPrinter printer(options);
+    AddQueue(printer);
+    const auto start = std::chrono::steady_clock::now();
+    const int id = cupsd->Submit("st", FiveLabels(), "");
+    ASSERT_GT(id, 0);
+    ASSERT_TRUE(cupsd->WaitForJob(id, 60)) << cupsd->JobState(id);
+    EXPECT_NE(cupsd->ErrorLog().find(Completed(id)), std::string::npos) << cupsd->JobState(id);
+    ExpectEachLabelOnce(printer.PrintedPages());
+    // One unanswered query, then none: the job is not held up page by page.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_NE(cupsd->ErrorLog().find("did not answer a status query"), std::string::npos);
+}
+
+}  // namespace
+
+// Not a test: what the status queries cost a job, run by hand with
+// --gtest_also_run_disabled_tests. Median of 20 one-label jobs each way.
+TEST_F(StatusQueue, DISABLED_CostOfStatusPerJob) {
+    auto median = [&](CVirtualPrinter& printer, const std::string& options) {
+        std::vector<double> ms;
+        const std::string document = FiveLabels();
+        for (int i = 0; i < 20; i++) {
+            // Each job pays the silent printer's timeout.
+            unlink(tree.File("spool/tmp/quorvant-status-rest-st").c_str());
+            const size_t before = printer.PrintedPages().size();
+            const auto start = std::chrono::steady_clock::now();
+            const int id = cupsd->Submit("st", document, options + " -o page-ranges=1");
+            EXPECT_TRUE(cupsd->WaitForJob(id, 60));
+            EXPECT_TRUE(printer.WaitPrinted(before + 1, 10000));
+            ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        }
+        std::sort(ms.begin(), ms.end());
+        return (ms[9] + ms[10]) / 2;
+    };
+    for (bool silent : {false, true}) {
+        CVirtualPrinter::Options options;
+        options.headDots = 832;
+        options.silent = silent;
+        CVirtualPrinter printer(options);
+        cupsd->Client("lpadmin -x st");
+        AddQueue(printer);
+        const double on = median(printer, "");
+        const double off = median(printer, "-o qvStatusCheck=False");
+        std::printf("%s printer: %.0f ms a job with status, %.0f ms without, %zu queries answered\n",
+                    silent ? "silent" : "answering", on, off, printer.QueriesAnswered());
+    }
+}
