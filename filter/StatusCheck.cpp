@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -97,7 +98,11 @@ void CStatusCheck::Start(const CBaseRender& render, int modelNumber) {
     m_asked = false;
     const Families::Info* family = Families::Find(modelNumber);
     const Protocol* protocol = family ? ForLanguage(family->language) : nullptr;
-    if (!render.m_Extension.bStatusCheck || !protocol || !HasSideChannel())
+    // Only CUPS's socket and usb backends relay the printer's replies; a
+    // file: queue has no backend at all.
+    const char* uri = getenv("DEVICE_URI");
+    const bool relaying = uri && (std::strncmp(uri, "socket:", 7) == 0 || std::strncmp(uri, "usb:", 4) == 0);
+    if (!render.m_Extension.bStatusCheck || !protocol || !relaying || !HasSideChannel())
         return;
     struct stat st;
     if (stat(RestFile().c_str(), &st) == 0 && std::time(nullptr) - st.st_mtime < kRestSeconds) {
@@ -108,19 +113,21 @@ void CStatusCheck::Start(const CBaseRender& render, int modelNumber) {
 }
 
 bool CStatusCheck::Relayed() {
-    // CUPS's socket backend connects once the first data arrives, and says
-    // whether it relays replies only once connected: the backend is asked
-    // after the job's first bytes, never before.
     if (m_protocol || !m_candidate || m_asked || CupsHost::BytesWritten() == 0)
         return m_protocol != nullptr;
     m_asked = true;
+    // The socket backend connects once the first data arrives (after its
+    // SNMP look-up, which can take seconds) and relays replies only once
+    // connected: it is asked once the job's first bytes have left.
     char none[1];
     int length = 0;
-    cupsSideChannelDoRequest(CUPS_SC_CMD_DRAIN_OUTPUT, none, &length, kFinishSeconds);
+    bool relayed =
+        cupsSideChannelDoRequest(CUPS_SC_CMD_DRAIN_OUTPUT, none, &length, kFinishSeconds) == CUPS_SC_STATUS_OK;
     char bidi = 0;
     length = 1;
-    if (cupsSideChannelDoRequest(CUPS_SC_CMD_GET_BIDI, &bidi, &length, 1.0) != CUPS_SC_STATUS_OK || length < 1 ||
-        bidi != CUPS_SC_BIDI_SUPPORTED) {
+    relayed = relayed && cupsSideChannelDoRequest(CUPS_SC_CMD_GET_BIDI, &bidi, &length, 1.0) == CUPS_SC_STATUS_OK &&
+              length == 1 && bidi == CUPS_SC_BIDI_SUPPORTED;
+    if (!relayed) {
         syslog(LOG_DEBUG, "printer status: the backend relays no replies");
         return false;
     }
