@@ -208,7 +208,8 @@ void CStatusCheck::Check(bool atEnd) {
         GiveUp();
         return;
     }
-    const auto finishBy = std::chrono::steady_clock::now() + std::chrono::seconds(kFinishSeconds);
+    const int bound = kFinishSeconds + kFinishSecondsPerPage * Page;
+    const auto finishBy = std::chrono::steady_clock::now() + std::chrono::seconds(bound);
     for (;;) {
         Show(report);
         const bool stopped = report.conditions & kStopsPrinting;
@@ -216,7 +217,7 @@ void CStatusCheck::Check(bool atEnd) {
         if (Canceled || (!stopped && !busy))
             return;
         if (!stopped && std::chrono::steady_clock::now() > finishBy) {
-            syslog(LOG_WARNING, "printer status: still printing after %d s; the job ends", kFinishSeconds);
+            syslog(LOG_WARNING, "printer status: still printing after %d s; the job ends", bound);
             return;
         }
         Pause(kPollMs);

@@ -25,12 +25,6 @@ public:
 
     // Where the queue's unanswered query is remembered.
     static std::string RestFile();
-    // How long a printer that did not answer rests from status queries.
-    static constexpr int kRestSeconds = 300;
-    static constexpr int kReplyTimeoutMs = 1000;
-    static constexpr int kPollMs = 1000;
-    // The longest wait for a printer to finish printing at the end.
-    static constexpr int kFinishSeconds = 60;
 
 private:
     // Whether the backend relays replies, asked over the side channel.

@@ -65,7 +65,7 @@ Round Ask(pappl_printer_t* printer, pappl_device_t* device, const StatusProtocol
     CDeviceLink link(device);
     if (!link.CanRead())
         return round;
-    round.report = StatusProtocol::Ask(protocol, link, kReplyMs);
+    round.report = StatusProtocol::Ask(protocol, link, StatusProtocol::kReplyTimeoutMs);
     round.failed = link.Failed();
     if (round.failed || (waiting && !round.report.answered))
         return round;
@@ -78,7 +78,7 @@ Round Ask(pappl_printer_t* printer, pappl_device_t* device, const StatusProtocol
             memory.answered = true;
         } else {
             memory.answered = false;
-            memory.restUntil = Clock::now() + std::chrono::seconds(kRestSeconds);
+            memory.restUntil = Clock::now() + std::chrono::seconds(StatusProtocol::kRestSeconds);
             logSilence = !memory.silenceLogged;
             memory.silenceLogged = true;
         }
@@ -86,7 +86,7 @@ Round Ask(pappl_printer_t* printer, pappl_device_t* device, const StatusProtocol
     if (logSilence)
         papplLogPrinter(printer, PAPPL_LOGLEVEL_WARN,
                         "the printer did not answer its status query within %d ms; it is not asked again for %d s",
-                        kReplyMs, kRestSeconds);
+                        StatusProtocol::kReplyTimeoutMs, StatusProtocol::kRestSeconds);
     return round;
 }
 
@@ -110,7 +110,7 @@ bool WaitWhileStopped(PapplHost::JobContext& context, const StatusProtocol::Prot
     papplJobSetReasons(job, PAPPL_JREASON_PRINTER_STOPPED, PAPPL_JREASON_JOB_PRINTING);
     bool ready = false, canceled = false;
     while (!ready && !canceled) {
-        canceled = !Sleep(job, kPollMs);
+        canceled = !Sleep(job, StatusProtocol::kPollMs);
         if (canceled)
             break;
         const Round round = Ask(printer, context.device, protocol, true);
@@ -162,7 +162,8 @@ bool WaitPrinted(PapplHost::JobContext& context) {
         return !context.outputFailed;
     if (!PapplHost::FlushDevice(context))
         return false;
-    const int bound = kPrintedSeconds + kPrintedSecondsPerPage * static_cast<int>(context.pagesSent);
+    const int bound =
+        StatusProtocol::kFinishSeconds + StatusProtocol::kFinishSecondsPerPage * static_cast<int>(context.pagesSent);
     Clock::time_point deadline = Clock::now() + std::chrono::seconds(bound);
     for (;;) {
         const Round round = Ask(printer, context.device, *protocol, false);

@@ -12,16 +12,6 @@
 // a rest time, and its jobs print as if it could not answer.
 namespace StatusWatch {
 
-// The longest wait for a reply, and the rest after a round unanswered.
-constexpr int kReplyMs = 1000;
-constexpr int kRestSeconds = 300;
-// Between two rounds while a job waits for the printer.
-constexpr int kPollMs = 1000;
-// How long the end of a job waits for the printer to finish printing:
-// this, and as much again per page.
-constexpr int kPrintedSeconds = 60;
-constexpr int kPrintedSecondsPerPage = 10;
-
 // PAPPL's status callback (called while no job holds the device): one
 // round, shown as the printer's reasons, for a printer whose last round (a
 // job's first) was answered. A printer not known to answer gets no

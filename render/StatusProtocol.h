@@ -111,6 +111,16 @@ const Protocol* ForLanguage(const std::string& language);
 // The bytes a status round costs: every asked query's request and reply.
 size_t RoundBytes(const Protocol& protocol);
 
+// How both hosts ask: the longest wait for a reply; the rest from queries
+// for a printer that left one unanswered; the pause between two rounds
+// while a job waits for the printer; and how long the end of a job waits
+// for the printer to finish printing, plus as much again per page.
+constexpr int kReplyTimeoutMs = 1000;
+constexpr int kRestSeconds = 300;
+constexpr int kPollMs = 1000;
+constexpr int kFinishSeconds = 60;
+constexpr int kFinishSecondsPerPage = 10;
+
 // How a host reaches the printer: writes go out at once (a host that
 // buffers flushes before it reads), reads wait at most `timeoutMs`.
 class Link {
