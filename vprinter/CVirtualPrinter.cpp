@@ -15,6 +15,9 @@ using namespace StatusProtocol;
 CVirtualPrinter::Impl::Impl(const Options& o) : options(o), protocol(ForLanguage(o.language)) {
     conditions = o.conditions;
     silent = o.silent;
+    rate = o.bytesPerSecond;
+    stopReadingAfter = o.stopReadingAfter;
+    resetAfter = o.resetAfter;
 }
 
 CVirtualPrinter::CVirtualPrinter(const Options& options) : m(std::make_unique<Impl>(options)) {
@@ -29,7 +32,8 @@ CVirtualPrinter::~CVirtualPrinter() {
     }
     for (std::thread& thread : m->threads)
         thread.join();
-    for (int fd : {m->listenFd, m->ptyFd, m->controlFd})
+    m->stopped.insert(m->stopped.end(), {m->listenFd, m->ptyFd, m->controlFd});
+    for (int fd : m->stopped)
         if (fd >= 0)
             close(fd);
     if (!m->controlPath.empty())
@@ -115,6 +119,21 @@ void CVirtualPrinter::SetSilent(bool silent) {
     m->silent = silent;
 }
 
+void CVirtualPrinter::SetRate(size_t bytesPerSecond) {
+    std::lock_guard<std::mutex> lock(m->lock);
+    m->rate = bytesPerSecond;
+}
+
+void CVirtualPrinter::SetStopReadingAfter(size_t bytes) {
+    std::lock_guard<std::mutex> lock(m->lock);
+    m->stopReadingAfter = bytes;
+}
+
+void CVirtualPrinter::SetResetAfter(size_t bytes) {
+    std::lock_guard<std::mutex> lock(m->lock);
+    m->resetAfter = bytes;
+}
+
 Conditions CVirtualPrinter::State() const {
     std::lock_guard<std::mutex> lock(m->lock);
     return m->Now();
@@ -148,4 +167,9 @@ size_t CVirtualPrinter::BytesReceived() const {
 int CVirtualPrinter::JobsEnded() const {
     std::lock_guard<std::mutex> lock(m->lock);
     return m->jobsEnded;
+}
+
+std::vector<std::vector<uint8_t>> CVirtualPrinter::JobBytes() const {
+    std::lock_guard<std::mutex> lock(m->lock);
+    return m->jobBytes;
 }
