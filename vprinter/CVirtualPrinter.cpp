@@ -15,9 +15,7 @@ using namespace StatusProtocol;
 CVirtualPrinter::Impl::Impl(const Options& o) : options(o), protocol(ForLanguage(o.language)) {
     conditions = o.conditions;
     silent = o.silent;
-    rate = o.bytesPerSecond;
-    stopReadingAfter = o.stopReadingAfter;
-    resetAfter = o.resetAfter;
+    reading = {o.bytesPerSecond, o.stopReadingAfter, o.resetAfter};
 }
 
 CVirtualPrinter::CVirtualPrinter(const Options& options) : m(std::make_unique<Impl>(options)) {
@@ -121,17 +119,17 @@ void CVirtualPrinter::SetSilent(bool silent) {
 
 void CVirtualPrinter::SetRate(size_t bytesPerSecond) {
     std::lock_guard<std::mutex> lock(m->lock);
-    m->rate = bytesPerSecond;
+    m->reading.bytesPerSecond = bytesPerSecond;
 }
 
 void CVirtualPrinter::SetStopReadingAfter(size_t bytes) {
     std::lock_guard<std::mutex> lock(m->lock);
-    m->stopReadingAfter = bytes;
+    m->reading.stopReadingAfter = bytes;
 }
 
 void CVirtualPrinter::SetResetAfter(size_t bytes) {
     std::lock_guard<std::mutex> lock(m->lock);
-    m->resetAfter = bytes;
+    m->reading.resetAfter = bytes;
 }
 
 Conditions CVirtualPrinter::State() const {

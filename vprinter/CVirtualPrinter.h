@@ -103,8 +103,7 @@ public:
 
     // A control line, as the control socket takes it ("set paper-out",
     // "clear cover-open", "load-paper", "silent on", "rate 2000", "state",
-    // ...); the
-    // answer is one line ("ok", the state, or "error: ...").
+    // ...); the answer is one line ("ok", the state, or "error: ...").
     std::string Control(const std::string& line);
     // Serves the control lines on a Unix socket at `path`.
     bool ServeControl(const std::string& path, std::string* error);

@@ -44,10 +44,13 @@ struct CVirtualPrinter::Impl {
     mutable std::condition_variable changed;  // a page queued or printed, a condition changed
     StatusProtocol::Conditions conditions = 0;
     bool silent = false;
-    size_t rate = 0, stopReadingAfter = 0, resetAfter = 0;  // the link's, as SetRate and the others left them
-    bool runOutEnded = false;                               // paper loaded: the simulated run-out is over
-    int labels = 0;                                         // labels printed
-    double paperMm = 0;                                     // paper printed
+    bool runOutEnded = false;  // paper loaded: the simulated run-out is over
+    int labels = 0;            // labels printed
+    double paperMm = 0;        // paper printed
+    // How the links read, as the options or SetRate and the others left it.
+    struct Reading {
+        size_t bytesPerSecond = 0, stopReadingAfter = 0, resetAfter = 0;
+    } reading;
     std::deque<Queued> waiting;
     bool printing = false;  // the engine is printing a page
     std::vector<Printed> printed;

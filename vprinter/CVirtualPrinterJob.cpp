@@ -163,20 +163,20 @@ void CVirtualPrinter::Impl::ServeJob(Link& link) {
 
     while (!stop) {
         // The link as it is now: changed while it runs, it applies from here.
-        size_t bytesPerSecond, stopReadingAfter, resetAfter;
+        Reading now;
         {
             std::lock_guard<std::mutex> hold(lock);
-            bytesPerSecond = rate;
-            stopReadingAfter = this->stopReadingAfter;
-            resetAfter = this->resetAfter;
+            now = reading;
         }
+        const size_t bytesPerSecond = now.bytesPerSecond, stopReadingAfter = now.stopReadingAfter,
+                     resetAfter = now.resetAfter;
         if (resetAfter && received >= resetAfter) {
             reset = true;
             break;
         }
-        const auto now = Clock::now();
-        const double seconds = std::chrono::duration<double>(now - last).count();
-        last = now;
+        const auto time = Clock::now();
+        const double seconds = std::chrono::duration<double>(time - last).count();
+        last = time;
         if (bytesPerSecond) {
             const double cap = std::max(1.0, bytesPerSecond / 20.0);
             tokens = std::min(cap, tokens + seconds * bytesPerSecond);
