@@ -15,6 +15,7 @@ using namespace StatusProtocol;
 CVirtualPrinter::Impl::Impl(const Options& o) : options(o), protocol(ForLanguage(o.language)) {
     conditions = o.conditions;
     silent = o.silent;
+    reading = {o.bytesPerSecond, o.stopReadingAfter, o.resetAfter};
 }
 
 CVirtualPrinter::CVirtualPrinter(const Options& options) : m(std::make_unique<Impl>(options)) {
@@ -29,7 +30,8 @@ CVirtualPrinter::~CVirtualPrinter() {
     }
     for (std::thread& thread : m->threads)
         thread.join();
-    for (int fd : {m->listenFd, m->ptyFd, m->controlFd})
+    m->stopped.insert(m->stopped.end(), {m->listenFd, m->ptyFd, m->controlFd});
+    for (int fd : m->stopped)
         if (fd >= 0)
             close(fd);
     if (!m->controlPath.empty())
@@ -115,6 +117,21 @@ void CVirtualPrinter::SetSilent(bool silent) {
     m->silent = silent;
 }
 
+void CVirtualPrinter::SetRate(size_t bytesPerSecond) {
+    std::lock_guard<std::mutex> lock(m->lock);
+    m->reading.bytesPerSecond = bytesPerSecond;
+}
+
+void CVirtualPrinter::SetStopReadingAfter(size_t bytes) {
+    std::lock_guard<std::mutex> lock(m->lock);
+    m->reading.stopReadingAfter = bytes;
+}
+
+void CVirtualPrinter::SetResetAfter(size_t bytes) {
+    std::lock_guard<std::mutex> lock(m->lock);
+    m->reading.resetAfter = bytes;
+}
+
 Conditions CVirtualPrinter::State() const {
     std::lock_guard<std::mutex> lock(m->lock);
     return m->Now();
@@ -148,4 +165,9 @@ size_t CVirtualPrinter::BytesReceived() const {
 int CVirtualPrinter::JobsEnded() const {
     std::lock_guard<std::mutex> lock(m->lock);
     return m->jobsEnded;
+}
+
+std::vector<std::vector<uint8_t>> CVirtualPrinter::JobBytes() const {
+    std::lock_guard<std::mutex> lock(m->lock);
+    return m->jobBytes;
 }

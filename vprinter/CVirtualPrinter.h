@@ -41,6 +41,8 @@ public:
         size_t resetAfter = 0;                      // resets the connection after this many bytes (0: never)
         bool silent = false;                        // answers no status query
         std::string listenAddress = "127.0.0.1";    // ListenTcp's address
+        size_t receiveBuffer = 16 * 1024;           // the port's kernel receive buffer (SO_RCVBUF)
+        bool keepBytes = false;                     // keeps each job's bytes (JobBytes)
         std::FILE* log = nullptr;                   // also gets printed.log's lines (null: none)
     };
 
@@ -58,8 +60,11 @@ public:
     CVirtualPrinter& operator=(const CVirtualPrinter&) = delete;
 
     // Listens on 127.0.0.1 (the options' listenAddress) at `port` (0: any
-    // free port). False with *error set.
+    // free port). False with *error set, also while it listens already.
     bool ListenTcp(int port, std::string* error);
+    // Refuses connections from now on, as a printer switched off, until
+    // ListenTcp(Port()) listens again; a job being read goes on.
+    void StopListening();
     int Port() const;
     std::string Uri() const;  // "socket://127.0.0.1:PORT"
     // Serves a pseudo-terminal; *path gets its device name (/dev/pts/N).
@@ -73,6 +78,12 @@ public:
     // by paperOutAfterLabels or paperOutAfterMm.
     void LoadPaper();
     void SetSilent(bool silent);
+    // The link's rate and faults (the options' bytesPerSecond,
+    // stopReadingAfter, resetAfter; 0: none), changed while it runs: each
+    // applies from the next byte read, to the job being read too.
+    void SetRate(size_t bytesPerSecond);
+    void SetStopReadingAfter(size_t bytes);
+    void SetResetAfter(size_t bytes);
     StatusProtocol::Conditions State() const;  // printing included
 
     // What it printed so far, in order.
@@ -86,10 +97,13 @@ public:
     size_t QueriesAnswered() const;
     size_t BytesReceived() const;
     int JobsEnded() const;
+    // With keepBytes, the bytes each job brought as read off its link,
+    // refused ones too: job N at [N - 1], the one being read included.
+    std::vector<std::vector<uint8_t>> JobBytes() const;
 
     // A control line, as the control socket takes it ("set paper-out",
-    // "clear cover-open", "load-paper", "silent on", "state", ...); the
-    // answer is one line ("ok", the state, or "error: ...").
+    // "clear cover-open", "load-paper", "silent on", "rate 2000", "state",
+    // ...); the answer is one line ("ok", the state, or "error: ...").
     std::string Control(const std::string& line);
     // Serves the control lines on a Unix socket at `path`.
     bool ServeControl(const std::string& path, std::string* error);

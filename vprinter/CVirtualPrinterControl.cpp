@@ -6,9 +6,12 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <utility>
 
 #include "vprinter/CVirtualPrinterImpl.h"
 
@@ -52,11 +55,26 @@ std::string CVirtualPrinter::Control(const std::string& line) {
         SetSilent(argument == "on");
         return "ok";
     }
+    // The link's settings, 0 for none, as the options take them.
+    using Setter = void (CVirtualPrinter::*)(size_t);
+    const std::pair<const char*, Setter> links[] = {{"rate", &CVirtualPrinter::SetRate},
+                                                    {"stop-reading-after", &CVirtualPrinter::SetStopReadingAfter},
+                                                    {"reset-after", &CVirtualPrinter::SetResetAfter}};
+    for (const auto& link : links)
+        if (verb == link.first) {
+            char* end = nullptr;
+            const unsigned long long n = std::strtoull(argument.c_str(), &end, 10);
+            if (argument.empty() || !std::isdigit(static_cast<unsigned char>(argument[0])) || *end)
+                return "error: " + verb + " takes a number of bytes, not \"" + argument + "\"";
+            (this->*link.second)(static_cast<size_t>(n));
+            return "ok";
+        }
     if (verb == "state" && argument.empty())
         return Describe(State());
     if (verb == "printed" && argument.empty())
         return std::to_string(PrintedPages().size());
-    return "error: expected set COND[,COND], clear COND[,COND], load-paper, silent on|off, state or printed, not \"" +
+    return "error: expected set COND[,COND], clear COND[,COND], load-paper, silent on|off, rate N, "
+           "stop-reading-after N, reset-after N, state or printed, not \"" +
            line + "\"";
 }
 

@@ -14,8 +14,8 @@
 // The virtual printer's state, shared by its files: the engine that prints
 // (CVirtualPrinter.cpp), the jobs a link brings (CVirtualPrinterJob.cpp),
 // the links themselves (CVirtualPrinterLinks.cpp) and the control lines
-// (CVirtualPrinterControl.cpp). Everything from `lock` to `jobsEnded` is
-// guarded by it; the descriptors are set before their threads start.
+// (CVirtualPrinterControl.cpp). Everything from `lock` to `stopped` is
+// guarded by it; the other descriptors are set before their threads start.
 struct CVirtualPrinter::Impl {
     // One end of a job's link: bytes come in on `in`, replies go out on
     // `out` (a FIFO's reply side is opened when there is something to say).
@@ -47,14 +47,22 @@ struct CVirtualPrinter::Impl {
     bool runOutEnded = false;  // paper loaded: the simulated run-out is over
     int labels = 0;            // labels printed
     double paperMm = 0;        // paper printed
+    // How the links read, as the options or SetRate and the others left it.
+    struct Reading {
+        size_t bytesPerSecond = 0, stopReadingAfter = 0, resetAfter = 0;
+    } reading;
     std::deque<Queued> waiting;
     bool printing = false;  // the engine is printing a page
     std::vector<Printed> printed;
     std::vector<std::string> refused;
     size_t queries = 0, bytes = 0;
     int jobs = 0, jobsEnded = 0;
+    std::vector<std::vector<uint8_t>> jobBytes;  // with keepBytes, by job
 
-    int listenFd = -1, port = 0, ptyFd = -1, controlFd = -1;
+    int listenFd = -1, port = 0;
+    bool accepting = false;    // AcceptTcp's thread runs
+    std::vector<int> stopped;  // listening sockets shut down, closed at the end: AcceptTcp may poll one yet
+    int ptyFd = -1, controlFd = -1;
     std::string controlPath;
     std::vector<std::thread> threads;
 

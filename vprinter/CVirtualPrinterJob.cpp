@@ -51,6 +51,8 @@ void CVirtualPrinter::Impl::ServeJob(Link& link) {
     {
         std::lock_guard<std::mutex> hold(lock);
         number = ++jobs;
+        if (o.keepBytes)
+            jobBytes.emplace_back();
     }
     const std::string name = "job " + std::to_string(number);
     auto jobPrinted = std::make_shared<std::atomic<int>>(0);
@@ -160,12 +162,24 @@ void CVirtualPrinter::Impl::ServeJob(Link& link) {
     };
 
     while (!stop) {
-        const auto now = Clock::now();
-        const double seconds = std::chrono::duration<double>(now - last).count();
-        last = now;
-        if (o.bytesPerSecond) {
-            const double cap = std::max(1.0, o.bytesPerSecond / 20.0);
-            tokens = std::min(cap, tokens + seconds * o.bytesPerSecond);
+        // The link as it is now: changed while it runs, it applies from here.
+        Reading now;
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            now = reading;
+        }
+        const size_t bytesPerSecond = now.bytesPerSecond, stopReadingAfter = now.stopReadingAfter,
+                     resetAfter = now.resetAfter;
+        if (resetAfter && received >= resetAfter) {
+            reset = true;
+            break;
+        }
+        const auto time = Clock::now();
+        const double seconds = std::chrono::duration<double>(time - last).count();
+        last = time;
+        if (bytesPerSecond) {
+            const double cap = std::max(1.0, bytesPerSecond / 20.0);
+            tokens = std::min(cap, tokens + seconds * bytesPerSecond);
         }
         // The printer holds what it read and has not printed yet, once a
         // page waits; the page it is reading goes into its image memory.
@@ -175,14 +189,14 @@ void CVirtualPrinter::Impl::ServeJob(Link& link) {
         size_t want = block.size();
         if (!o.dropOverflow && !dropping) {
             want = std::min(want, room);
-            if (o.bytesPerSecond)
+            if (bytesPerSecond)
                 want = std::min(want, static_cast<size_t>(tokens));
         }
-        const bool stalled = o.stopReadingAfter && received >= o.stopReadingAfter;
-        if (o.stopReadingAfter)
-            want = std::min(want, stalled ? 0 : o.stopReadingAfter - received);
-        if (o.resetAfter)
-            want = std::min(want, o.resetAfter - received);
+        const bool stalled = stopReadingAfter && received >= stopReadingAfter;
+        if (stopReadingAfter)
+            want = std::min(want, stalled ? 0 : stopReadingAfter - received);
+        if (resetAfter)
+            want = std::min(want, resetAfter - received);
 
         pollfd p{link.in, POLLIN, 0};
         if (link.kind == Link::Kind::Socket)
@@ -202,15 +216,17 @@ void CVirtualPrinter::Impl::ServeJob(Link& link) {
                 {
                     std::lock_guard<std::mutex> hold(lock);
                     bytes += n;
+                    if (o.keepBytes)
+                        jobBytes[number - 1].insert(jobBytes[number - 1].end(), block.begin(), block.begin() + n);
                 }
                 if (!dropping) {
                     // Without back pressure, what the buffer cannot hold is lost.
                     const size_t kept = o.dropOverflow ? std::min<size_t>(n, room) : n;
-                    std::vector<uint8_t>& into = o.dropOverflow && o.bytesPerSecond ? ring : data;
+                    std::vector<uint8_t>& into = o.dropOverflow && bytesPerSecond ? ring : data;
                     into.insert(into.end(), block.begin(), block.begin() + kept);
-                    tokens -= o.dropOverflow ? 0 : n;
+                    tokens -= o.dropOverflow || !bytesPerSecond ? 0 : n;
                 }
-                if (o.resetAfter && received >= o.resetAfter) {
+                if (resetAfter && received >= resetAfter) {
                     reset = true;
                     break;
                 }
@@ -222,10 +238,10 @@ void CVirtualPrinter::Impl::ServeJob(Link& link) {
         }
         // A link that drops what overflows feeds the printer at its rate.
         if (!ring.empty()) {
-            const size_t take = std::min(ring.size(), static_cast<size_t>(tokens));
+            const size_t take = bytesPerSecond ? std::min(ring.size(), static_cast<size_t>(tokens)) : ring.size();
             data.insert(data.end(), ring.begin(), ring.begin() + take);
             ring.erase(ring.begin(), ring.begin() + take);
-            tokens -= take;
+            tokens -= bytesPerSecond ? take : 0;
         }
         if (!dropping && data.size() > decodedSize &&
             (data.size() - decodedSize >= std::max<size_t>(64 * 1024, decodedSize / 4) ||

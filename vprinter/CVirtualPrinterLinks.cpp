@@ -43,9 +43,17 @@ bool CVirtualPrinter::ListenTcp(int port, std::string* error) {
         *error = "not an IPv4 address: " + m->options.listenAddress;
         return false;
     }
+    {
+        std::lock_guard<std::mutex> lock(m->lock);
+        if (m->listenFd >= 0) {
+            *error = "already listening on port " + std::to_string(m->port);
+            return false;
+        }
+    }
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int reuse = 1, small = 16 * 1024;
-    // Listening again on its port while old connections linger.
+    const int reuse = 1, small = static_cast<int>(m->options.receiveBuffer);
+    // Listening again on its port while old connections linger, or after
+    // StopListening while its socket is still open.
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     // A small kernel buffer, so that the host feels the printer's own buffer
     // (and a printer that stops reading) after a few kilobytes. Set before
@@ -66,8 +74,22 @@ bool CVirtualPrinter::ListenTcp(int port, std::string* error) {
     std::lock_guard<std::mutex> lock(m->lock);
     m->listenFd = fd;
     m->port = ntohs(addr.sin_port);
-    m->threads.emplace_back([this] { m->AcceptTcp(); });
+    if (!m->accepting)
+        m->threads.emplace_back([this] { m->AcceptTcp(); });
+    m->accepting = true;
     return true;
+}
+
+// Shut down, a listening socket refuses connections at once (the ones in its
+// backlog are reset); it stays open, so that no new descriptor takes its
+// number while AcceptTcp may still poll it.
+void CVirtualPrinter::StopListening() {
+    std::lock_guard<std::mutex> lock(m->lock);
+    if (m->listenFd < 0)
+        return;
+    shutdown(m->listenFd, SHUT_RDWR);
+    m->stopped.push_back(m->listenFd);
+    m->listenFd = -1;
 }
 
 int CVirtualPrinter::Port() const {
@@ -81,9 +103,18 @@ std::string CVirtualPrinter::Uri() const {
 
 void CVirtualPrinter::Impl::AcceptTcp() {
     while (!stop) {
-        if (!Readable(listenFd))
+        int listening;
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            listening = listenFd;
+        }
+        if (listening < 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(kTickMs));
             continue;
-        const int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        }
+        if (!Readable(listening))
+            continue;
+        const int fd = accept4(listening, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
             continue;
         Link link;

@@ -53,7 +53,8 @@ int CVirtualPrinterTool::Usage() {
                  "A thermal printer in software: decodes every job, writes its pages to DIR as PNG files and\n"
                  "printed.log, answers status queries and simulates faults. Serves TCP on 127.0.0.1:9100 unless\n"
                  "told otherwise; runs until SIGINT or SIGTERM. \"control\" sends one control line (set, clear,\n"
-                 "load-paper, silent on|off, state, printed) to a running printer's --control socket.\n",
+                 "load-paper, silent on|off, rate N, stop-reading-after N, reset-after N, state, printed) to a\n"
+                 "running printer's --control socket.\n",
                  kName, PreviewLanguages::Joined(PreviewLanguages::Names(), "|", "|").c_str(), kName);
     return m_bHelp ? 0 : 2;
 }

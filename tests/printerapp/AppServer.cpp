@@ -333,6 +333,22 @@ unsigned TotalBlackDots(const std::vector<CPreviewPage>& pages) {
     return dots;
 }
 
+CVirtualPrinter::Options DevicePrinter(const std::string& language) {
+    CVirtualPrinter::Options o;
+    o.language = language;
+    o.silent = true;
+    o.keepBytes = true;
+    o.receiveBuffer = 4096;
+    return o;
+}
+
+std::unique_ptr<CVirtualPrinter> ListeningPrinter(const CVirtualPrinter::Options& options) {
+    auto printer = std::make_unique<CVirtualPrinter>(options);
+    std::string error;
+    EXPECT_TRUE(printer->ListenTcp(0, &error)) << error;
+    return printer;
+}
+
 Bytes PwgPages(unsigned width, unsigned height, unsigned dpi, unsigned pages,
                const std::function<bool(unsigned x, unsigned y, unsigned page)>& black, const char* type) {
     TempDir dir;

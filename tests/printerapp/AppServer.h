@@ -1,12 +1,14 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "preview/CPreviewPage.h"
 #include "support/CupsSystem.h"
 #include "support/TestFiles.h"
+#include "vprinter/CVirtualPrinter.h"
 
 namespace testing_support {
 
@@ -73,6 +75,15 @@ private:
 };
 
 unsigned TotalBlackDots(const std::vector<CPreviewPage>& pages);
+
+// A network printer for the device and load tests, speaking `language`: it
+// answers no status query (the application asks once, waits out the reply
+// and leaves it alone), keeps each job's bytes, and has a 4 KB kernel buffer,
+// so that the application feels one that reads slowly or not at all soon.
+CVirtualPrinter::Options DevicePrinter(const std::string& language);
+// A printer with `options` listening on a loopback port (Uri()); a test
+// failure when it cannot.
+std::unique_ptr<CVirtualPrinter> ListeningPrinter(const CVirtualPrinter::Options& options);
 
 // A PWG raster of `pages` pages of width x height dots, black where
 // `black(x, y, page)` says: 8-bit sGray, or 1-bit black with `type` "black_1".

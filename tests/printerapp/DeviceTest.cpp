@@ -1,5 +1,5 @@
-// Jobs end as their device lets them: each kind of file: device and socket
-// printers that stall, reset or crawl, with a 2 s write timeout.
+// Jobs end as their device lets them: each kind of file: device and network
+// printers (virtual ones) that stall, reset or crawl, with a 2 s write timeout.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pappl/pappl.h>
@@ -8,10 +8,11 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "printerapp/AppServer.h"
-#include "printerapp/SocketPrinter.h"
 
 namespace testing_support {
 namespace {
@@ -60,6 +61,15 @@ protected:
         ASSERT_EQ(0, added.status) << added.out;
     }
 
+    // A network printer tuned by `tune`, and its queue `name`.
+    CVirtualPrinter& AddNetworkPrinter(const std::string& name, void (*tune)(CVirtualPrinter::Options& o)) {
+        CVirtualPrinter::Options o = DevicePrinter("escpos");
+        tune(o);
+        printers.push_back(ListeningPrinter(o));
+        Add(name, printers.back()->Uri());
+        return *printers.back();
+    }
+
     JobInfo PrintJob(const std::string& printer) {
         server.Print(printer, job);
         return server.WaitForLastJob(printer);
@@ -69,6 +79,7 @@ protected:
 
     AppServer server;
     const std::string job = server.Dir().File("label.pwg");
+    std::vector<std::unique_ptr<CVirtualPrinter>> printers;
 };
 
 struct FileCase {
@@ -127,65 +138,57 @@ TEST_F(PrinterAppDeviceTest, FileDevicesOfEveryKind) {
 }
 
 TEST_F(PrinterAppDeviceTest, StalledPrinterFailsItsJobAndTheNextPrints) {
-    SocketPrinter printer;
-    printer.Set({SocketPrinter::Mode::Stall, 30000});
-    Add("s", printer.Uri());
+    CVirtualPrinter& printer = AddNetworkPrinter("s", [](CVirtualPrinter::Options& o) { o.stopReadingAfter = 30000; });
     const JobInfo stalled = PrintJob("s");
     EXPECT_EQ("aborted", stalled.state);
     EXPECT_EQ("The printer stopped accepting data.", stalled.message);
     EXPECT_NE(std::string::npos, Reasons("s").find("offline")) << Reasons("s");
 
-    printer.Set({});
+    printer.SetStopReadingAfter(0);
     EXPECT_EQ("completed", PrintJob("s").state) << server.LogProblems();
     EXPECT_EQ(std::string::npos, Reasons("s").find("offline")) << Reasons("s");
-    EXPECT_GT(printer.LastConnection().size(), 1000000u);
+    EXPECT_GT(printer.JobBytes().back().size(), 1000000u);
 }
 
 // PAPPL keeps the device open for a job queued behind the failed one: that
 // job gets a fresh connection, not the stalled one.
 TEST_F(PrinterAppDeviceTest, JobQueuedBehindAStalledOnePrints) {
-    SocketPrinter printer;
-    printer.Set({SocketPrinter::Mode::Stall, 30000});
-    Add("q", printer.Uri());
+    CVirtualPrinter& printer = AddNetworkPrinter("q", [](CVirtualPrinter::Options& o) { o.stopReadingAfter = 30000; });
     std::thread first([this] { server.Print("q", job); });
-    for (int i = 0; i < 100 && printer.Received() < 30000; i++)
+    for (int i = 0; i < 100 && printer.BytesReceived() < 30000; i++)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     // A JPEG is spooled, not streamed, so it queues behind the raster job.
     const std::string photo = std::string(QUORVANT_SOURCE_DIR) + "/samples/sample-photo.jpg";
     ASSERT_EQ(0, server.Run({"submit", "-d", "q", photo}).status);
     first.join();
-    printer.Set({});
+    printer.SetStopReadingAfter(0);
     EXPECT_EQ("completed", server.WaitForLastJob("q").state) << server.LogProblems();
-    for (int i = 0; i < 40 && printer.FinishedConnections() < 2; i++)
+    for (int i = 0; i < 40 && printer.JobsEnded() < 2; i++)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(2, printer.FinishedConnections());
-    EXPECT_LT(printer.LastConnection().size(), 100000u);  // the photo alone
+    EXPECT_EQ(2, printer.JobsEnded());
+    EXPECT_LT(printer.JobBytes().back().size(), 100000u);  // the photo alone
 }
 
 TEST_F(PrinterAppDeviceTest, PrinterResetMidJobAbortsIt) {
-    SocketPrinter printer;
-    printer.Set({SocketPrinter::Mode::Reset, 60000});
-    Add("r", printer.Uri());
+    AddNetworkPrinter("r", [](CVirtualPrinter::Options& o) { o.resetAfter = 60000; });
     const JobInfo reset = PrintJob("r");
     EXPECT_EQ("aborted", reset.state);
     EXPECT_EQ("Unable to write print data.", reset.message);
 }
 
 TEST_F(PrinterAppDeviceTest, CancelOnASlowPrinterTakesEffectAtOnce) {
-    SocketPrinter printer;
-    printer.Set({SocketPrinter::Mode::Slow, 0, 20000});
-    Add("slow", printer.Uri());
+    CVirtualPrinter& printer = AddNetworkPrinter("slow", [](CVirtualPrinter::Options& o) { o.bytesPerSecond = 20000; });
     // PAPPL prints a raster job as it arrives: the submission lasts as long
     // as the job.
     std::thread submitter([this] { server.Run({"submit", "-d", "slow", job}); });
-    for (int i = 0; i < 100 && printer.Received() < 40000; i++)
+    for (int i = 0; i < 100 && printer.BytesReceived() < 40000; i++)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     const Clock::time_point cancelled = Clock::now();
     EXPECT_EQ(0, server.Run({"cancel", "-d", "slow", "-a"}).status);
     const JobInfo info = server.WaitForLastJob("slow");
     const double seconds = std::chrono::duration<double>(Clock::now() - cancelled).count();
     submitter.join();
-    EXPECT_GE(printer.Received(), 40000u) << "the job did not start";
+    EXPECT_GE(printer.BytesReceived(), 40000u) << "the job did not start";
     EXPECT_EQ("canceled", info.state) << info.message;
     EXPECT_LT(seconds, 3.0);  // measured about 0.3 s; 30 s if the cancel waited for the job
     RecordProperty("cancel_seconds", std::to_string(seconds));

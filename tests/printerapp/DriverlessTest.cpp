@@ -1,16 +1,13 @@
 // The printer application as its clients reach it: a photo from ipptool with
 // the job's settings, and a PDF through a CUPS driverless queue; the device
 // output decoded by the preview.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
+#include <vector>
 
-#include "preview/PreviewLanguages.h"
 #include "printerapp/AppServer.h"
 #include "support/CupsSystem.h"
 #include "support/FamilyCases.h"
@@ -148,43 +145,27 @@ TEST(PrinterAppDriverless, CupsEverywhereQueuePrintsPdf) {
     }
 }
 
-// A network printer: socket:// to a listener on loopback that keeps what
-// one connection brings.
+// A network printer: socket:// to a virtual CPCL printer on loopback, which
+// decodes what the connection brings and answers the application's queries.
 TEST(PrinterAppDevices, SocketPrinterGetsTheJob) {
     AppServer server;
     if (!server.Start())
         GTEST_SKIP() << "the printer application cannot start here: " << server.Problem();
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof addr;
-    ASSERT_EQ(0, bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr));
-    ASSERT_EQ(0, listen(listener, 1));
-    getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &length);
-    Bytes received;
-    std::thread printer([&] {
-        const int connection = accept(listener, nullptr, nullptr);
-        char chunk[65536];
-        ssize_t n;
-        while ((n = read(connection, chunk, sizeof chunk)) > 0)
-            received.insert(received.end(), chunk, chunk + n);
-        close(connection);
-    });
-    const CommandResult added =
-        server.Run({"add", "-d", "network", "-v", "socket://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)), "-m",
-                    "cpcl_203dpi"});
+    CVirtualPrinter::Options o;
+    o.language = "cpcl";
+    const std::unique_ptr<CVirtualPrinter> printer = ListeningPrinter(o);
+    const CommandResult added = server.Run({"add", "-d", "network", "-v", printer->Uri(), "-m", "cpcl_203dpi"});
     const std::string file = server.Dir().File("job.pwg");
     WriteFile(file, PwgGrayPage(400, 300, 203, 50, 50, 150, 150));
-    const std::string state = added.status == 0 ? server.Print("network", file) : added.out;
-    if (state != "completed")
-        shutdown(listener, SHUT_RDWR);
-    printer.join();
-    close(listener);
-    ASSERT_EQ("completed", state);
-    auto decoder = PreviewLanguages::Create("cpcl");
-    ASSERT_TRUE(decoder->Decode(received.data(), received.size())) << decoder->Error().Message();
-    EXPECT_EQ(100u * 100u, TotalBlackDots(decoder->Pages()));
+    ASSERT_EQ("completed", added.status == 0 ? server.Print("network", file) : added.out);
+    ASSERT_TRUE(printer->WaitPrinted(1, 5000));
+    for (int i = 0; i < 100 && printer->JobsEnded() < 1; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(std::vector<std::string>{}, printer->Refused());
+    std::vector<CPreviewPage> pages;
+    for (const CVirtualPrinter::Printed& p : printer->PrintedPages())
+        pages.push_back(p.image);
+    EXPECT_EQ(100u * 100u, TotalBlackDots(pages));
 }
 
 // "overrides": page 2 of 3 darker, page 3 thresholded.

@@ -1,5 +1,5 @@
 // The printer application under load and faults: a private server, printers
-// of four families on loopback socket printers (two reading at full speed,
+// of four families on loopback virtual printers (two reading at full speed,
 // two at 20 KB/s), eight IPP clients sending PWG raster, JPEG and PNG jobs
 // and cancelling some; then printers that refuse, reset and stop reading,
 // and a server killed mid-job. Every page carries a mark, its job's serial
@@ -31,7 +31,6 @@
 
 #include "preview/PreviewLanguages.h"
 #include "printerapp/AppServer.h"
-#include "printerapp/SocketPrinter.h"
 
 namespace testing_support {
 namespace {
@@ -55,6 +54,8 @@ constexpr unsigned kCancelPercent = 20;
 // What a printer may still receive after a cancel without PAPPL writing
 // more: PAPPL's 8 KB device buffer and the 4 KB send and receive buffers.
 constexpr size_t kInFlight = 16 * 1024;
+// The slow printers' rate, in bytes per second.
+constexpr size_t kSlowRate = 20000;
 
 // Runs `body` on a thread of its own in a new network namespace whose TCP
 // buffers are at most 4 KB. On the host's loopback a sender queues
@@ -409,20 +410,20 @@ struct Received {
 
 // What arrived at the printers once they have had nothing more for 0.4 s
 // (or after 20 s); unmarked pages count from connection `from[printer]` on.
-Received Collect(const std::vector<std::unique_ptr<SocketPrinter>>& printers, const std::vector<size_t>& from = {}) {
+Received Collect(const std::vector<std::unique_ptr<CVirtualPrinter>>& printers, const std::vector<size_t>& from = {}) {
     for (int i = 0; i < 100; i++) {
         size_t before = 0, after = 0;
         for (const auto& p : printers)
-            before += p->Received();
+            before += p->BytesReceived();
         std::this_thread::sleep_for(milliseconds(200));
         for (const auto& p : printers)
-            after += p->Received();
+            after += p->BytesReceived();
         if (before == after && i > 1)
             break;
     }
     Received received;
     for (unsigned p = 0; p < printers.size(); p++) {
-        const std::vector<Bytes> connections = printers[p]->Connections();
+        const std::vector<Bytes> connections = printers[p]->JobBytes();
         for (unsigned c = 0; c < connections.size(); c++) {
             // The connection renewed after a failed or cancelled job may
             // carry nothing.
@@ -462,7 +463,7 @@ unsigned PagesWithin(const std::vector<Bytes>& connections, const char* language
 // Fails the test for each of `jobs` whose pages or final state are wrong
 // (the first 20 in full, a count of the rest).
 void CheckJobs(const std::vector<Job>& jobs, const Received& received,
-               const std::vector<std::unique_ptr<SocketPrinter>>& printers) {
+               const std::vector<std::unique_ptr<CVirtualPrinter>>& printers) {
     std::vector<std::string> failures = received.problems;
     for (const Job& job : jobs) {
         const bool ended = job.state == "completed" || job.state == "aborted" || job.state == "canceled";
@@ -490,7 +491,7 @@ void CheckJobs(const std::vector<Job>& jobs, const Received& received,
             continue;
         // Pages complete only after the cancel (and what was in flight
         // then) arrived: at most the one in progress.
-        const std::vector<Bytes> connections = printers[job.printer]->Connections();
+        const std::vector<Bytes> connections = printers[job.printer]->JobBytes();
         unsigned late = 0;
         for (const Arrival& a : arrivals)
             late += a.index >= PagesWithin(connections, kPrinters[job.printer].language, job.cancelledAt + kInFlight,
@@ -522,10 +523,11 @@ protected:
             GTEST_SKIP() << problem << skipReason;
     }
 
-    // A socket printer with `behaviour`, and its queue on the server.
-    SocketPrinter& AddPrinter(const PrinterCase& p, const SocketPrinter::Behaviour& behaviour = {}) {
-        printers.push_back(std::make_unique<SocketPrinter>());
-        printers.back()->Set(behaviour);
+    // A printer of `p`'s language with `rate`, and its queue on the server.
+    CVirtualPrinter& AddPrinter(const PrinterCase& p, size_t rate = 0) {
+        CVirtualPrinter::Options o = DevicePrinter(p.language);
+        o.bytesPerSecond = rate;
+        printers.push_back(ListeningPrinter(o));
         const CommandResult added = server.Run({"add", "-d", p.name, "-v", printers.back()->Uri(), "-m", p.driver});
         EXPECT_EQ(0, added.status) << p.name << ": " << added.out;
         return *printers.back();
@@ -564,13 +566,13 @@ protected:
 
     AppServer server;
     std::string skipReason;
-    std::vector<std::unique_ptr<SocketPrinter>> printers;
+    std::vector<std::unique_ptr<CVirtualPrinter>> printers;
 };
 
 TEST_F(PrinterAppLoadTest, EveryJobEndsAndEveryPageArrivesOnce) {
     Run([&] {
         for (const PrinterCase& p : kPrinters)
-            AddPrinter(p, {p.slow ? SocketPrinter::Mode::Slow : SocketPrinter::Mode::Fast, 0, 20000});
+            AddPrinter(p, p.slow ? kSlowRate : 0);
         std::mt19937 random(17);
         unsigned serial = 0;
         for (int round = 0; round < kRounds; round++) {
@@ -587,7 +589,7 @@ TEST_F(PrinterAppLoadTest, EveryJobEndsAndEveryPageArrivesOnce) {
             }
             std::vector<size_t> from;
             for (const auto& p : printers)
-                from.push_back(p->Connections().size());
+                from.push_back(p->JobBytes().size());
             const auto start = Clock::now();
             std::atomic<bool> silent{false};
             std::vector<std::thread> clients, cancels;
@@ -600,7 +602,7 @@ TEST_F(PrinterAppLoadTest, EveryJobEndsAndEveryPageArrivesOnce) {
                     http_t* http = Connect(server.Port(), 10 * kSlow);
                     if (Ask(http, Request(IPP_OP_CANCEL_JOB, UriBase() + kPrinters[job.printer].name, id)) ==
                         IPP_STATUS_OK) {
-                        job.cancelledAt = printers[job.printer]->Received();
+                        job.cancelledAt = printers[job.printer]->BytesReceived();
                         job.cancelled = true;
                     }
                     httpClose(http);
@@ -658,19 +660,17 @@ TEST_F(PrinterAppLoadTest, EveryJobEndsAndEveryPageArrivesOnce) {
 // with a reason as `expect` checks, and the next job prints.
 struct FaultCase {
     const char* name;
-    SocketPrinter::Behaviour fault;
+    bool refuses;             // not listening until the job has waited
+    size_t resetAfter;        // bytes of each job (0: never)
+    size_t stopReadingAfter;  // bytes of each job (0: never)
     void (*expect)(const Job& job);
 };
 
 const FaultCase kFaults[] = {
-    {"RefusesConnections",
-     {SocketPrinter::Mode::Refuse},
+    {"RefusesConnections", true, 0, 0,
      [](const Job& job) { EXPECT_EQ("completed", job.state) << "once the printer is back: " << Describe(job); }},
-    {"ResetsMidJob",
-     {SocketPrinter::Mode::Reset, 3000},
-     [](const Job& job) { EXPECT_EQ("aborted", job.state) << Describe(job); }},
-    {"StopsReading",
-     {SocketPrinter::Mode::Stall, 3000},
+    {"ResetsMidJob", false, 3000, 0, [](const Job& job) { EXPECT_EQ("aborted", job.state) << Describe(job); }},
+    {"StopsReading", false, 0, 3000,
      [](const Job& job) {
          EXPECT_EQ("aborted", job.state) << Describe(job);
          EXPECT_EQ(kStalledMessage, job.message) << Describe(job);
@@ -681,17 +681,29 @@ class PrinterAppLoadFaultTest : public PrinterAppLoadTest, public ::testing::Wit
 
 TEST_P(PrinterAppLoadFaultTest, JobWaitsOrEndsWithAReasonAndTheNextPrints) {
     Run([&] {
-        SocketPrinter& printer = AddPrinter(kPrinters[0], GetParam().fault);
+        const FaultCase& fault = GetParam();
+        CVirtualPrinter& printer = AddPrinter(kPrinters[0]);
+        printer.SetResetAfter(fault.resetAfter);
+        printer.SetStopReadingAfter(fault.stopReadingAfter);
+        if (fault.refuses)
+            printer.StopListening();
+        // Back to a printer that reads everything, on its port.
+        auto mend = [&] {
+            printer.SetResetAfter(0);
+            printer.SetStopReadingAfter(0);
+            std::string error;
+            EXPECT_TRUE(!fault.refuses || printer.ListenTcp(printer.Port(), &error)) << error;
+        };
         // A PNG job is spooled: its Send-Document returns before it prints.
         std::vector<Job> jobs{PrintOne(0, Format::Png, 1)};
-        if (GetParam().fault.mode == SocketPrinter::Mode::Refuse) {
+        if (fault.refuses) {
             std::this_thread::sleep_for(seconds(3));
             Await(jobs, 0);
             EXPECT_EQ("processing", jobs[0].state) << "while the printer refuses: " << Describe(jobs[0]);
-            printer.Set({});
+            mend();
         }
         Await(jobs, 15);
-        GetParam().expect(jobs[0]);
+        fault.expect(jobs[0]);
         if (jobs[0].state == "processing") {
             // No timeout ended it: a cancel and a printer that reads again
             // let the next job through.
@@ -699,7 +711,8 @@ TEST_P(PrinterAppLoadFaultTest, JobWaitsOrEndsWithAReasonAndTheNextPrints) {
             Ask(http, Request(IPP_OP_CANCEL_JOB, UriBase() + kPrinters[0].name, jobs[0].id));
             httpClose(http);
         }
-        printer.Set({});
+        if (!fault.refuses)
+            mend();
         jobs.push_back(PrintOne(0, Format::Png, 2));
         Await(jobs, 20);
         EXPECT_EQ("completed", jobs[1].state) << "the job after the fault: " << Describe(jobs[1]);
@@ -713,26 +726,31 @@ INSTANTIATE_TEST_SUITE_P(PrinterApp, PrinterAppLoadFaultTest, ::testing::ValuesI
 
 TEST_F(PrinterAppLoadTest, QueuedJobsStartByThemselvesAfterAKilledServerRestarts) {
     Run([&] {
-        SocketPrinter& printer = AddPrinter(kPrinters[0], {SocketPrinter::Mode::Slow, 0, 20000});
+        CVirtualPrinter& printer = AddPrinter(kPrinters[0], kSlowRate);
         std::vector<Job> jobs;
         for (unsigned serial = 1; serial <= 3; serial++)
             jobs.push_back(PrintOne(0, Format::Png, serial));
         // The first job is printing (6 s of data at 20 KB/s), two wait.
-        for (int i = 0; i < 100 && printer.Received() < 20000; i++)
+        for (int i = 0; i < 100 && printer.BytesReceived() < 20000; i++)
             std::this_thread::sleep_for(milliseconds(100));
         // The kill comes once the saved state holds every job (PAPPL saves
         // within a second of a change): a job never saved is not restored.
+        // A job's line has its attributes in name order ("Job created=...
+        // id=...").
         auto saved = [&] {
             const Bytes state = ReadFile(server.Dir().File("app.state"));
-            const std::string text(state.begin(), state.end());
-            return std::all_of(jobs.begin(), jobs.end(), [&](const Job& job) {
-                return text.find("Job id=\"" + std::to_string(job.id) + "\"") != std::string::npos;
-            });
+            std::istringstream lines(std::string(state.begin(), state.end()));
+            size_t found = 0;
+            for (std::string line; std::getline(lines, line);)
+                found += line.rfind("Job ", 0) == 0 && std::any_of(jobs.begin(), jobs.end(), [&](const Job& job) {
+                             return line.find(" id=\"" + std::to_string(job.id) + "\"") != std::string::npos;
+                         });
+            return found == jobs.size();
         };
         for (int i = 0; i < 100 && !saved(); i++)
             std::this_thread::sleep_for(milliseconds(100));
         server.Kill();
-        printer.Set({});
+        printer.SetRate(0);
         ASSERT_TRUE(server.Start({"auth-service=none", kWriteTimeout})) << server.Problem();
         // The printer is kept ...
         if (!Answers("after the restart"))

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "preview/PreviewTestSupport.h"
@@ -312,6 +313,97 @@ TEST(VirtualPrinter, SimulatesWhatALinkDoesWrong) {
         auto printer = Started(o);
         Host host(printer->Port());
         EXPECT_EQ(c.check(*printer, host), "") << c.name;
+    }
+}
+
+// Waits up to 5 s for `done`.
+bool Within5s(const std::function<bool()>& done) {
+    for (int i = 0; i < 250 && !done(); i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return done();
+}
+
+// A change of the link while a job is being read: the printer starts with
+// `tune`, reads ten labels as it then can, and `change` comes mid-job.
+struct LinkChangeCase {
+    const char* name;
+    void (*tune)(CVirtualPrinter::Options& o);
+    const char* change;  // a control line
+    size_t before;       // bytes read before the change (0: all)
+    bool reset;          // the change resets the connection
+};
+
+const LinkChangeCase kLinkChanges[] = {
+    {"stops reading, then reads on", [](CVirtualPrinter::Options& o) { o.stopReadingAfter = 100; },
+     "stop-reading-after 0", 100, false},
+    {"crawls, then reads at full speed", [](CVirtualPrinter::Options& o) { o.bytesPerSecond = 200; }, "rate 0", 0,
+     false},
+    {"resets what it already read past", [](CVirtualPrinter::Options&) {}, "reset-after 1", 0, true},
+};
+
+TEST(VirtualPrinter, LinkChangesApplyToTheJobBeingRead) {
+    const Bytes job = Times(kLabel, 10);
+    for (const LinkChangeCase& c : kLinkChanges) {
+        SCOPED_TRACE(c.name);
+        CVirtualPrinter::Options o = Lang("tspl");
+        c.tune(o);
+        auto printer = Started(o);
+        Host host(printer->Port());
+        ASSERT_TRUE(host.Send(job));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const size_t read = printer->BytesReceived();
+        EXPECT_TRUE(c.before ? read == c.before : c.reset || read < job.size()) << read << " bytes read";
+        EXPECT_EQ(printer->Control(c.change), "ok");
+        bool reset = false;
+        if (c.reset) {
+            host.Read(1, 3000, &reset);
+            EXPECT_TRUE(reset);
+        } else {
+            EXPECT_TRUE(printer->WaitPrinted(10, 3000)) << printer->BytesReceived() << " bytes read";
+        }
+    }
+    CVirtualPrinter printer(Lang("tspl"));
+    EXPECT_EQ(printer.Control("rate fast"), "error: rate takes a number of bytes, not \"fast\"");
+}
+
+TEST(VirtualPrinter, RefusesConnectionsUntilItListensAgainOnItsPort) {
+    auto connects = [](int port) {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(static_cast<uint16_t>(port));
+        const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        close(fd);
+        return ok;
+    };
+    auto printer = Started(Lang("tspl"));
+    const int port = printer->Port();
+    std::string error;
+    EXPECT_FALSE(printer->ListenTcp(port, &error));
+    printer->StopListening();
+    EXPECT_FALSE(connects(port));
+    ASSERT_TRUE(printer->ListenTcp(port, &error)) << error;
+    EXPECT_EQ(printer->Port(), port);
+    Host host(port);
+    ASSERT_TRUE(host.Send(kLabel));
+    EXPECT_TRUE(printer->WaitPrinted(1, 5000));
+}
+
+TEST(VirtualPrinter, KeepsEachJobsBytesRefusedOnesToo) {
+    const std::vector<Bytes> jobs = {kLabel, ToBytes("no TSPL at all\r\n"), Times(kLabel, 2)};
+    for (const bool keep : {false, true}) {
+        CVirtualPrinter::Options o = Lang("tspl");
+        o.keepBytes = keep;
+        auto printer = Started(o);
+        for (size_t i = 0; i < jobs.size(); i++) {
+            Host host(printer->Port());
+            ASSERT_TRUE(host.Send(jobs[i]));
+            host.Close();
+            ASSERT_TRUE(Within5s([&] { return printer->JobsEnded() > int(i); }));
+        }
+        EXPECT_EQ(printer->Refused().size(), 1u);
+        EXPECT_EQ(printer->JobBytes(), keep ? jobs : std::vector<Bytes>{});
     }
 }
 
