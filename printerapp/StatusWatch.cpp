@@ -124,6 +124,19 @@ bool WaitWhileStopped(PapplHost::JobContext& context, const StatusProtocol::Prot
     return ready;
 }
 
+// The protocol to ask the job's printer with, once what the job buffered
+// has gone out; null when it is not to be asked, `ok` then saying whether
+// the job goes on.
+const StatusProtocol::Protocol* AskNow(PapplHost::JobContext& context, bool& ok) {
+    pappl_printer_t* printer = papplJobGetPrinter(context.job);
+    const StatusProtocol::Protocol* protocol = ProtocolOf(printer);
+    ok = !context.outputFailed;
+    if (!protocol || Resting(printer))
+        return nullptr;
+    ok = PapplHost::FlushDevice(context);
+    return ok ? protocol : nullptr;
+}
+
 }  // namespace
 
 bool Idle(pappl_printer_t* printer) {
@@ -142,12 +155,11 @@ bool Idle(pappl_printer_t* printer) {
 }
 
 bool WaitReady(PapplHost::JobContext& context) {
+    bool ok = true;
+    const StatusProtocol::Protocol* protocol = AskNow(context, ok);
+    if (!protocol)
+        return ok;
     pappl_printer_t* printer = papplJobGetPrinter(context.job);
-    const StatusProtocol::Protocol* protocol = ProtocolOf(printer);
-    if (!protocol || Resting(printer))
-        return !context.outputFailed;
-    if (!PapplHost::FlushDevice(context))
-        return false;
     const Round round = Ask(printer, context.device, *protocol, false);
     PrinterStatus::Reported(printer, round.report);
     if (!round.report.answered || !(round.report.conditions & kStopsPrinting))
@@ -156,12 +168,11 @@ bool WaitReady(PapplHost::JobContext& context) {
 }
 
 bool WaitPrinted(PapplHost::JobContext& context) {
+    bool ok = true;
+    const StatusProtocol::Protocol* protocol = AskNow(context, ok);
+    if (!protocol)
+        return ok;
     pappl_printer_t* printer = papplJobGetPrinter(context.job);
-    const StatusProtocol::Protocol* protocol = ProtocolOf(printer);
-    if (!protocol || Resting(printer))
-        return !context.outputFailed;
-    if (!PapplHost::FlushDevice(context))
-        return false;
     const int bound =
         StatusProtocol::kFinishSeconds + StatusProtocol::kFinishSecondsPerPage * static_cast<int>(context.pagesSent);
     Clock::time_point deadline = Clock::now() + std::chrono::seconds(bound);

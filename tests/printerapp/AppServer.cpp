@@ -22,31 +22,6 @@ namespace testing_support {
 
 namespace {
 
-int FreePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    int port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-        port = ntohs(addr.sin_port);
-    close(fd);
-    return port;
-}
-
-bool Accepts(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    close(fd);
-    return ok;
-}
-
 // PAPPL's main loop puts its control socket in $SNAP_COMMON when set: each
 // private server and its clients get their own.
 [[noreturn]] void Exec(const std::string& dir, const std::vector<std::string>& args) {
@@ -98,7 +73,7 @@ bool AppServer::Start(const std::vector<std::string>& options) {
     }
     const std::string socketPath = m_dir.File("quorvant-printer-app.sock");
     for (int i = 0; i < 200; i++) {
-        if (Accepts(m_port) && access(socketPath.c_str(), F_OK) == 0)
+        if (Listening(m_port) && access(socketPath.c_str(), F_OK) == 0)
             return true;
         int status = 0;
         if (waitpid(m_pid, &status, WNOHANG) == m_pid) {

@@ -38,6 +38,8 @@ std::string Quote(const std::string& s) {
     return q + "'";
 }
 
+}  // namespace
+
 int FreePort() {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
@@ -60,8 +62,6 @@ bool Listening(int port) {
     close(fd);
     return ok;
 }
-
-}  // namespace
 
 CommandResult RunCommand(const std::string& command) {
     CommandResult r;

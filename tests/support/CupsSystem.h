@@ -16,6 +16,10 @@ struct CommandResult {
 CommandResult RunCommand(const std::string& command);
 bool HaveProgram(const std::string& name);
 
+// A loopback port free at the time of asking, and whether something listens on one.
+int FreePort();
+bool Listening(int port);
+
 // A CUPS server-bin tree in a temporary directory: the system's filters,
 // backends and daemon helpers, plus the freshly built quorvant filter, and a
 // data directory whose model/ holds the project's PPDs (so that cups-driverd

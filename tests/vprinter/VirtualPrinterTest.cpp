@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "preview/PreviewTestSupport.h"
+#include "support/CupsSystem.h"
 #include "support/FamilyCases.h"
 #include "support/FilterRun.h"
 #include "vprinter/CVirtualPrinter.h"
@@ -367,22 +368,12 @@ TEST(VirtualPrinter, LinkChangesApplyToTheJobBeingRead) {
 }
 
 TEST(VirtualPrinter, RefusesConnectionsUntilItListensAgainOnItsPort) {
-    auto connects = [](int port) {
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = htons(static_cast<uint16_t>(port));
-        const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-        close(fd);
-        return ok;
-    };
     auto printer = Started(Lang("tspl"));
     const int port = printer->Port();
     std::string error;
     EXPECT_FALSE(printer->ListenTcp(port, &error));
     printer->StopListening();
-    EXPECT_FALSE(connects(port));
+    EXPECT_FALSE(testing_support::Listening(port));
     ASSERT_TRUE(printer->ListenTcp(port, &error)) << error;
     EXPECT_EQ(printer->Port(), port);
     Host host(port);
