@@ -741,14 +741,19 @@ TEST_F(PrinterAppLoadTest, QueuedJobsStartByThemselvesAfterAKilledServerRestarts
             const Bytes state = ReadFile(server.Dir().File("app.state"));
             std::istringstream lines(std::string(state.begin(), state.end()));
             size_t found = 0;
+            // A job is restored once its line names its spooled document.
             for (std::string line; std::getline(lines, line);)
-                found += line.rfind("Job ", 0) == 0 && std::any_of(jobs.begin(), jobs.end(), [&](const Job& job) {
+                found += line.rfind("Job ", 0) == 0 && line.find(" filename=") != std::string::npos &&
+                         std::any_of(jobs.begin(), jobs.end(), [&](const Job& job) {
                              return line.find(" id=\"" + std::to_string(job.id) + "\"") != std::string::npos;
                          });
             return found == jobs.size();
         };
         for (int i = 0; i < 100 && !saved(); i++)
             std::this_thread::sleep_for(milliseconds(100));
+        // And once more, so that the kill does not meet the first save of
+        // the last job's attributes (PAPPL saves within a second).
+        std::this_thread::sleep_for(milliseconds(1500));
         server.Kill();
         printer.SetRate(0);
         ASSERT_TRUE(server.Start({"auth-service=none", kWriteTimeout})) << server.Problem();
