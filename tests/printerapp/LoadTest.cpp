@@ -726,12 +726,13 @@ INSTANTIATE_TEST_SUITE_P(PrinterApp, PrinterAppLoadFaultTest, ::testing::ValuesI
 
 TEST_F(PrinterAppLoadTest, QueuedJobsStartByThemselvesAfterAKilledServerRestarts) {
     Run([&] {
-        CVirtualPrinter& printer = AddPrinter(kPrinters[0], kSlowRate);
+        // So slow that the first job is still printing at the kill however
+        // long the saves take (a minute of data), and the other two wait.
+        CVirtualPrinter& printer = AddPrinter(kPrinters[0], kSlowRate / 10);
         std::vector<Job> jobs;
         for (unsigned serial = 1; serial <= 3; serial++)
             jobs.push_back(PrintOne(0, Format::Png, serial));
-        // The first job is printing (6 s of data at 20 KB/s), two wait.
-        for (int i = 0; i < 100 && printer.BytesReceived() < 20000; i++)
+        for (int i = 0; i < 100 && printer.BytesReceived() < 2000; i++)
             std::this_thread::sleep_for(milliseconds(100));
         // The kill comes once the saved state holds every job (PAPPL saves
         // within a second of a change): a job never saved is not restored.
