@@ -7,6 +7,7 @@
 #include "printerapp/PrinterStatus.h"
 #include "printerapp/RasterJob.h"
 #include "printerapp/StatusWatch.h"
+#include "printerapp/TestLabel.h"
 #include "printerapp/VendorOptions.h"
 
 namespace DriverData {
@@ -94,6 +95,7 @@ bool Fill(pappl_system_t* system, const char* driverName, const char*, const cha
     data->identify_cb = PrinterStatus::Identify;
     data->identify_supported = PrinterStatus::IdentifyActions(*driver);
     data->identify_default = driver->beep ? PAPPL_IDENTIFY_ACTIONS_SOUND : PAPPL_IDENTIFY_ACTIONS_DISPLAY;
+    data->testpage_cb = TestLabel::Callback;
     FillMedia(*driver, *data);
 
     if (driver->darknessLevels > 1) {

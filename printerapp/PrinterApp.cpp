@@ -16,6 +16,7 @@
 #include "printerapp/DriverData.h"
 #include "printerapp/FileDevice.h"
 #include "printerapp/PrinterStatus.h"
+#include "printerapp/TestLabel.h"
 
 namespace PrinterApp {
 
@@ -49,8 +50,11 @@ pappl_loglevel_t LogLevel(const std::string& name) {
 }
 
 // PAPPL takes any document as application/octet-stream and, when it cannot
-// tell what it is, aborts it without saying why; this says why.
-bool RefuseUnknownFormat(pappl_job_t* job, pappl_device_t*, void*) {
+// tell what it is, aborts it without saying why; this says why. The one
+// such document it prints is the "testpage" sub-command's request.
+bool RefuseUnknownFormat(pappl_job_t* job, pappl_device_t* device, void*) {
+    if (TestLabel::IsRequest(job))
+        return TestLabel::PrintJob(job, device);
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "unsupported document format");
     papplJobSetMessage(job, "Unsupported document format (PWG raster, Apple raster, JPEG and PNG print).");
     return false;
@@ -137,6 +141,99 @@ pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
     return system;
 }
 
+const char kTestPage[] = "testpage";
+
+// What papplMainloop needs again for the "testpage" sub-command.
+struct Mainloop {
+    std::vector<pappl_pr_driver_t>* drivers = nullptr;
+};
+Mainloop g_Mainloop;
+
+int Loop(int argc, char* argv[]);
+
+// `testpage [-d PRINTER | -u URI] [-o NAME=VALUE]...`: submits the request
+// the server answers with the printer's test label, through PAPPL's own
+// "submit" (which finds, or starts, the server and the default printer).
+int TestPage(const char* baseName, int count, cups_option_t* options, int files, char**, void*) {
+    if (files > 0) {
+        fprintf(stderr, "%s: %s takes no files.\n", baseName, kTestPage);
+        return 1;
+    }
+    const char* tmp = getenv("TMPDIR");
+    std::string request = std::string(tmp && *tmp ? tmp : "/tmp") + "/quorvant-testpage-XXXXXX";
+    const int fd = mkstemp(&request[0]);
+    const ssize_t length = static_cast<ssize_t>(strlen(TestLabel::kRequest));
+    if (fd < 0 || write(fd, TestLabel::kRequest, length) != length) {
+        fprintf(stderr, "%s: cannot write %s: %s\n", baseName, request.c_str(), strerror(errno));
+        if (fd >= 0)
+            close(fd);
+        unlink(request.c_str());
+        return 1;
+    }
+    close(fd);
+    std::vector<std::string> args = {baseName, "submit"};
+    for (int i = 0; i < count; i++) {
+        const std::string name = options[i].name;
+        if (name == "printer-name" || name == "printer-uri")
+            args.insert(args.end(), {name == "printer-name" ? "-d" : "-u", options[i].value});
+        else
+            args.insert(args.end(), {"-o", name + "=" + options[i].value});
+    }
+    args.push_back(request);
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+    const int status = Loop(static_cast<int>(args.size()), argv.data());
+    unlink(request.c_str());
+    return status;
+}
+
+void Usage(void*) {
+    printf(
+        "Usage: %s SUB-COMMAND [OPTIONS] [FILENAME]\n"
+        "       %s [OPTIONS] [FILENAME]\n"
+        "       %s [OPTIONS] -\n\n",
+        kName, kName, kName);
+    puts(
+        "Sub-commands:\n"
+        "  add PRINTER      Add a printer.\n"
+        "  cancel           Cancel one or more jobs.\n"
+        "  default          Set the default printer.\n"
+        "  delete           Delete a printer.\n"
+        "  devices          List devices.\n"
+        "  drivers          List drivers.\n"
+        "  jobs             List jobs.\n"
+        "  modify           Modify a printer.\n"
+        "  options          List printer options.\n"
+        "  pause            Pause printing for a printer.\n"
+        "  printers         List printers.\n"
+        "  resume           Resume printing for a printer.\n"
+        "  server           Run a server.\n"
+        "  shutdown         Shutdown a running server.\n"
+        "  status           Show server/printer/job status.\n"
+        "  submit           Submit a file for printing.\n"
+        "  testpage         Print the printer's test label.\n"
+        "\n"
+        "Options:\n"
+        "  -a               Cancel all jobs (cancel).\n"
+        "  -d PRINTER       Specify printer.\n"
+        "  -j JOB-ID        Specify job ID (cancel).\n"
+        "  -m DRIVER-NAME   Specify driver (add/modify).\n"
+        "  -n COPIES        Specify number of copies (submit, testpage).\n"
+        "  -o NAME=VALUE    Specify option (add,modify,server,submit,testpage).\n"
+        "  -u URI           Specify ipp: or ipps: printer/server.\n"
+        "  -v DEVICE-URI    Specify socket: or usb: device (add/modify).\n"
+        "  --help           Show this help.\n"
+        "  --version        Show the program version.");
+}
+
+int Loop(int argc, char* argv[]) {
+    std::vector<pappl_pr_driver_t>& drivers = *g_Mainloop.drivers;
+    return papplMainloop(argc, argv, kVersion, nullptr, static_cast<int>(drivers.size()), drivers.data(), nullptr,
+                         DriverData::Fill, kTestPage, TestPage, CreateSystem, Usage, &drivers);
+}
+
 }  // namespace
 
 int Run(int argc, char* argv[]) {
@@ -151,8 +248,8 @@ int Run(int argc, char* argv[]) {
     for (size_t i = 0; i < count; i++)
         drivers.push_back({table[i].name, table[i].description, deviceIds[i].c_str(), nullptr});
 
-    return papplMainloop(argc, argv, kVersion, nullptr, static_cast<int>(drivers.size()), drivers.data(), nullptr,
-                         DriverData::Fill, nullptr, nullptr, CreateSystem, nullptr, &drivers);
+    g_Mainloop.drivers = &drivers;
+    return Loop(argc, argv);
 }
 
 }  // namespace PrinterApp
