@@ -55,15 +55,29 @@ int CGrayCanvas::Text(int x, int y, int scale, const std::string& text) {
     return TextWidth(scale, text.size());
 }
 
-void CGrayCanvas::Bars(int x, int y, const std::vector<bool>& modules, int moduleDots, int height) {
+namespace {
+
+// Calls `run(first, count)` for each run of bars.
+template <class Run>
+void ForEachBar(const std::vector<bool>& modules, Run&& run) {
     for (size_t i = 0; i < modules.size();) {
         size_t end = i;
         while (end < modules.size() && modules[end] == modules[i])
             end++;
         if (modules[i])
-            FillRect(x + static_cast<int>(i) * moduleDots, y, static_cast<int>(end - i) * moduleDots, height);
+            run(static_cast<int>(i), static_cast<int>(end - i));
         i = end;
     }
+}
+
+}  // namespace
+
+void CGrayCanvas::Bars(int x, int y, const std::vector<bool>& modules, int moduleDots, int height) {
+    ForEachBar(modules, [&](int first, int count) { FillRect(x + first * moduleDots, y, count * moduleDots, height); });
+}
+
+void CGrayCanvas::BarsDown(int x, int y, const std::vector<bool>& modules, int moduleDots, int width) {
+    ForEachBar(modules, [&](int first, int count) { FillRect(x, y + first * moduleDots, width, count * moduleDots); });
 }
 
 void CGrayCanvas::Matrix(int x, int y, int size, const uint8_t* modules, int moduleDots) {

@@ -29,6 +29,8 @@ public:
     static int TextHeight(int scale);
     // A bar code's modules (true: bar), each `moduleDots` wide, `height` tall.
     void Bars(int x, int y, const std::vector<bool>& modules, int moduleDots, int height);
+    // The same turned a quarter: modules top to bottom, bars `width` long.
+    void BarsDown(int x, int y, const std::vector<bool>& modules, int moduleDots, int width);
     // A square matrix code of `size` x `size` modules (row-major, non-zero
     // dark), each `moduleDots` square.
     void Matrix(int x, int y, int size, const uint8_t* modules, int moduleDots);

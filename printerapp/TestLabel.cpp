@@ -93,22 +93,32 @@ Block DarknessSteps(const Metrics& m, int width, int height, bool full) {
     return block;
 }
 
-// The bars with their quiet zones, the text centred below; one size only.
-Block Barcode(const Metrics& m, const std::string& text, int width, int height) {
+// The bars with their quiet zones, the text centred below; where that is
+// too wide (full false), turned a quarter without the text: bars across,
+// read top to bottom.
+Block Barcode(const Metrics& m, const std::string& text, int width, int height, bool full) {
     std::vector<bool> modules;
     if (!Code128::Encode(text, modules))
         return {};
     const int quiet = Code128::kQuietModules * m.barModule, barHeight = m.Mm(8);
+    const int span = static_cast<int>(modules.size()) * m.barModule + 2 * quiet;
     Block block;
-    block.width = static_cast<int>(modules.size()) * m.barModule + 2 * quiet;
+    block.width = span;
     block.height = barHeight + 2 + CGrayCanvas::TextHeight(m.scale);
-    if (block.width > width || block.height > height)
+    if (block.width <= width && block.height <= height) {
+        block.draw = [=](CGrayCanvas& canvas, int x, int y) {
+            canvas.Bars(x + quiet, y, modules, m.barModule, barHeight);
+            const int textWidth = CGrayCanvas::TextWidth(m.scale, text.size());
+            canvas.Text(x + std::max(0, (span - textWidth) / 2), y + barHeight + 2, m.scale, text);
+        };
+        return block;
+    }
+    if (full || barHeight > width || span > height)
         return {};
-    const int blockWidth = block.width;
+    block.width = barHeight;
+    block.height = span;
     block.draw = [=](CGrayCanvas& canvas, int x, int y) {
-        canvas.Bars(x + quiet, y, modules, m.barModule, barHeight);
-        const int textWidth = CGrayCanvas::TextWidth(m.scale, text.size());
-        canvas.Text(x + std::max(0, (blockWidth - textWidth) / 2), y + barHeight + 2, m.scale, text);
+        canvas.BarsDown(x, y + quiet, modules, m.barModule, barHeight);
     };
     return block;
 }
@@ -175,7 +185,7 @@ std::vector<std::string> TextLines(const Facts& f) {
 
 // Places blocks left to right in rows inside [left, right) x [top, bottom).
 // Each goes, in this order of preference, at its full size beside the last
-// one or on a new row, else made smaller on a new row or beside the last;
+// one or on a new row, else made smaller beside the last or on a new row;
 // one that fits nowhere is left out.
 class Flow {
 public:
@@ -184,7 +194,7 @@ public:
 
     void Place(CGrayCanvas& canvas, const BlockMaker& make) {
         const int newRowY = m_RowHeight ? m_Y + m_RowHeight + m_Gap : m_Y;
-        const struct { bool newRow, full; } tries[] = {{false, true}, {true, true}, {true, false}, {false, false}};
+        const struct { bool newRow, full; } tries[] = {{false, true}, {true, true}, {false, false}, {true, false}};
         for (const auto& t : tries) {
             const int x = t.newRow ? m_Left : m_X, y = t.newRow ? newRowY : m_Y;
             const Block block = make(m_Right - x, m_Bottom - y, t.full);
@@ -226,7 +236,7 @@ CGrayCanvas Draw(const Facts& f) {
     const std::vector<std::string> lines = TextLines(f);
     const BlockMaker blocks[] = {
         [&](int w, int h, bool full) { return haveQr ? Qr(m, qr, w, h, full) : Block(); },
-        [&](int w, int h, bool) { return Barcode(m, f.barcode, w, h); },
+        [&](int w, int h, bool full) { return Barcode(m, f.barcode, w, h, full); },
         [&](int w, int h, bool full) { return DarknessSteps(m, w, h, full); },
         [&](int w, int h, bool full) { return Text(m, lines, w, h, full); },
     };

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+#include "preview/CPreviewPage.h"
+#include "support/TestFiles.h"
+
+namespace testing_support {
+
+// The label as drawn, in dots.
+struct LabelSize {
+    int width, height;
+    // A receipt roll's renderer trims the white row above and below the frame.
+    bool rollTrimmed;
+};
+
+// Checks a decoded test label: its size, its frame's outer edge one dot
+// inside every edge, and (where zbarimg is installed) a QR code
+// holding `qrPart` and a Code 128 of `barcode`, read from a PNG of the page
+// written into `dir`.
+void ExpectLabel(const CPreviewPage& page, const LabelSize& size, const std::string& qrPart, const std::string& barcode,
+                 const TempDir& dir);
+
+// What zbarimg reads from an image, one symbol a line ("QR-Code:...");
+// empty, with `skipped` set, when zbarimg is not installed.
+std::string ScanCodes(const std::string& image, bool& skipped);
+
+}  // namespace testing_support

@@ -1,0 +1,53 @@
+// The test label as the printer receives it: from the testpage sub-command
+// (and, in WebInterfaceTest, from the web page's button), decoded from the
+// printer's bytes, the size of its media dot for dot, framed one dot inside
+// its edges, with codes that a bar code reader reads back.
+#include <gtest/gtest.h>
+
+#include "printerapp/AppServer.h"
+#include "printerapp/TestLabelCheck.h"
+
+namespace testing_support {
+namespace {
+
+struct LabelCase {
+    const char* driver;
+    const char* language;
+    LabelSize size;  // the media (the head where narrower), the media length
+};
+
+const LabelCase kCases[] = {
+    {"tspl_203dpi", "tspl", {812, 1218, false}},   // 4 x 6 in
+    {"escpos_58mm", "escpos", {384, 1598, true}},  // 48.1 x 200 mm roll, the head's width
+};
+
+TEST(TestLabelCommand, PrintsTheLabelOnTheLoadedMedia) {
+    AppServer server;
+    if (!server.Start({"auth-service=none"}))
+        GTEST_SKIP() << "the printer application cannot start here: " << server.Problem();
+    for (const LabelCase& c : kCases) {
+        SCOPED_TRACE(c.driver);
+        std::string output;
+        ASSERT_TRUE(server.AddFilePrinter(c.driver, c.driver, output)) << output;
+        const CommandResult run = server.Run({"testpage", "-d", c.driver});
+        ASSERT_EQ(0, run.status) << run.out;
+        const JobInfo job = server.WaitForLastJob(c.driver);
+        ASSERT_EQ("completed", job.state) << job.message << "\n" << server.LogProblems();
+        const auto pages = server.DecodeDevice(c.driver, c.language);
+        ASSERT_EQ(1u, pages.size());
+        ExpectLabel(pages[0], c.size, std::string("driver=") + c.driver, c.driver, server.Dir());
+    }
+}
+
+TEST(TestLabelCommand, RefusesFiles) {
+    AppServer server;
+    if (!server.Start({"auth-service=none"}))
+        GTEST_SKIP() << "the printer application cannot start here: " << server.Problem();
+    const std::string file = server.Dir().File("some.txt");
+    WriteFile(file, std::string("text"));
+    const CommandResult run = server.Run({"testpage", file});
+    EXPECT_NE(0, run.status) << run.out;
+}
+
+}  // namespace
+}  // namespace testing_support
