@@ -14,6 +14,6 @@ $SUDO apt-get install -y --no-install-recommends \
     cups cups-client cups-filters ghostscript \
     clang libclang-rt-14-dev clang-format \
     libpam0g-dev libgnutls28-dev libavahi-client-dev libjpeg-dev libusb-1.0-0-dev \
-    cups-ipp-utils chromium \
+    cups-ipp-utils chromium zbar-tools \
     "$@"
 ./tools/fetch-pappl.sh

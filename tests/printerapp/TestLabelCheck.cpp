@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
+
 #include "preview/PngWriter.h"
-#include "support/CupsSystem.h"
+#include "support/CodeReader.h"
 
 namespace testing_support {
 
@@ -12,13 +14,6 @@ namespace {
 bool Black(const CPreviewPage& page, int x, int y) { return (page.Row(y)[x >> 3] >> (7 - (x & 7)) & 1) != 0; }
 
 }  // namespace
-
-std::string ScanCodes(const std::string& image, bool& skipped) {
-    skipped = !HaveProgram("zbarimg");
-    if (skipped)
-        return "";
-    return RunCommand("zbarimg -q " + image + " 2>/dev/null").out;
-}
 
 void ExpectLabel(const CPreviewPage& page, const LabelSize& size, const std::string& qrPart, const std::string& barcode,
                  const TempDir& dir) {
@@ -43,9 +38,9 @@ void ExpectLabel(const CPreviewPage& page, const LabelSize& size, const std::str
     std::string error;
     ASSERT_TRUE(WritePng(page, png, error)) << error;
     bool skipped = false;
-    const std::string codes = ScanCodes(png, skipped);
+    const std::string codes = ReadCodes(png, false, skipped);
     if (skipped) {
-        std::cout << "zbarimg is not installed (Debian zbar-tools): the label's codes are not read\n";
+        std::cout << kNoCodeReader << "\n";
         return;
     }
     EXPECT_NE(std::string::npos, codes.find("CODE-128:" + barcode + "\n")) << codes;

@@ -21,8 +21,4 @@ struct LabelSize {
 void ExpectLabel(const CPreviewPage& page, const LabelSize& size, const std::string& qrPart, const std::string& barcode,
                  const TempDir& dir);
 
-// What zbarimg reads from an image, one symbol a line ("QR-Code:...");
-// empty, with `skipped` set, when zbarimg is not installed.
-std::string ScanCodes(const std::string& image, bool& skipped);
-
 }  // namespace testing_support

@@ -1,6 +1,6 @@
 // The application's web pages in a real headless browser: the printers are
-// listed, and a default set on the printing-defaults page reaches the next
-// job's output.
+// listed, a default set on the printing-defaults page reaches the next
+// job's output, and the printer page's button prints the test label.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "printerapp/AppServer.h"
+#include "printerapp/TestLabelCheck.h"
 
 namespace testing_support {
 namespace {
@@ -161,6 +162,31 @@ TEST(PrinterAppWeb, PrintersListedAndDarknessDefaultReachesTheJob) {
     const auto pages = server.DecodeDevice("labels", "tspl");
     ASSERT_EQ(1u, pages.size());
     EXPECT_NE(std::string::npos, pages[0].SettingsText().find("density 15")) << pages[0].SettingsText();
+}
+
+TEST(PrinterAppWeb, PrintTestPageButtonPrintsTheTestLabel) {
+    if (!HaveProgram("chromium"))
+        GTEST_SKIP() << "chromium is not installed";
+    AppServer server;
+    if (!server.Start({"auth-service=none"}))
+        GTEST_SKIP() << "the printer application cannot start here: " << server.Problem();
+    std::string output;
+    ASSERT_TRUE(server.AddFilePrinter("labels", "tspl_203dpi", output)) << output;
+
+    Browser browser;
+    ASSERT_TRUE(browser.Open("http://localhost:" + std::to_string(server.Port()) + "/labels"));
+    ASSERT_EQ("true", browser.Evaluate("!!document.querySelector('input[value=\\'Print Test Page\\']')"))
+        << browser.Evaluate("document.body.innerText");
+    browser.Evaluate("document.querySelector('input[value=\\'Print Test Page\\']').click()");
+    ASSERT_TRUE(browser.WaitFor("document.body.innerText.includes('Test page printed.')"))
+        << browser.Evaluate("document.body.innerText");
+
+    const JobInfo job = server.WaitForLastJob("labels");
+    ASSERT_EQ("completed", job.state) << job.message << "\n" << server.LogProblems();
+    const auto pages = server.DecodeDevice("labels", "tspl");
+    ASSERT_EQ(1u, pages.size());
+    // 4 x 6 in at 203 dpi, dot for dot.
+    ExpectLabel(pages[0], {812, 1218, false}, "driver=tspl_203dpi", "tspl_203dpi", server.Dir());
 }
 
 // The HTTP status of a GET of `path`, with Basic credentials when given.
