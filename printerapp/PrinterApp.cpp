@@ -171,13 +171,21 @@ int TestPage(const char* baseName, int count, cups_option_t* options, int files,
         return 1;
     }
     close(fd);
+    // The options go on as given; -o values are quoted for PAPPL's parser,
+    // which splits at spaces.
     std::vector<std::string> args = {baseName, "submit"};
+    if (!cupsGetOption("job-name", count, options))
+        args.insert(args.end(), {"-o", "job-name='Test Page'"});
     for (int i = 0; i < count; i++) {
         const std::string name = options[i].name;
+        std::string quoted = "'";
+        for (const char* c = options[i].value; *c; c++)
+            quoted += *c == '\'' || *c == '\\' ? std::string("\\") + *c : std::string(1, *c);
+        quoted += "'";
         if (name == "printer-name" || name == "printer-uri")
             args.insert(args.end(), {name == "printer-name" ? "-d" : "-u", options[i].value});
         else
-            args.insert(args.end(), {"-o", name + "=" + options[i].value});
+            args.insert(args.end(), {"-o", name + "=" + quoted});
     }
     args.push_back(request);
     std::vector<char*> argv;
