@@ -10,7 +10,7 @@
 // a time.
 class CGrayCanvas {
 public:
-    static const uint8_t kWhite = 255, kBlack = 0;
+    static constexpr uint8_t kWhite = 255, kBlack = 0;
 
     CGrayCanvas(int width, int height);
 

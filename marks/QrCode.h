@@ -9,7 +9,7 @@
 // penalty by the four standard rules. Pure computation, no I/O.
 class QrCode {
 public:
-    static const int kMaxVersion = 10;
+    static constexpr int kMaxVersion = 10;
 
     // False when `data` does not fit the largest version.
     bool Encode(const std::string& data);
