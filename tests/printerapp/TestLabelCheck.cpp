@@ -34,7 +34,7 @@ void ExpectLabel(const CPreviewPage& page, const LabelSize& size, const std::str
     }
     EXPECT_EQ(0, misses) << "dots off the frame";
 
-    const std::string png = dir.File("label-" + barcode + ".png");
+    const std::string png = dir.File("label.png");
     std::string error;
     ASSERT_TRUE(WritePng(page, png, error)) << error;
     bool skipped = false;
@@ -43,7 +43,7 @@ void ExpectLabel(const CPreviewPage& page, const LabelSize& size, const std::str
         std::cout << kNoCodeReader << "\n";
         return;
     }
-    EXPECT_NE(std::string::npos, codes.find("CODE-128:" + barcode + "\n")) << codes;
+    EXPECT_EQ(!barcode.empty(), codes.find("CODE-128:" + barcode + "\n") != std::string::npos) << codes;
     const size_t qr = codes.find("QR-Code:");
     EXPECT_TRUE(qr != std::string::npos && codes.find(qrPart, qr) != std::string::npos) << codes;
 }
