@@ -41,7 +41,7 @@ int FrameMisses(const CGrayCanvas& c) {
     return misses;
 }
 
-TEST(TestLabelDraw, EveryDriverAndMedia) {
+TEST(TestLabelDraw, EveryDriverOnEveryMedia) {
     TempDir dir;
     size_t count = 0;
     const DriverTable::Driver* drivers = DriverTable::Drivers(count);

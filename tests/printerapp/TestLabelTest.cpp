@@ -25,7 +25,7 @@ const LabelCase kCases[] = {
     {"tavrin_58mm", "tavrin", {384, 239, true}, "om_label-50x30_50x30mm", false},
 };
 
-TEST(TestLabelCommand, PrintsTheLabelOnTheLoadedMedia) {
+TEST(PrinterAppTestLabel, CommandLinePrintsItOnTheLoadedMedia) {
     AppServer server;
     if (!server.Start({"auth-service=none"}))
         GTEST_SKIP() << "the printer application cannot start here: " << server.Problem();
@@ -50,7 +50,7 @@ TEST(TestLabelCommand, PrintsTheLabelOnTheLoadedMedia) {
     }
 }
 
-TEST(TestLabelCommand, RefusesFiles) {
+TEST(PrinterAppTestLabel, CommandLineTakesNoFiles) {
     AppServer server;
     if (!server.Start({"auth-service=none"}))
         GTEST_SKIP() << "the printer application cannot start here: " << server.Problem();
