@@ -29,6 +29,10 @@ const Case kCases[] = {
     {"MFG:Xprinter;CMD:ESC/POS;MDL:XP-58IIH;", nullptr, 0},
     {"MFG: ;CMD:TSPL;MDL:Q1;", nullptr, 0},
     {"", nullptr, 0},
+    // The drivers' own IDs, as the application lists them.
+    {"MFG:Quorvant;MDL:CPCL Label Printer;", "cpcl_203dpi", 3},
+    {"MFG:Quorvant;MDL:ESC/POS Receipt 58mm;", "escpos_58mm", 3},
+    {"MFG:Quorvant;MDL:Zebra;", nullptr, 0},
 };
 
 TEST(KnownPrinters, DeviceIdsGiveTheirDrivers) {
