@@ -3,6 +3,10 @@
 #include <string>
 
 #include "families/KnownPrinters.h"
+#include "support/TestFiles.h"
+
+using testing_support::Bytes;
+using testing_support::ReadFile;
 
 namespace {
 
@@ -46,10 +50,16 @@ TEST(KnownPrinters, DeviceIdsGiveTheirDrivers) {
 TEST(KnownPrinters, EveryRowNamesADriverAndIsFoundByItsOwnId) {
     size_t count = 0;
     const KnownPrinters::Printer* rows = KnownPrinters::All(count);
+    const Bytes text = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/README.md");
+    const std::string readme(text.begin(), text.end());
     for (size_t i = 0; i < count; i++) {
         ASSERT_NE(DriverTable::Find(rows[i].driver), nullptr) << rows[i].model;
         const KnownPrinters::Match m = KnownPrinters::Find(rows[i].deviceId);
         EXPECT_EQ(m.printer, &rows[i]) << rows[i].deviceId;
+        // The README's table of known printers.
+        EXPECT_NE(readme.find("| `" + std::string(rows[i].deviceId) + "` | `" + rows[i].driver + "` |"),
+                  std::string::npos)
+            << rows[i].deviceId;
     }
 }
 
