@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "families/DriverTable.h"
+#include "families/KnownPrinters.h"
 
 namespace testing_support {
 
@@ -85,6 +86,10 @@ std::vector<std::string> ShippedPpds() {
     const DriverTable::Driver* drivers = DriverTable::Drivers(count);
     for (size_t i = 0; i < count; i++)
         names.push_back(drivers[i].ppd);
+    const KnownPrinters::Printer* printers = KnownPrinters::All(count);
+    for (size_t i = 0; i < count; i++)
+        if (printers[i].ppd)
+            names.push_back(printers[i].ppd);
     return names;
 }
 
