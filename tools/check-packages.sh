@@ -43,14 +43,27 @@ for f in /usr/lib/cups/filter/quorvant /usr/sbin/quorvant-printer-app /usr/bin/q
     /usr/bin/quorvant-virtual-printer; do
     [ -x "$f" ] || fail "$f is not installed"
 done
-# What lpinfo -m shows, asked of CUPS's driver lister directly (no scheduler).
-listed=$(CUPS_CACHEDIR="$work/driverd" "$(cups-config --serverbin)/daemon/cups-driverd" list 1 0 "" 2>/dev/null |
-    grep -a -o "quorvant/qv[a-z0-9]*\.ppd" | sort -u | wc -l)
-# One PPD and one application driver per printer model of the driver file
-# (a test checks the driver file against the driver table).
-drivers=$(grep -c '^ *PCFileName ' drv/quorvant.drv)
-[ "$listed" -eq "$drivers" ] || fail "CUPS's driver listing shows $listed of the $drivers PPDs"
 for deb in $debs; do dpkg-deb -c "$deb"; done > "$work/contents"
+# What lpinfo -m shows, asked of CUPS's driver lister directly (no scheduler).
+driverd() {
+    CUPS_CACHEDIR="$work/driverd" "$(cups-config --serverbin)/daemon/cups-driverd" list 1 0 "$1" 2>/dev/null |
+        grep -a -o "quorvant/qv[a-z0-9]*\.ppd"
+}
+listed=$(driverd "" | sort -u | wc -l)
+# One application driver per block of the driver file, and one PPD per
+# driver and per known printer (tests check both against the tables).
+drivers=$(grep -c '^ *PCFileName ' drv/quorvant.drv)
+ppds=$(grep -c "/model/quorvant/qv[a-z0-9]*\.ppd$" "$work/contents" || true)
+[ "$ppds" -gt "$drivers" ] || fail "the package holds $ppds PPDs for $drivers drivers and the known printers"
+[ "$listed" -eq "$ppds" ] || fail "CUPS's driver listing shows $listed of the $ppds PPDs"
+# A known printer's PPD is the first CUPS offers for its device ID (the
+# generic PPDs' IDs name a command set alone).
+for ppd in /usr/share/cups/model/quorvant/*.ppd; do
+    id=$(sed -n 's/^\*1284DeviceID: "\(.*\)"$/\1/p' "$ppd")
+    case "$id" in "" | CMD:*) continue ;; esac
+    [ "$(driverd "ppd-device-id='$id'" | head -n 1)" = "quorvant/$(basename "$ppd")" ] ||
+        fail "CUPS does not offer $ppd first for its device ID $id"
+done
 for page in man7/quorvant.7 man8/quorvant-printer-app.8 man1/quorvant-preview.1 man1/quorvant-virtual-printer.1; do
     grep -q "usr/share/man/$page.gz" "$work/contents" || fail "no manual page $page"
 done
