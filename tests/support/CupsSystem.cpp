@@ -106,7 +106,10 @@ CupsTree::CupsTree() {
     for (const char* dir : {"backend", "cgi-bin", "daemon", "driver", "monitor", "notifier"})
         MustRun("ln -s " + Quote(std::string(kSystemServerBin) + "/" + dir) + " " + Quote(sb + "/" + dir));
     MustRun("ln -s " + std::string(kSystemServerBin) + "/filter/* " + Quote(sb + "/filter/"));
-    MustRun("cp " + Quote(QUORVANT_BIN) + " " + Quote(sb + "/filter/quorvant"));
+    // In place of the link to an installed filter: copying onto the link
+    // would overwrite the system's.
+    MustRun("rm -f " + Quote(sb + "/filter/quorvant") + " && cp " + Quote(QUORVANT_BIN) + " " +
+            Quote(sb + "/filter/quorvant"));
     // The data directory is the system's, with the project's PPDs as models.
     MustRun("for f in /usr/share/cups/*; do [ \"$(basename \"$f\")\" = model ] || ln -s \"$f\" " +
             Quote(DataDir() + "/") + "; done");
