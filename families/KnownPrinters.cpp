@@ -129,6 +129,15 @@ Match Find(const std::string& deviceId) {
             best.score = score;
         }
     }
+    // The drivers' own IDs, which the application lists with its drivers
+    // and virtual printers may send.
+    size_t count = 0;
+    const DriverTable::Driver* own = DriverTable::Drivers(count);
+    for (size_t i = 0; i < count && !best.driver; i++)
+        if (Same(id.make, "Quorvant") && Same(id.model, own[i].deviceIdModel)) {
+            best.driver = &own[i];
+            best.score = 3;
+        }
     if (best.driver || id.model.empty())
         return best;
     for (const char* maker : kSeveralLanguages)

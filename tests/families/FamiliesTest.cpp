@@ -2,6 +2,7 @@
 // renderers, the preview's decoders, the PPDs the build compiles from the
 // driver file, and the manual pages.
 #include <cups/ppd.h>
+#include <cups/pwg.h>
 #include <dirent.h>
 #include <gtest/gtest.h>
 
@@ -92,9 +93,19 @@ TEST(DriverTable, EveryDriverIsOfAFamilyAndHasMedia) {
         CBaseRender settings;
         EXPECT_TRUE(NamedSettings::ApplyKeyword(settings, "halftoning", d.halftone)) << d.name;
         ASSERT_NE(nullptr, d.media[0]) << d.name;
-        // Media names carry no dot before their size part.
-        for (const char* const* m = d.media; *m; m++)
+        // Media names carry no dot before their size part, parse as clients
+        // parse them, and are the standard name wherever one exists.
+        for (const char* const* m = d.media; *m; m++) {
             EXPECT_EQ(std::string::npos, std::string(*m).substr(0, std::string(*m).rfind('_')).find('.')) << *m;
+            pwg_media_t* pwg = pwgMediaForPWG(*m);
+            ASSERT_NE(nullptr, pwg) << *m;
+            if (std::strncmp(*m, "roll_", 5) == 0)
+                continue;
+            pwg_media_t* standard = pwgMediaForSize(pwg->width, pwg->length);
+            if (std::strncmp(standard->pwg, "custom_", 7) != 0) {  // a size of the standard table
+                EXPECT_STREQ(standard->pwg, *m) << d.name;
+            }
+        }
     }
     EXPECT_EQ(nullptr, DriverTable::Find("zpl_203dpi"));
 }

@@ -5,6 +5,10 @@
 #include <string>
 
 #include "families/KnownPrinters.h"
+#include "support/TestFiles.h"
+
+using testing_support::Bytes;
+using testing_support::ReadFile;
 
 namespace {
 
@@ -31,6 +35,10 @@ const Case kCases[] = {
     {"MFG:Xprinter;CMD:ESC/POS;MDL:XP-58IIH;", nullptr, 0},
     {"MFG: ;CMD:TSPL;MDL:Q1;", nullptr, 0},
     {"", nullptr, 0},
+    // The drivers' own IDs, as the application lists them.
+    {"MFG:Quorvant;MDL:CPCL Label Printer;", "cpcl_203dpi", 3},
+    {"MFG:Quorvant;MDL:ESC/POS Receipt 58mm;", "escpos_58mm", 3},
+    {"MFG:Quorvant;MDL:Zebra;", nullptr, 0},
 };
 
 TEST(KnownPrinters, DeviceIdsGiveTheirDrivers) {
@@ -48,6 +56,8 @@ TEST(KnownPrinters, EveryRowNamesADriverAndIsFoundByItsOwnId) {
     const DriverTable::Driver* table = DriverTable::Drivers(drivers);
     for (size_t i = 0; i < drivers; i++)
         ppds.insert(table[i].ppd);
+    const Bytes text = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/README.md");
+    const std::string readme(text.begin(), text.end());
     for (size_t i = 0; i < count; i++) {
         ASSERT_NE(DriverTable::Find(rows[i].driver), nullptr) << rows[i].model;
         const KnownPrinters::Match m = KnownPrinters::Find(rows[i].deviceId);
@@ -55,6 +65,11 @@ TEST(KnownPrinters, EveryRowNamesADriverAndIsFoundByItsOwnId) {
         if (rows[i].ppd) {
             EXPECT_TRUE(ppds.insert(rows[i].ppd).second) << rows[i].ppd << " names two PPDs";
         }
+        // The README's table of known printers.
+        const std::string ppd = rows[i].ppd ? std::string("`") + rows[i].ppd + "`" : "none";
+        EXPECT_NE(readme.find("| `" + std::string(rows[i].deviceId) + "` | `" + rows[i].driver + "` | " + ppd + " |"),
+                  std::string::npos)
+            << rows[i].deviceId;
     }
 }
 
