@@ -28,8 +28,8 @@ struct Printer {
     const char* source;    // where the ID was seen
     // The printer's own PPD (*PCFileName): its driver's PPD under the
     // printer's name, which CUPS offers first for its device ID. A series
-    // has one for the model of its sample ID, the only model CUPS's
-    // matching gives it to.
+    // has one for the model of its sample ID: CUPS's matching cannot give
+    // one PPD to a whole series.
     const char* ppd;
     // The maker and model as sold, where the device ID does not name them;
     // null: `make` and the device ID's model.
