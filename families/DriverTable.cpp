@@ -9,7 +9,8 @@ namespace {
 // The PPDs' label sizes. Names are PWG self-describing names with no dot in
 // their name part (the size part may have one): the standard name where PWG
 // 5101.1 has one (a 4 x 6 in label is an index card's size, the size phones
-// and driverless queues ask for), the project's own "oe_"/"om_" elsewhere.
+// and driverless queues ask for; 100 x 150 mm is the small photo's), the
+// project's own "oe_"/"om_" elsewhere.
 const char* const kLabels[] = {
     "na_index-4x6_4x6in",
     "oe_label-4x4_4x4in",
@@ -22,14 +23,14 @@ const char* const kLabels[] = {
     "om_label-50x30_50x30mm",
     "om_label-60x40_60x40mm",
     "om_label-100x100_100x100mm",
-    "om_label-100x150_100x150mm",
+    "om_small-photo_100x150mm",
     nullptr,
 };
 // CPCL's PPD has no 100 x 100 mm label.
 const char* const kCpclLabels[] = {
     "na_index-4x6_4x6in",     "oe_label-4x4_4x4in",     "oe_label-4x3_4x3in",           "oe_label-4x2_4x2in",
     "oe_label-3x2_3x2in",     "oe_label-2x1_2x1in",     "oe_label-225x125_2.25x1.25in", "om_label-40x30_40x30mm",
-    "om_label-50x30_50x30mm", "om_label-60x40_60x40mm", "om_label-100x150_100x150mm",   nullptr,
+    "om_label-50x30_50x30mm", "om_label-60x40_60x40mm", "om_small-photo_100x150mm",     nullptr,
 };
 // "roll_max_" and "roll_min_" give the custom size range (class, name,
 // size: the name part is "max" or "min").

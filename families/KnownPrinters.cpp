@@ -11,15 +11,22 @@ namespace {
 const char* const kNotes = "printer-status notes";
 
 const Printer kPrinters[] = {
-    {"Xprinter", "XP-420B", "tspl_203dpi", "MFG:Xprinter;CMD:CEZD;MDL:XP-420B;CLS:PRINTER;", kNotes},
-    {"MARKLIFE", "X4", "tspl_203dpi", "MFG:MARKLIFE ;CMD:XPP,XL;MDL:X4;CLS:PRINTER;DES:LABEL PRINTER;", kNotes},
-    {"", "PM-241-BT", "tspl_203dpi", "MFG: ;CMD:XPP,XL;MDL:PM-241-BT;CLS:PRINTER;DES:PM-241-BT;", kNotes},
-    {"Printer", "Thermal Printer", "tspl_203dpi", "MFG:Printer;MDL:Thermal Printer;CMD:XPP,XL;", kNotes},
-    {"VEVOR", "Y428BT", "tspl_203dpi", "MFG:VEVOR ;CMD: ;MODEL:Y428BT;DES:LabelPrinter;", kNotes},
-    {"EPSON", "TM-T88*", "escpos_80mm", "MFG:EPSON;CMD:ESC/POS;MDL:TM-T88V-JPN;CLS:PRINTER;DES:EPSON TM-T88V;", kNotes},
+    {"Xprinter", "XP-420B", "tspl_203dpi", "MFG:Xprinter;CMD:CEZD;MDL:XP-420B;CLS:PRINTER;", kNotes, "qvxp420b.ppd",
+     nullptr, nullptr},
+    {"MARKLIFE", "X4", "tspl_203dpi", "MFG:MARKLIFE ;CMD:XPP,XL;MDL:X4;CLS:PRINTER;DES:LABEL PRINTER;", kNotes,
+     "qvmlx4.ppd", nullptr, nullptr},
+    {"", "PM-241-BT", "tspl_203dpi", "MFG: ;CMD:XPP,XL;MDL:PM-241-BT;CLS:PRINTER;DES:PM-241-BT;", kNotes, "qvpm241.ppd",
+     "Phomemo", "PM-241-BT"},
+    {"Printer", "Thermal Printer", "tspl_203dpi", "MFG:Printer;MDL:Thermal Printer;CMD:XPP,XL;", kNotes, "qvx1038.ppd",
+     "Rollo", "X1038"},
+    {"VEVOR", "Y428BT", "tspl_203dpi", "MFG:VEVOR ;CMD: ;MODEL:Y428BT;DES:LabelPrinter;", kNotes, "qvy428bt.ppd",
+     nullptr, nullptr},
+    {"EPSON", "TM-T88*", "escpos_80mm", "MFG:EPSON;CMD:ESC/POS;MDL:TM-T88V-JPN;CLS:PRINTER;DES:EPSON TM-T88V;", kNotes,
+     "qvtmt88v.ppd", nullptr, nullptr},
     {"EPSON", "TM-T20*", "escpos_80mm", "MFG:EPSON;CMD:ESC/POS;MDL:TM-T20II;CLS:PRINTER;DES:EPSON TM-T20II;",
-     "inferred: the TM-T88V's pattern for the TM-T20 series"},
-    {"HPRT", "HM-A300E", "cpcl_203dpi", "MANUFACTURER:HPRT;COMMAND SET:CPCL;MODEL:HM-A300E;", kNotes},
+     "inferred: the TM-T88V's pattern for the TM-T20 series", "qvtmt20.ppd", nullptr, nullptr},
+    {"HPRT", "HM-A300E", "cpcl_203dpi", "MANUFACTURER:HPRT;COMMAND SET:CPCL;MODEL:HM-A300E;", kNotes, "qvhma300.ppd",
+     nullptr, nullptr},
 };
 
 // Makers that make printers of more than one language: none of their
@@ -63,10 +70,12 @@ bool ModelFits(const std::string& model, const char* known, int& score) {
     return Same(model, known);
 }
 
-}  // namespace
+enum class Key { Make, Model, CommandSet, Other };
 
-DeviceId Parse(const std::string& deviceId) {
-    DeviceId id;
+// Calls `each(key, value, item)` for every "key:value" item of `deviceId`,
+// the value trimmed, the item as sent (without its ';').
+template <class Each>
+void ForEachItem(const std::string& deviceId, Each each) {
     size_t start = 0;
     while (start < deviceId.size()) {
         size_t end = deviceId.find(';', start);
@@ -77,15 +86,30 @@ DeviceId Parse(const std::string& deviceId) {
         const size_t colon = item.find(':');
         if (colon == std::string::npos)
             continue;
-        const std::string key = Upper(Trim(item.substr(0, colon)));
-        const std::string value = Trim(item.substr(colon + 1));
-        if (key == "MFG" || key == "MANUFACTURER")
-            id.make = value;
-        else if (key == "MDL" || key == "MODEL")
-            id.model = value;
-        else if (key == "CMD" || key == "COMMAND SET")
-            id.commandSet = value;
+        const std::string name = Upper(Trim(item.substr(0, colon)));
+        Key key = Key::Other;
+        if (name == "MFG" || name == "MANUFACTURER")
+            key = Key::Make;
+        else if (name == "MDL" || name == "MODEL")
+            key = Key::Model;
+        else if (name == "CMD" || name == "COMMAND SET")
+            key = Key::CommandSet;
+        each(key, Trim(item.substr(colon + 1)), item);
     }
+}
+
+}  // namespace
+
+DeviceId Parse(const std::string& deviceId) {
+    DeviceId id;
+    ForEachItem(deviceId, [&](Key key, const std::string& value, const std::string&) {
+        if (key == Key::Make)
+            id.make = value;
+        else if (key == Key::Model)
+            id.model = value;
+        else if (key == Key::CommandSet)
+            id.commandSet = value;
+    });
     return id;
 }
 
@@ -105,6 +129,15 @@ Match Find(const std::string& deviceId) {
             best.score = score;
         }
     }
+    // The drivers' own IDs, which the application lists with its drivers
+    // and virtual printers may send.
+    size_t count = 0;
+    const DriverTable::Driver* own = DriverTable::Drivers(count);
+    for (size_t i = 0; i < count && !best.driver; i++)
+        if (Same(id.make, "Quorvant") && Same(id.model, own[i].deviceIdModel)) {
+            best.driver = &own[i];
+            best.score = 3;
+        }
     if (best.driver || id.model.empty())
         return best;
     for (const char* maker : kSeveralLanguages)
@@ -129,6 +162,25 @@ Match Find(const std::string& deviceId) {
         best.score = 1;
     }
     return best;
+}
+
+PpdIdentity IdentityOf(const Printer& printer) {
+    PpdIdentity identity;
+    identity.make = printer.soldMake ? printer.soldMake : printer.make;
+    identity.model = printer.soldModel ? printer.soldModel : Parse(printer.deviceId).model;
+    ForEachItem(printer.deviceId, [&](Key key, const std::string&, const std::string& item) {
+        if (key != Key::Other)
+            identity.deviceId += item + ";";
+    });
+    return identity;
+}
+
+std::string CommandSetsOf(const char* driver) {
+    std::string commands;
+    for (const Language& l : kLanguages)
+        if (std::strcmp(l.driver, driver) == 0)
+            commands += (commands.empty() ? "" : ",") + std::string(l.command);
+    return commands;
 }
 
 }  // namespace KnownPrinters

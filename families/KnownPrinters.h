@@ -26,6 +26,15 @@ struct Printer {
     const char* driver;
     const char* deviceId;  // the device ID as the printer sends it
     const char* source;    // where the ID was seen
+    // The printer's own PPD (*PCFileName): its driver's PPD under the
+    // printer's name, which CUPS offers first for its device ID. A series
+    // has one for the model of its sample ID: CUPS's matching cannot give
+    // one PPD to a whole series.
+    const char* ppd;
+    // The maker and model as sold, where the device ID does not name them;
+    // null: `make` and the device ID's model.
+    const char* soldMake;
+    const char* soldModel;
 };
 
 const Printer* All(size_t& count);
@@ -41,5 +50,22 @@ struct Match {
 // language's generic driver; a maker known to make printers of several
 // languages must be matched by its model.
 Match Find(const std::string& deviceId);
+
+// What a known printer's own PPD says of it: the maker (*Manufacturer) and
+// model that name it, and its *1284DeviceID. CUPS's driver listing matches
+// a printer's device ID against that attribute by a case-insensitive
+// pattern built from the printer's ID: its maker and model items, key name
+// and value with any blanks, must appear in the same order. So the
+// attribute is the printer's maker, command set and model items exactly as
+// it sends them.
+struct PpdIdentity {
+    std::string make, model, deviceId;
+};
+PpdIdentity IdentityOf(const Printer& printer);
+
+// The command sets that name the language of `driver` alone, as a CMD
+// value ("TSPL,TSPL2"): what the driver's generic PPD states as its
+// *1284DeviceID. Empty for a driver no command set names.
+std::string CommandSetsOf(const char* driver);
 
 }  // namespace KnownPrinters

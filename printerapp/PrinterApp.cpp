@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "families/DriverTable.h"
+#include "families/KnownPrinters.h"
 #include "printerapp/AdminAuth.h"
 #include "printerapp/DriverData.h"
 #include "printerapp/FileDevice.h"
@@ -28,6 +29,8 @@ const char kVersion[] = "0.1.0";
 // Where the system keeps its state; set once by the system callback, read by
 // PAPPL's save callback for the life of the process.
 std::string g_StateFile;
+// The system, for the log of callbacks that PAPPL gives none.
+pappl_system_t* g_System = nullptr;
 
 // A server option from `-o NAME=VALUE`, else the environment, else `fallback`.
 std::string Setting(int count, cups_option_t* options, const char* name, const char* env, const std::string& fallback) {
@@ -72,6 +75,20 @@ void MakeDirectories(const std::string& path) {
         if (slash == std::string::npos)
             return;
     }
+}
+
+// The driver for a printer found by its IEEE 1284 device ID: the "autoadd"
+// sub-command's USB printers, "Auto-Detect Driver" on the web page and
+// Create-Printer with the driver "auto". A printer no driver fits is not
+// added, rather than added with a language it may not speak.
+const char* AutoAddDriver(const char*, const char* uri, const char* deviceId, void*) {
+    const KnownPrinters::Match match = KnownPrinters::Find(deviceId ? deviceId : "");
+    if (g_System)
+        papplLog(g_System, match.driver ? PAPPL_LOGLEVEL_INFO : PAPPL_LOGLEVEL_WARN,
+                 "auto-add: %s, device ID \"%s\": %s%s%s", uri ? uri : "a printer", deviceId ? deviceId : "",
+                 match.driver ? match.driver->name : "no driver fits", match.printer ? " for " : "",
+                 match.printer ? match.printer->model : "");
+    return match.driver ? match.driver->name : nullptr;
 }
 
 bool SaveState(pappl_system_t* system, void*) { return papplSystemSaveState(system, g_StateFile.c_str()); }
@@ -120,6 +137,7 @@ pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
                           level, auth == "none" ? nullptr : auth.c_str(), false);
     if (!system)
         return nullptr;
+    g_System = system;
     if (auth != "none")
         AdminAuth::Install(system, auth, adminGroup);
     if (!papplSystemAddListeners(system, listen == "*" ? nullptr : listen.c_str())) {
@@ -129,7 +147,7 @@ pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
     }
 
     auto* drivers = static_cast<std::vector<pappl_pr_driver_t>*>(data);
-    papplSystemSetPrinterDrivers(system, static_cast<int>(drivers->size()), drivers->data(), nullptr,
+    papplSystemSetPrinterDrivers(system, static_cast<int>(drivers->size()), drivers->data(), AutoAddDriver,
                                  PrinterStatus::Created, DriverData::Fill, nullptr);
     papplSystemAddMIMEFilter(system, "application/octet-stream", "image/pwg-raster", RefuseUnknownFormat, nullptr);
     papplSystemSetFooterHTML(system, "Quorvant thermal printer drivers");
@@ -238,7 +256,7 @@ void Usage(void*) {
 
 int Loop(int argc, char* argv[]) {
     std::vector<pappl_pr_driver_t>& drivers = *g_Mainloop.drivers;
-    return papplMainloop(argc, argv, kVersion, nullptr, static_cast<int>(drivers.size()), drivers.data(), nullptr,
+    return papplMainloop(argc, argv, kVersion, nullptr, static_cast<int>(drivers.size()), drivers.data(), AutoAddDriver,
                          DriverData::Fill, kTestPage, TestPage, CreateSystem, Usage, &drivers);
 }
 

@@ -2,17 +2,17 @@
 # Builds the Debian packages from the tracked files (as a clean clone has
 # them), checks them with lintian, installs them, prints the sample PDF
 # through the installed filter and PPD with cupsfilter and a photo through
-# the installed printer application, decodes both with the installed
-# preview, then purges the packages and checks that nothing of them is left.
+# the installed printer application, decoding both with the installed
+# preview (debian/tests/installed, the packages' autopkgtest), then purges
+# the packages and checks that nothing of them is left.
 set -eu
 cd "$(dirname "$0")/.."
 SUDO=
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
 ./tools/install-deps.sh debhelper dpkg-dev fakeroot lintian >/dev/null
 
-. ./tools/app-server.sh
 work="$(mktemp -d)"
-trap 'stop_app_server; rm -rf "$work"' EXIT
+trap 'rm -rf "$work"' EXIT
 fail() {
     echo "check-packages: $*" >&2
     exit 1
@@ -39,49 +39,18 @@ lintian --fail-on error,warning "$work"/quorvant_*.changes >/dev/null 2>&1 || fa
 echo "== installing"
 # shellcheck disable=SC2086
 $SUDO apt-get install -y --no-install-recommends $debs >/dev/null
-for f in /usr/lib/cups/filter/quorvant /usr/sbin/quorvant-printer-app /usr/bin/quorvant-preview \
-    /usr/bin/quorvant-virtual-printer; do
-    [ -x "$f" ] || fail "$f is not installed"
-done
-# What lpinfo -m shows, asked of CUPS's driver lister directly (no scheduler).
-listed=$(CUPS_CACHEDIR="$work/driverd" "$(cups-config --serverbin)/daemon/cups-driverd" list 1 0 "" 2>/dev/null |
-    grep -a -o "quorvant/qv[a-z0-9]*\.ppd" | sort -u | wc -l)
-# One PPD and one application driver per printer model of the driver file
-# (a test checks the driver file against the driver table).
-drivers=$(grep -c '^ *PCFileName ' drv/quorvant.drv)
-[ "$listed" -eq "$drivers" ] || fail "CUPS's driver listing shows $listed of the $drivers PPDs"
 for deb in $debs; do dpkg-deb -c "$deb"; done > "$work/contents"
 for page in man7/quorvant.7 man8/quorvant-printer-app.8 man1/quorvant-preview.1 man1/quorvant-virtual-printer.1; do
     grep -q "usr/share/man/$page.gz" "$work/contents" || fail "no manual page $page"
 done
 
-echo "== the installed filter through cupsfilter"
-cupsfilter -p /usr/share/cups/model/quorvant/qvtspl.ppd -m printer/check -e -o Darkness=8 \
-    samples/sample-label.pdf > "$work/filter.prn" 2> "$work/cupsfilter.log" ||
-    { cat "$work/cupsfilter.log"; fail "cupsfilter failed"; }
-/usr/bin/quorvant-preview "$work/filter.prn" | tee "$work/filter.txt" | tail -n 2
-grep -q "^Page 1: 832 x 1218 dots" "$work/filter.txt" || fail "the filter's label did not decode as a 4 x 6 in page"
-grep -q "density 8" "$work/filter.txt" || fail "the filter's label lost its darkness"
-
-echo "== the installed printer application"
-app=/usr/sbin/quorvant-printer-app
-mkdir "$work/app"
-start_app_server $app "$work/app" || fail "the application did not start"
-[ "$($app drivers | wc -l)" -eq "$drivers" ] || fail "the application does not list its $drivers drivers"
-: > "$work/app/receipts.prn"
-$app add -d receipts -v "file://$work/app/receipts.prn" -m escpos_80mm
-$app submit -d receipts samples/sample-photo.jpg >/dev/null
-i=0
-until $app jobs -d receipts | grep -q "completed\|aborted"; do
-    i=$((i + 1))
-    [ $i -lt 100 ] || fail "the job did not end"
-    sleep 0.1
+echo "== the installed packages' own tests (debian/tests), as autopkgtest runs them"
+mkdir "$work/autopkgtest"
+AUTOPKGTEST_TMP="$work/autopkgtest" sh debian/tests/installed || fail "the installed packages' tests failed"
+# The files the packages install for auto-adding USB printers.
+for f in lib/systemd/system/quorvant-printer-app-autoadd.service lib/udev/rules.d/60-quorvant-printer-app.rules; do
+    grep -q "\./$f\$" "$work/contents" || fail "no $f in the packages"
 done
-$app jobs -d receipts | grep -q completed || fail "the application's job did not complete"
-/usr/bin/quorvant-preview "$work/app/receipts.prn" | tee "$work/app.txt" | tail -n 2
-grep -q "^Page 1: 576 x 360 dots" "$work/app.txt" || fail "the application's receipt did not decode as a 576 x 360 photo"
-grep -q "full cuts 1" "$work/app.txt" || fail "the receipt was not cut"
-stop_app_server
 
 echo "== purging"
 files=$(awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' "$work/contents")

@@ -4,6 +4,7 @@
 #include <regex>
 #include <thread>
 
+#include "families/KnownPrinters.h"
 #include "support/CupsSystem.h"
 
 using namespace testing_support;
@@ -88,6 +89,30 @@ TEST_F(Scheduler, DriverListingOffersTheShippedPpds) {
     CommandResult r = cupsd->Client("lpinfo -m");
     for (const std::string& ppd : ShippedPpds())
         EXPECT_NE(r.out.find(ppd), std::string::npos) << r.out.substr(0, 2000);
+}
+
+// The PPD CUPS offers first for a printer's device ID (lpinfo's first
+// line), or "" when it offers none.
+TEST_F(Scheduler, DeviceIdListsThePrintersOwnPpdFirst) {
+    struct Case {
+        std::string deviceId, ppd;
+    };
+    std::vector<Case> cases;
+    size_t count = 0;
+    const KnownPrinters::Printer* printers = KnownPrinters::All(count);
+    for (size_t i = 0; i < count; i++)
+        if (printers[i].ppd)
+            cases.push_back({printers[i].deviceId, printers[i].ppd});
+    // A printer naming only its command set gets the generic PPD; one that
+    // names a maker and model too gets none, as CUPS's pattern needs them.
+    cases.push_back({"CMD:TSPL2;", "qvtspl.ppd"});
+    cases.push_back({"CMD:ESC/POS;", "qvescpos.ppd"});
+    cases.push_back({"MFG:Acme;CMD:TSPL;MDL:L1;", ""});
+    for (const Case& c : cases) {
+        CommandResult r = cupsd->Client("lpinfo --device-id '" + c.deviceId + "' -m");
+        const std::string first = r.out.substr(0, r.out.find_first_of(" \n"));
+        EXPECT_EQ(c.ppd, first.find(".ppd") == std::string::npos ? "" : first) << c.deviceId << ": " << r.out;
+    }
 }
 
 TEST_F(Scheduler, PdfJobWithOptionsReachesTheDevice) {

@@ -2,6 +2,7 @@
 // renderers, the preview's decoders, the PPDs the build compiles from the
 // driver file, and the manual pages.
 #include <cups/ppd.h>
+#include <cups/pwg.h>
 #include <dirent.h>
 #include <gtest/gtest.h>
 
@@ -10,10 +11,12 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "families/DriverTable.h"
 #include "families/Families.h"
+#include "families/KnownPrinters.h"
 #include "families/NamedSettings.h"
 #include "filter/CCupsRender.h"
 #include "preview/PreviewLanguages.h"
@@ -90,9 +93,19 @@ TEST(DriverTable, EveryDriverIsOfAFamilyAndHasMedia) {
         CBaseRender settings;
         EXPECT_TRUE(NamedSettings::ApplyKeyword(settings, "halftoning", d.halftone)) << d.name;
         ASSERT_NE(nullptr, d.media[0]) << d.name;
-        // Media names carry no dot before their size part.
-        for (const char* const* m = d.media; *m; m++)
+        // Media names carry no dot before their size part, parse as clients
+        // parse them, and are the standard name wherever one exists.
+        for (const char* const* m = d.media; *m; m++) {
             EXPECT_EQ(std::string::npos, std::string(*m).substr(0, std::string(*m).rfind('_')).find('.')) << *m;
+            pwg_media_t* pwg = pwgMediaForPWG(*m);
+            ASSERT_NE(nullptr, pwg) << *m;
+            if (std::strncmp(*m, "roll_", 5) == 0)
+                continue;
+            pwg_media_t* standard = pwgMediaForSize(pwg->width, pwg->length);
+            if (std::strncmp(standard->pwg, "custom_", 7) != 0) {  // a size of the standard table
+                EXPECT_STREQ(standard->pwg, *m) << d.name;
+            }
+        }
     }
     EXPECT_EQ(nullptr, DriverTable::Find("zpl_203dpi"));
 }
@@ -151,7 +164,7 @@ int ChoiceValue(const std::string& choice) {
 
 std::string PpdDir() { return std::string(QUORVANT_BUILD_DIR) + "/ppd"; }
 
-TEST(DriverTable, TheBuildMakesExactlyTheDriversPpds) {
+TEST(DriverTable, TheBuildMakesExactlyTheTablesPpds) {
     DIR* dir = opendir(PpdDir().c_str());
     if (!dir)
         GTEST_SKIP() << "the PPDs were not built (ppdc missing)";
@@ -189,6 +202,13 @@ TEST_P(DriverPpd, AgreesWithItsDriver) {
     EXPECT_EQ(std::string("Quorvant ") + d.deviceIdModel, ppd.Attr("ModelName"));
     EXPECT_EQ(d.ppd, ppd.Attr("PCFileName"));
     EXPECT_EQ(family.personality, ppd.Attr("Personality"));
+    // The command sets naming the driver's language, which the matcher
+    // takes for it from a printer of an unknown maker.
+    const std::string commands = KnownPrinters::CommandSetsOf(d.name);
+    EXPECT_EQ(commands.empty() ? "" : "CMD:" + commands + ";", ppd.Attr("1284DeviceID"));
+    if (!commands.empty()) {
+        EXPECT_EQ(&d, KnownPrinters::Find("MFG:Acme;" + ppd.Attr("1284DeviceID") + "MDL:L1;").driver);
+    }
     EXPECT_EQ(std::to_string(d.dpi) + "dpi", ppd.Default("Resolution"));
     EXPECT_EQ(d.speed, !ppd.Choices("zePrintRate").empty());
     // Darkness: the printer's own by default, the choices its levels.
@@ -281,6 +301,56 @@ INSTANTIATE_TEST_SUITE_P(Drivers, DriverPpd, ::testing::ValuesIn(AllDrivers()),
                          [](const ::testing::TestParamInfo<const DriverTable::Driver*>& info) {
                              return std::string(info.param->name);
                          });
+
+// A PPD's lines less its comments and the lines that name the printer.
+std::vector<std::string> WithoutNames(const std::string& path) {
+    static const std::set<std::string> kNames = {"PCFileName",    "Product",  "Manufacturer", "ModelName",
+                                                 "ShortNickName", "NickName", "1284DeviceID"};
+    const Bytes bytes = ReadFile(path);
+    std::istringstream lines(std::string(bytes.begin(), bytes.end()));
+    std::vector<std::string> kept;
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("*%", 0) != 0 && !kNames.count(line.substr(1, line.find(':') - 1)))
+            kept.push_back(line);
+    return kept;
+}
+
+// The first line where `b` differs from `a`, or "" when they agree.
+std::string FirstDifference(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    for (size_t i = 0; i < std::max(a.size(), b.size()); i++) {
+        const std::string x = i < a.size() ? a[i] : "(end)", y = i < b.size() ? b[i] : "(end)";
+        if (x != y)
+            return "line " + std::to_string(i + 1) + ": " + x + " | " + y;
+    }
+    return "";
+}
+
+// A known printer's PPD is its driver's, line for line, under the
+// printer's maker, model and device ID; the device ID gives the printer's
+// driver.
+TEST(KnownPrinterPpd, IsItsDriversPpdUnderThePrintersName) {
+    size_t count = 0;
+    const KnownPrinters::Printer* printers = KnownPrinters::All(count);
+    for (size_t i = 0; i < count; i++) {
+        const KnownPrinters::Printer& p = printers[i];
+        if (!p.ppd)
+            continue;
+        BuiltPpd ppd(PpdDir() + "/" + p.ppd);
+        if (!ppd)
+            GTEST_SKIP() << "the PPDs were not built (ppdc missing)";
+        const DriverTable::Driver& d = *DriverTable::Find(p.driver);
+        EXPECT_EQ("", FirstDifference(WithoutNames(PpdDir() + "/" + d.ppd), WithoutNames(PpdDir() + "/" + p.ppd)))
+            << p.ppd;
+        const KnownPrinters::PpdIdentity id = KnownPrinters::IdentityOf(p);
+        EXPECT_EQ(id.make, ppd.Attr("Manufacturer")) << p.ppd;
+        EXPECT_EQ(id.make + " " + id.model, ppd.Attr("ModelName")) << p.ppd;
+        EXPECT_EQ(id.make + " " + id.model + ", " + d.description, ppd.Attr("NickName")) << p.ppd;
+        EXPECT_EQ("(" + id.model + ")", ppd.Attr("Product")) << p.ppd;
+        EXPECT_EQ(p.ppd, ppd.Attr("PCFileName"));
+        EXPECT_EQ(id.deviceId, ppd.Attr("1284DeviceID")) << p.ppd;
+        EXPECT_EQ(&p, KnownPrinters::Find(ppd.Attr("1284DeviceID")).printer) << p.ppd;
+    }
+}
 
 // The manual pages, the README and the packages name every driver, PPD,
 // model number and language.

@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <set>
 #include <string>
 
 #include "families/KnownPrinters.h"
+#include "support/TestFiles.h"
+
+using testing_support::Bytes;
+using testing_support::ReadFile;
 
 namespace {
 
@@ -29,6 +35,10 @@ const Case kCases[] = {
     {"MFG:Xprinter;CMD:ESC/POS;MDL:XP-58IIH;", nullptr, 0},
     {"MFG: ;CMD:TSPL;MDL:Q1;", nullptr, 0},
     {"", nullptr, 0},
+    // The drivers' own IDs, as the application lists them.
+    {"MFG:Quorvant;MDL:CPCL Label Printer;", "cpcl_203dpi", 3},
+    {"MFG:Quorvant;MDL:ESC/POS Receipt 58mm;", "escpos_58mm", 3},
+    {"MFG:Quorvant;MDL:Zebra;", nullptr, 0},
 };
 
 TEST(KnownPrinters, DeviceIdsGiveTheirDrivers) {
@@ -40,13 +50,60 @@ TEST(KnownPrinters, DeviceIdsGiveTheirDrivers) {
 }
 
 TEST(KnownPrinters, EveryRowNamesADriverAndIsFoundByItsOwnId) {
-    size_t count = 0;
+    size_t count = 0, drivers = 0;
     const KnownPrinters::Printer* rows = KnownPrinters::All(count);
+    std::set<std::string> ppds;
+    const DriverTable::Driver* table = DriverTable::Drivers(drivers);
+    for (size_t i = 0; i < drivers; i++)
+        ppds.insert(table[i].ppd);
+    const Bytes text = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/README.md");
+    const std::string readme(text.begin(), text.end());
     for (size_t i = 0; i < count; i++) {
         ASSERT_NE(DriverTable::Find(rows[i].driver), nullptr) << rows[i].model;
         const KnownPrinters::Match m = KnownPrinters::Find(rows[i].deviceId);
         EXPECT_EQ(m.printer, &rows[i]) << rows[i].deviceId;
+        if (rows[i].ppd) {
+            EXPECT_TRUE(ppds.insert(rows[i].ppd).second) << rows[i].ppd << " names two PPDs";
+        }
+        // The README's table of known printers.
+        const std::string ppd = rows[i].ppd ? std::string("`") + rows[i].ppd + "`" : "none";
+        EXPECT_NE(readme.find("| `" + std::string(rows[i].deviceId) + "` | `" + rows[i].driver + "` | " + ppd + " |"),
+                  std::string::npos)
+            << rows[i].deviceId;
     }
+}
+
+// A printer's PPD keeps its maker, command set and model items as the
+// printer sends them (key names, blanks, order), the others left out.
+TEST(KnownPrinters, PpdIdentityKeepsTheMatchedItemsAsSent) {
+    struct Case {
+        const char* ppd;
+        const char* make;
+        const char* model;
+        const char* deviceId;
+    };
+    const Case cases[] = {
+        {"qvmlx4.ppd", "MARKLIFE", "X4", "MFG:MARKLIFE ;CMD:XPP,XL;MDL:X4;"},
+        {"qvhma300.ppd", "HPRT", "HM-A300E", "MANUFACTURER:HPRT;COMMAND SET:CPCL;MODEL:HM-A300E;"},
+        {"qvx1038.ppd", "Rollo", "X1038", "MFG:Printer;MDL:Thermal Printer;CMD:XPP,XL;"},
+        {"qvtmt88v.ppd", "EPSON", "TM-T88V-JPN", "MFG:EPSON;CMD:ESC/POS;MDL:TM-T88V-JPN;"},
+    };
+    size_t count = 0;
+    const KnownPrinters::Printer* rows = KnownPrinters::All(count);
+    for (const Case& c : cases) {
+        const KnownPrinters::Printer* row = nullptr;
+        for (size_t i = 0; i < count; i++)
+            if (rows[i].ppd && std::strcmp(rows[i].ppd, c.ppd) == 0)
+                row = &rows[i];
+        ASSERT_NE(row, nullptr) << c.ppd;
+        const KnownPrinters::PpdIdentity id = KnownPrinters::IdentityOf(*row);
+        EXPECT_EQ(id.make, c.make);
+        EXPECT_EQ(id.model, c.model);
+        EXPECT_EQ(id.deviceId, c.deviceId);
+    }
+    EXPECT_EQ(KnownPrinters::CommandSetsOf("tspl_203dpi"), "TSPL,TSPL2");
+    EXPECT_EQ(KnownPrinters::CommandSetsOf("escpos_80mm"), "ESC/POS,ESCPOS");
+    EXPECT_EQ(KnownPrinters::CommandSetsOf("tspl_300dpi"), "");
 }
 
 }  // namespace

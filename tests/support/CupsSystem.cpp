@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "families/DriverTable.h"
+#include "families/KnownPrinters.h"
 
 namespace testing_support {
 
@@ -85,6 +86,10 @@ std::vector<std::string> ShippedPpds() {
     const DriverTable::Driver* drivers = DriverTable::Drivers(count);
     for (size_t i = 0; i < count; i++)
         names.push_back(drivers[i].ppd);
+    const KnownPrinters::Printer* printers = KnownPrinters::All(count);
+    for (size_t i = 0; i < count; i++)
+        if (printers[i].ppd)
+            names.push_back(printers[i].ppd);
     return names;
 }
 
@@ -101,7 +106,10 @@ CupsTree::CupsTree() {
     for (const char* dir : {"backend", "cgi-bin", "daemon", "driver", "monitor", "notifier"})
         MustRun("ln -s " + Quote(std::string(kSystemServerBin) + "/" + dir) + " " + Quote(sb + "/" + dir));
     MustRun("ln -s " + std::string(kSystemServerBin) + "/filter/* " + Quote(sb + "/filter/"));
-    MustRun("cp " + Quote(QUORVANT_BIN) + " " + Quote(sb + "/filter/quorvant"));
+    // In place of the link to an installed filter: copying onto the link
+    // would overwrite the system's.
+    MustRun("rm -f " + Quote(sb + "/filter/quorvant") + " && cp " + Quote(QUORVANT_BIN) + " " +
+            Quote(sb + "/filter/quorvant"));
     // The data directory is the system's, with the project's PPDs as models.
     MustRun("for f in /usr/share/cups/*; do [ \"$(basename \"$f\")\" = model ] || ln -s \"$f\" " +
             Quote(DataDir() + "/") + "; done");

@@ -39,7 +39,8 @@ private:
 
 // The built PPD of one family (qvtspl.ppd ...), or empty when ppdc was missing.
 std::string BuiltPpd(const std::string& name);
-// The PPD file names of the drivers, which the build makes from the driver file.
+// The PPD file names of the drivers and then of the known printers, which
+// the build makes from the driver file.
 std::vector<std::string> ShippedPpds();
 
 // Runs the whole CUPS filter chain for a document without a scheduler.

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "families/KnownPrinters.h"
+
 namespace testing_support {
 
 const Families::Info& FamilyOfLanguage(const std::string& language) {
@@ -17,11 +19,22 @@ const Families::Info& FamilyOfDriver(const std::string& driver) {
     throw std::invalid_argument("no family has the driver " + driver);
 }
 
-const Families::Info& FamilyOfPpd(const std::string& ppd) {
+const DriverTable::Driver* DriverOfPpd(const std::string& ppd) {
     for (const DriverTable::Driver* row : AllDrivers())
         if (ppd == row->ppd)
-            if (const Families::Info* family = Families::Find(row->modelNumber))
-                return *family;
+            return row;
+    size_t count = 0;
+    const KnownPrinters::Printer* printers = KnownPrinters::All(count);
+    for (size_t i = 0; i < count; i++)
+        if (printers[i].ppd && ppd == printers[i].ppd)
+            return DriverTable::Find(printers[i].driver);
+    return nullptr;
+}
+
+const Families::Info& FamilyOfPpd(const std::string& ppd) {
+    if (const DriverTable::Driver* row = DriverOfPpd(ppd))
+        if (const Families::Info* family = Families::Find(row->modelNumber))
+            return *family;
     throw std::invalid_argument("no family has the PPD " + ppd);
 }
 

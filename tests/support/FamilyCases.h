@@ -11,6 +11,11 @@
 
 namespace testing_support {
 
+// The driver of a PPD file name: the driver's own PPD or a known printer's
+// (families/KnownPrinters), which is its driver's under the printer's name.
+// Null for a name of neither.
+const DriverTable::Driver* DriverOfPpd(const std::string& ppd);
+
 // The family a test case names, by its preview language, driver or PPD file
 // name. An unknown name throws, which fails the test that asked.
 const Families::Info& FamilyOfLanguage(const std::string& language);
