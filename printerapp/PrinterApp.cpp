@@ -224,6 +224,7 @@ void Usage(void*) {
     puts(
         "Sub-commands:\n"
         "  add PRINTER      Add a printer.\n"
+        "  autoadd          Automatically add supported printers.\n"
         "  cancel           Cancel one or more jobs.\n"
         "  default          Set the default printer.\n"
         "  delete           Delete a printer.\n"
