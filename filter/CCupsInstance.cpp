@@ -10,6 +10,7 @@
 #include <string>
 
 #include "filter/CCupsRender.h"
+#include "filter/CFilterCopies.h"
 #include "filter/CupsLang.h"
 #include "filter/RasterPage.h"
 #include "filter/RendererFactory.h"
@@ -153,6 +154,8 @@ int CCupsInstance::Run(int argc, char** argv) {
     g_pRender->GetPrinterParameters();
     g_pRender->SetModelName(modelName.c_str());
     g_pRender->OnStartDoc(0);
+    CFilterCopies copies;
+    copies.Start(*g_pRender, argv[4], numOptions, options);
 
     CStatusCheck status;
     status.Start(*g_pRender, ModelNumber);
@@ -166,7 +169,7 @@ int CCupsInstance::Run(int argc, char** argv) {
         if (Canceled)
             break;
         Page++;
-        fprintf(stderr, "PAGE: %d 1\n", Page);
+        fprintf(stderr, "PAGE: %d %d\n", Page, copies.BeginPage(header));
         _cupsLangPrintFilter(stderr, "INFO", "Starting page %d.", Page);
 
         const unsigned long long sentBefore = CupsHost::BytesWritten();
@@ -196,6 +199,7 @@ int CCupsInstance::Run(int argc, char** argv) {
 
         _cupsLangPrintFilter(stderr, "INFO", "Finished page %d.", Page);
         EndPage(ppd, &header);
+        copies.EndPage();
         if (CupsHost::BytesWritten() > sentBefore)
             pagesSent++;
         if (streamBroken)
@@ -209,6 +213,7 @@ int CCupsInstance::Run(int argc, char** argv) {
             break;
     }
 
+    const bool copiesMade = streamBroken || Canceled || CupsHost::OutputFailed() || copies.EndJob();
     g_pRender->OnEndDoc();
     if (!CupsHost::OutputFailed())
         status.Check(true);
@@ -223,7 +228,7 @@ int CCupsInstance::Run(int argc, char** argv) {
         return 1;
     }
     // CUPS must not mark a job completed when the printer got none of it.
-    if (CupsHost::OutputFailed() || streamBroken)
+    if (CupsHost::OutputFailed() || streamBroken || !copiesMade)
         return 1;
     if (pagesSent == 0) {
         syslog(LOG_ERR, "none of the job's %d pages could be printed", Page);

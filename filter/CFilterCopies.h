@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cups/cups.h>
+#include <cups/raster.h>
+
+#include "render/CBaseRender.h"
+#include "render/CCopyRecording.h"
+#include "render/CopyPlan.h"
+
+// The copies the printer makes, for a PPD with "qvPrinterCopies" (the
+// renderer's bPrinterCopies) that also tells CUPS not to repeat the pages
+// (ManualCopies No). A raster document of the job's own (CONTENT_TYPE
+// application/vnd.cups-raster) reaches the filter as it is: the job's copies
+// (argv[4]) and its collation apply here. Any other document was rasterised
+// by CUPS's filters, which have made the collated copies themselves
+// (pdftopdf does for a PPD without a Collate option) and put what is left
+// for the printer in each page's NumCopies. Without the attribute nothing
+// changes: every page prints once, as before.
+class CFilterCopies {
+public:
+    void Start(CBaseRender& render, const char* copies, int numOptions, cups_option_t* options);
+    bool On() const { return m_on; }
+    // The copies of the page `header` begins (1 when the printer makes
+    // none); sets the renderer's count for it.
+    int BeginPage(const cups_page_header2_t& header);
+    // After the page: sends it again where its copies are repeated.
+    void EndPage();
+    // Before the end of the job: sends the job's pages again for collated
+    // copies. False when they could not be made.
+    bool EndJob();
+
+private:
+    CBaseRender* m_render = nullptr;
+    bool m_on = false;
+    bool m_jobsOwn = false;  // the document is the job's own raster
+    int m_copies = 1;        // the job's copies, for its own raster
+    bool m_collated = false;
+    CopyPlan m_plan;
+    CCopyRecording m_recording;
+};
