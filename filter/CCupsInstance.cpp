@@ -163,13 +163,16 @@ int CCupsInstance::Run(int argc, char** argv) {
 
     Page = 0;
     int pagesSent = 0;
+    int labels = 0;  // pages times their copies
     bool streamBroken = false;
     cups_page_header2_t header;
     while (cupsRasterReadHeader2(ras, &header)) {
         if (Canceled)
             break;
         Page++;
-        fprintf(stderr, "PAGE: %d %d\n", Page, copies.BeginPage(header));
+        const int pageCopies = copies.BeginPage(header);
+        labels += pageCopies;
+        fprintf(stderr, "PAGE: %d %d\n", Page, pageCopies);
         _cupsLangPrintFilter(stderr, "INFO", "Starting page %d.", Page);
 
         const unsigned long long sentBefore = CupsHost::BytesWritten();
@@ -216,7 +219,7 @@ int CCupsInstance::Run(int argc, char** argv) {
     const bool copiesMade = streamBroken || Canceled || CupsHost::OutputFailed() || copies.EndJob();
     g_pRender->OnEndDoc();
     if (!CupsHost::OutputFailed())
-        status.Check(true);
+        status.Check(true, labels);
     cupsRasterClose(ras);
     if (fd != 0)
         close(fd);

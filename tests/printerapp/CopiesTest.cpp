@@ -92,5 +92,29 @@ TEST_F(Copies, EveryFormatPrintsItsCopiesInOrder) {
     }
 }
 
+// Raster documents are spooled and their copies made as an image's are: a
+// client that asks for a format's copies gets the same range for each.
+TEST_F(Copies, EveryFormatTakesTheSameCopies) {
+    std::string output;
+    ASSERT_TRUE(server.AddFilePrinter("labels", "tspl_203dpi", output)) << output;
+    http_t* http =
+        httpConnect2("localhost", server.Port(), nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, 10000, nullptr);
+    ASSERT_NE(http, nullptr);
+    for (const char* format : {"image/pwg-raster", "image/urf", "image/jpeg"}) {
+        ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+                     server.PrinterUri("labels").c_str());
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr, format);
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "copies-supported");
+        ipp_t* response = cupsDoRequest(http, request, "/ipp/print/labels");
+        int high = 0;
+        const int low = ippGetRange(ippFindAttribute(response, "copies-supported", IPP_TAG_RANGE), 0, &high);
+        EXPECT_EQ(low, 1) << format;
+        EXPECT_EQ(high, 999) << format;
+        ippDelete(response);
+    }
+    httpClose(http);
+}
+
 }  // namespace
 }  // namespace testing_support
