@@ -165,8 +165,16 @@ int CCupsInstance::Run(int argc, char** argv) {
     int pagesSent = 0;
     int labels = 0;  // pages times their copies
     bool streamBroken = false;
-    cups_page_header2_t header;
-    while (cupsRasterReadHeader2(ras, &header)) {
+    cups_page_header2_t header, next;
+    bool peeked = false;  // `next` was read ahead
+    auto readHeader = [&] {
+        if (!peeked)
+            return cupsRasterReadHeader2(ras, &header) != 0;
+        peeked = false;
+        header = next;
+        return true;
+    };
+    while (readHeader()) {
         if (Canceled)
             break;
         Page++;
@@ -196,6 +204,11 @@ int CCupsInstance::Run(int argc, char** argv) {
             if (built && rowsRead < header.cupsHeight) {
                 syslog(LOG_ERR, "page %d: raster ended after %u of %u lines", Page, rowsRead, header.cupsHeight);
                 _cupsLangPrintFilter(stderr, "WARNING", "Page %d ended early; its missing lines print blank.", Page);
+            }
+            if (copies.WaitsForNextPage()) {
+                peeked = cupsRasterReadHeader2(ras, &next) != 0;
+                if (!peeked)
+                    copies.OnlyPage();
             }
             StartPage(ppd, &header, read);
         }

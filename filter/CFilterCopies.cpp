@@ -38,11 +38,22 @@ int CFilterCopies::BeginPage(const cups_page_header2_t& header) {
     if (!m_on)
         return 1;
     const Families::Info* family = Families::Find(ModelNumber);
-    const bool copyCount = family && family->copyCount;
-    // The job's own raster: its copies, collated as asked (its page count
-    // is not known before it ends). Otherwise the page header's copies.
+    m_copyCount = family && family->copyCount;
+    m_pages++;
+    // The job's own raster: its copies, collated as asked (whether it has
+    // more than one page is known once the first is read). Otherwise the
+    // page header's copies.
     const int copies = m_jobsOwn ? m_copies : std::max(1, static_cast<int>(header.NumCopies));
-    m_plan = CopyPlan::For(copies, copyCount, m_jobsOwn && m_collated, false);
+    Plan(CopyPlan::For(copies, m_copyCount, m_jobsOwn && m_collated, false));
+    return copies;
+}
+
+bool CFilterCopies::WaitsForNextPage() const { return m_on && m_pages == 1 && m_copyCount && m_plan.jobRepeats > 1; }
+
+void CFilterCopies::OnlyPage() { Plan(CopyPlan::For(m_copies, m_copyCount, m_collated, true)); }
+
+void CFilterCopies::Plan(const CopyPlan& plan) {
+    m_plan = plan;
     int applied = 1;
     NamedSettings::Apply(*m_render, "copies", m_plan.perPage, &applied);
     m_plan.perPage = applied;
@@ -50,7 +61,6 @@ int CFilterCopies::BeginPage(const cups_page_header2_t& header) {
     CupsHost::SetRecording(m_plan.Records() ? &m_recording : nullptr);
     if (m_plan.pageRepeats > 1)
         m_recording.Clear();
-    return copies;
 }
 
 // Only the pages' own bytes are kept: not the status queries between them.

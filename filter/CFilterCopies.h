@@ -23,6 +23,11 @@ public:
     // The copies of the page `header` begins (1 when the printer makes
     // none); sets the renderer's count for it.
     int BeginPage(const cups_page_header2_t& header);
+    // Collated copies of the job's own raster, at its first page: whether
+    // the filter must look for a second page before drawing it.
+    bool WaitsForNextPage() const;
+    // There is none: the page's copies are the printer's count after all.
+    void OnlyPage();
     // After the page: sends it again where its copies are repeated.
     void EndPage();
     // Before the end of the job: sends the job's pages again for collated
@@ -30,11 +35,16 @@ public:
     bool EndJob();
 
 private:
+    // Sets the renderer's count and what is kept for the plan.
+    void Plan(const CopyPlan& plan);
+
     CBaseRender* m_render = nullptr;
     bool m_on = false;
     bool m_jobsOwn = false;  // the document is the job's own raster
     int m_copies = 1;        // the job's copies, for its own raster
     bool m_collated = false;
+    bool m_copyCount = false;  // the language counts copies
+    int m_pages = 0;           // pages begun
     CopyPlan m_plan;
     CCopyRecording m_recording;
 };

@@ -137,7 +137,8 @@ std::vector<Program> Programs(const std::string& language, const std::string& ou
 
 // The shipped TSPL and CPCL PPDs let the printer make the copies: one page
 // image for all of them. A raster job of the job's own reaches the filter as
-// it is: collated, its pages come again in order.
+// it is: collated, its pages come again in order (one page still by the
+// printer's count).
 TEST_F(Scheduler, ThePrinterMakesTheCopies) {
     RasterPage page;
     page.width = 812;
@@ -148,9 +149,11 @@ TEST_F(Scheduler, ThePrinterMakesTheCopies) {
         pages[p].data.assign(812 * 200, 0xFF);
         std::fill_n(pages[p].data.begin() + static_cast<long>(812 * 50 * (p + 1)), 812 * 20, 0x00);
     }
-    const std::string twoPages = tree->File("two.ras");
+    const std::string twoPages = tree->File("two.ras"), onePage = tree->File("one.ras");
     WriteRaster(twoPages, pages);
+    WriteRaster(onePage, {pages[0]});
     chmod(twoPages.c_str(), 0644);
+    chmod(onePage.c_str(), 0644);
 
     const struct {
         const char* queue;
@@ -169,6 +172,7 @@ TEST_F(Scheduler, ThePrinterMakesTheCopies) {
          {"1 set of 3 copies", "1 set of 3 copies"},
          {0, 1},
          {"PAGE: 1 3", "PAGE: 2 3"}},
+        {"tspl", "tspl", onePage, "-n 3 -o collate=true", {"1 set of 3 copies"}, {0}, {"PAGE: 1 3"}},
         {"tspl",
          "tspl",
          twoPages,
