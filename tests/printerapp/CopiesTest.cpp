@@ -32,7 +32,7 @@ std::vector<Program> Programs(const std::vector<CPreviewPage>& pages) {
     return programs;
 }
 
-class Copies : public ::testing::Test {
+class PrinterAppCopies : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!server.Start())
@@ -43,7 +43,7 @@ protected:
 
 const char* const kUncollated = "multiple-document-handling=separate-documents-uncollated-copies";
 
-TEST_F(Copies, EveryFormatPrintsItsCopiesInOrder) {
+TEST_F(PrinterAppCopies, EveryFormatPrintsItsCopiesInOrder) {
     // Pages of a 2 x 1 in label, each with a bar of its own; a third of a
     // 4 x 6 in picture.
     const auto bar = [](unsigned, unsigned y, unsigned page) { return y / 40 == page + 1; };
@@ -94,7 +94,7 @@ TEST_F(Copies, EveryFormatPrintsItsCopiesInOrder) {
 
 // Raster documents are spooled and their copies made as an image's are: a
 // client that asks for a format's copies gets the same range for each.
-TEST_F(Copies, EveryFormatTakesTheSameCopies) {
+TEST_F(PrinterAppCopies, EveryFormatTakesTheSameCopies) {
     std::string output;
     ASSERT_TRUE(server.AddFilePrinter("labels", "tspl_203dpi", output)) << output;
     http_t* http =
