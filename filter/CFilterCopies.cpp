@@ -19,6 +19,8 @@ bool IsTrue(const char* value) {
 
 }  // namespace
 
+CFilterCopies::~CFilterCopies() { CupsHost::SetRecording(nullptr); }
+
 void CFilterCopies::Start(CBaseRender& render, const char* copies, int numOptions, cups_option_t* options) {
     m_render = &render;
     m_on = render.m_Extension.bPrinterCopies;

@@ -18,6 +18,8 @@
 // changes: every page prints once, as before.
 class CFilterCopies {
 public:
+    // Nothing is kept for copies once the job has ended, however it ended.
+    ~CFilterCopies();
     void Start(CBaseRender& render, const char* copies, int numOptions, cups_option_t* options);
     bool On() const { return m_on; }
     // The copies of the page `header` begins (1 when the printer makes
