@@ -42,17 +42,17 @@ int CFilterCopies::BeginPage(const cups_page_header2_t& header) {
     const Families::Info* family = Families::Find(ModelNumber);
     m_copyCount = family && family->copyCount;
     m_pages++;
-    // The job's own raster: its copies, collated as asked (whether it has
-    // more than one page is known once the first is read). Otherwise the
-    // page header's copies.
-    const int copies = m_jobsOwn ? m_copies : std::max(1, static_cast<int>(header.NumCopies));
-    Plan(CopyPlan::For(copies, m_copyCount, m_jobsOwn && m_collated, false));
-    return copies;
+    // The job's own raster: its copies; otherwise the page header's. Either
+    // collated as asked (whether the job has more than one page is known
+    // once the first is read).
+    m_pageCopies = m_jobsOwn ? m_copies : std::max(1, static_cast<int>(header.NumCopies));
+    Plan(CopyPlan::For(m_pageCopies, m_copyCount, m_collated, false));
+    return m_pageCopies;
 }
 
 bool CFilterCopies::WaitsForNextPage() const { return m_on && m_pages == 1 && m_copyCount && m_plan.jobRepeats > 1; }
 
-void CFilterCopies::OnlyPage() { Plan(CopyPlan::For(m_copies, m_copyCount, m_collated, true)); }
+void CFilterCopies::OnlyPage() { Plan(CopyPlan::For(m_pageCopies, m_copyCount, m_collated, true)); }
 
 void CFilterCopies::Plan(const CopyPlan& plan) {
     m_plan = plan;

@@ -11,11 +11,13 @@
 // renderer's bPrinterCopies) that also tells CUPS not to repeat the pages
 // (ManualCopies No). A raster document of the job's own (CONTENT_TYPE
 // application/vnd.cups-raster) reaches the filter as it is: the job's copies
-// (argv[4]) and its collation apply here. Any other document was rasterised
-// by CUPS's filters, which have made the collated copies themselves
-// (pdftopdf does for a PPD without a Collate option) and put what is left
-// for the printer in each page's NumCopies. Without the attribute nothing
-// changes: every page prints once, as before.
+// (argv[4]) apply. Any other document was rasterised by CUPS's filters,
+// which put the copies left to the printer in each page's NumCopies; with a
+// Collate option in the PPD they leave collated copies to it too (pdftopdf
+// makes them itself for a PPD without one). Collated copies ("Collate" or
+// "multiple-document-handling") of a job of one page are the printer's
+// count; of several, the filter sends the job's pages again. Without the
+// attribute nothing changes: every page prints once, as before.
 class CFilterCopies {
 public:
     // Nothing is kept for copies once the job has ended, however it ended.
@@ -44,6 +46,7 @@ private:
     bool m_on = false;
     bool m_jobsOwn = false;  // the document is the job's own raster
     int m_copies = 1;        // the job's copies, for its own raster
+    int m_pageCopies = 1;    // the current page's
     bool m_collated = false;
     bool m_copyCount = false;  // the language counts copies
     int m_pages = 0;           // pages begun

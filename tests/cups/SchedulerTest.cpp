@@ -165,6 +165,14 @@ TEST_F(Scheduler, ThePrinterMakesTheCopies) {
     } cases[] = {
         {"tspl", "tspl", kSampleDir + "sample-label.pdf", "-n 100", {"1 set of 100 copies"}, {0}, {"PAGE: 1 100"}},
         {"cpcl", "cpcl", kSampleDir + "sample-label.pdf", "-n 100", {"100"}, {0}, {"PAGE: 1 100"}},
+        // Collated: CUPS leaves them to the printer too (the PPDs' Collate).
+        {"tspl",
+         "tspl",
+         kSampleDir + "sample-label.pdf",
+         "-n 3 -o collate=true",
+         {"1 set of 3 copies"},
+         {0},
+         {"PAGE: 1 3"}},
         {"tspl",
          "tspl",
          twoPages,
