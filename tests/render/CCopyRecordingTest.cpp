@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "render/CCopyRecording.h"
-#include "render/CopyPlan.h"
 
 // Kept only while on, sent again whole, and dropped past its cap.
 TEST(CopyRecording, KeepsWhileOnAndGivesUpPastItsCap) {
