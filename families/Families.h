@@ -28,6 +28,9 @@ struct Info {
     int modelNumber;          // the PPDs' *cupsModelNumber
     const char* language;     // the preview's --lang name
     const char* personality;  // the PPDs' "Personality"
+    // The language prints copies of a page from one image (the renderer's
+    // kCopyCount): a host sends a page once for all its copies.
+    bool copyCount;
 };
 
 template <class Printer, class Decoder>
@@ -38,7 +41,7 @@ struct Family : Info {
 
 template <class Printer, class Decoder>
 constexpr Family<Printer, Decoder> Row(int modelNumber, const char* personality) {
-    return {{modelNumber, Decoder::kLanguage, personality}};
+    return {{modelNumber, Decoder::kLanguage, personality, Printer::kCopyCount}};
 }
 
 // In model-number order.

@@ -93,6 +93,11 @@ bool Answers(const Driver& d) {
     const Families::Info* family = Families::Find(d.modelNumber);
     return family && StatusProtocol::ForLanguage(family->language);
 }
+// The families whose language counts the copies of a page.
+bool CountsCopies(const Driver& d) {
+    const Families::Info* family = Families::Find(d.modelNumber);
+    return family && family->copyCount;
+}
 int On(const Driver&) { return 1; }
 int EndFeed(const Driver& d) { return d.endFeed; }
 int PreFeed(const Driver& d) { return d.preFeed; }
@@ -136,6 +141,18 @@ const Setting kSettings[] = {
     {"no-setc", {"qvNoSetc", P::Attribute}, {}, Ext<&E::bNoSetc>(), {0, 1, kSwitch}, {}, {Never}},
     // The filter's; the printer application always asks.
     {"status-check", {"qvStatusCheck"}, {}, Ext<&E::bStatusCheck>(), {0, 1, kSwitch}, {}, {Answers, On}},
+    // The filter's: the printer makes the copies CUPS asks for.
+    {"printer-copies",
+     {"qvPrinterCopies", P::Attribute},
+     {},
+     Ext<&E::bPrinterCopies>(),
+     {0, 1, kSwitch},
+     {},
+     {CountsCopies, On}},
+    // The copies the language's own count makes of each page, as the host
+    // decides from the job (no PPD keyword or IPP attribute of its own);
+    // up to CUPS's default MaxCopies, above PAPPL's 999.
+    {"copies", {}, {}, Ext<&E::iCopies>(), {1, 9999}, {}, {CountsCopies}},
 };
 
 }  // namespace

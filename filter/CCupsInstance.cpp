@@ -10,6 +10,7 @@
 #include <string>
 
 #include "filter/CCupsRender.h"
+#include "filter/CFilterCopies.h"
 #include "filter/CupsLang.h"
 #include "filter/RasterPage.h"
 #include "filter/RendererFactory.h"
@@ -153,6 +154,8 @@ int CCupsInstance::Run(int argc, char** argv) {
     g_pRender->GetPrinterParameters();
     g_pRender->SetModelName(modelName.c_str());
     g_pRender->OnStartDoc(0);
+    CFilterCopies copies;
+    copies.Start(*g_pRender, argv[4], numOptions, options);
 
     CStatusCheck status;
     status.Start(*g_pRender, ModelNumber);
@@ -160,13 +163,24 @@ int CCupsInstance::Run(int argc, char** argv) {
 
     Page = 0;
     int pagesSent = 0;
+    int labels = 0;  // pages times their copies
     bool streamBroken = false;
-    cups_page_header2_t header;
-    while (cupsRasterReadHeader2(ras, &header)) {
+    cups_page_header2_t header, next;
+    bool peeked = false;  // `next` was read ahead
+    auto readHeader = [&] {
+        if (!peeked)
+            return cupsRasterReadHeader2(ras, &header) != 0;
+        peeked = false;
+        header = next;
+        return true;
+    };
+    while (readHeader()) {
         if (Canceled)
             break;
         Page++;
-        fprintf(stderr, "PAGE: %d 1\n", Page);
+        const int pageCopies = copies.BeginPage(header);
+        labels += pageCopies;
+        fprintf(stderr, "PAGE: %d %d\n", Page, pageCopies);
         _cupsLangPrintFilter(stderr, "INFO", "Starting page %d.", Page);
 
         const unsigned long long sentBefore = CupsHost::BytesWritten();
@@ -191,11 +205,17 @@ int CCupsInstance::Run(int argc, char** argv) {
                 syslog(LOG_ERR, "page %d: raster ended after %u of %u lines", Page, rowsRead, header.cupsHeight);
                 _cupsLangPrintFilter(stderr, "WARNING", "Page %d ended early; its missing lines print blank.", Page);
             }
+            if (copies.WaitsForNextPage()) {
+                peeked = cupsRasterReadHeader2(ras, &next) != 0;
+                if (!peeked)
+                    copies.OnlyPage();
+            }
             StartPage(ppd, &header, read);
         }
 
         _cupsLangPrintFilter(stderr, "INFO", "Finished page %d.", Page);
         EndPage(ppd, &header);
+        copies.EndPage();
         if (CupsHost::BytesWritten() > sentBefore)
             pagesSent++;
         if (streamBroken)
@@ -209,9 +229,10 @@ int CCupsInstance::Run(int argc, char** argv) {
             break;
     }
 
+    const bool copiesMade = streamBroken || Canceled || CupsHost::OutputFailed() || copies.EndJob();
     g_pRender->OnEndDoc();
     if (!CupsHost::OutputFailed())
-        status.Check(true);
+        status.Check(true, labels);
     cupsRasterClose(ras);
     if (fd != 0)
         close(fd);
@@ -223,7 +244,7 @@ int CCupsInstance::Run(int argc, char** argv) {
         return 1;
     }
     // CUPS must not mark a job completed when the printer got none of it.
-    if (CupsHost::OutputFailed() || streamBroken)
+    if (CupsHost::OutputFailed() || streamBroken || !copiesMade)
         return 1;
     if (pagesSent == 0) {
         syslog(LOG_ERR, "none of the job's %d pages could be printed", Page);

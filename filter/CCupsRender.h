@@ -4,6 +4,7 @@
 #include <string>
 
 #include "render/CBaseRender.h"
+#include "render/CCopyRecording.h"
 
 // What only the CUPS setting knows, shared by every printer class: output to
 // standard output, traces to the system log, status lines to standard error,
@@ -24,6 +25,8 @@ std::string GetMarkedOption(CBaseRender& render, const char* keyword);
 // first failed write nothing more is written (the printer is gone or the
 // disk is full) and OutputFailed() stays true.
 void ResetOutput();
+// While set, what is written is also kept there (for copies sent again).
+void SetRecording(CCopyRecording* recording);
 bool OutputFailed();
 unsigned long long BytesWritten();
 }  // namespace CupsHost

@@ -13,11 +13,15 @@ namespace CupsHost {
 namespace {
 bool g_bOutputFailed = false;
 unsigned long long g_BytesWritten = 0;
+CCopyRecording* g_pRecording = nullptr;
 }  // namespace
+
+void SetRecording(CCopyRecording* recording) { g_pRecording = recording; }
 
 void ResetOutput() {
     g_bOutputFailed = false;
     g_BytesWritten = 0;
+    g_pRecording = nullptr;
 }
 
 bool OutputFailed() { return g_bOutputFailed; }
@@ -47,6 +51,8 @@ int WriteSpool(const void* data, int length) {
         left -= static_cast<size_t>(n);
     }
     fflush(stdout);
+    if (g_pRecording)
+        g_pRecording->Add(data, length);
     return length;
 }
 

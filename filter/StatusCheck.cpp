@@ -6,6 +6,7 @@
 #include <syslog.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -199,7 +200,7 @@ void CStatusCheck::Show(const Report& report) {
     m_waiting = stopped;
 }
 
-void CStatusCheck::Check(bool atEnd) {
+void CStatusCheck::Check(bool atEnd, int labels) {
     // A printer that takes no more data gets no query either.
     if (Canceled || CupsHost::OutputFailed() || !Relayed())
         return;
@@ -208,7 +209,7 @@ void CStatusCheck::Check(bool atEnd) {
         GiveUp();
         return;
     }
-    const int bound = kFinishSeconds + kFinishSecondsPerPage * Page;
+    const int bound = kFinishSeconds + kFinishSecondsPerPage * std::max(labels, Page);
     const auto finishBy = std::chrono::steady_clock::now() + std::chrono::seconds(bound);
     for (;;) {
         Show(report);

@@ -19,9 +19,10 @@ public:
     void Start(const CBaseRender& render, int modelNumber);
 
     // One check: reports what the printer says and waits while it cannot
-    // print. `atEnd`: also waits (within a bound) until it stops printing.
+    // print. `atEnd`: also waits (within a bound that grows with the
+    // `labels` printed, copies included) until it stops printing.
     // Returns at once when the job is canceled.
-    void Check(bool atEnd);
+    void Check(bool atEnd, int labels = 0);
 
     // Where the queue's unanswered query is remembered.
     static std::string RestFile();

@@ -6,6 +6,7 @@
 
 #include "families/DriverTable.h"
 #include "render/CBaseRender.h"
+#include "render/CCopyRecording.h"
 
 // What only the printer application knows, shared by every printer class:
 // output to the job's device, traces to PAPPL's log, settings from the job's
@@ -29,7 +30,12 @@ struct JobContext {
     // bytes reached the printer.
     size_t deviceBytesBefore = 0;
     bool reachedPrinter = false;
-    unsigned pagesSent = 0;
+    unsigned pagesSent = 0;  // labels sent, copies included
+    // Copies of each page the language's own count makes (the renderer's
+    // "copies" setting, applied with the job's other settings).
+    int copies = 1;
+    // While set, what is written is also kept there (for copies sent again).
+    CCopyRecording* recording = nullptr;
 };
 
 // Sends in pieces, so that a cancel is seen within a fraction of a second

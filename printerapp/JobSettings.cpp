@@ -99,6 +99,7 @@ void GetJobParameters(CBaseRender& render, JobContext& context) {
         ApplyHalftoning(render, *options);
         VendorOptions::Apply(render, driver, papplJobGetPrinter(context.job), options->num_vendor, options->vendor);
     }
+    NamedSettings::Apply(render, "copies", context.copies);
     const tagREGSTRUCT& reg = render.m_RegStruct;
     render.AddLog(
         "settings: media type %d, density %d, speed %d, gray method %d, edge keeping %d, cut %d, "

@@ -95,6 +95,8 @@ int WriteSpool(JobContext& context, const void* data, int length) {
         done += piece;
         context.bytesWritten += static_cast<unsigned long long>(piece);
     }
+    if (context.recording)
+        context.recording->Add(data, length);
     NoteProgress(context);
     return length;
 }

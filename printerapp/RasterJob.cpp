@@ -1,12 +1,16 @@
 #include "printerapp/RasterJob.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "families/Families.h"
+#include "families/NamedSettings.h"
 #include "printerapp/CPapplRender.h"
 #include "printerapp/PageOverrides.h"
 #include "printerapp/PrinterStatus.h"
 #include "printerapp/StatusWatch.h"
+#include "render/CCopyRecording.h"
+#include "render/CopyPlan.h"
 #include "render/PagePath.h"
 
 namespace RasterJob {
@@ -21,6 +25,15 @@ struct State {
     PageHeader header;       // the current page's
     PagePlan plan;
     CGrayPage page;  // where its lines go
+    CopyPlan copies;
+    CCopyRecording recording;  // the pages' bytes, where copies repeat them
+    bool copiesLost = false;   // a recording past its cap
+    // Collated copies of a raster whose pages are not counted: the first
+    // page waits, painted, until the job shows whether a second follows.
+    int jobCopies = 1;
+    bool firstPageWaits = false;
+    bool pageHeld = false;
+    cups_page_header2_t heldHeader;
 };
 
 // PAPPL (as patched) runs a job in one thread only, which owns its state
@@ -55,6 +68,75 @@ void StoreLine(const cups_page_header2_t& header, const unsigned char* line, uin
     }
 }
 
+// How the job's copies are made. PAPPL's image filter prints a JPEG or PNG
+// page options->copies times and its raster path once: the application
+// makes the copies of both, so the image filter is told to print one. A job
+// is collated unless it asks otherwise ("multiple-document-handling"; PAPPL
+// 1.3 has no collation option of its own); an image is one page, and so is a
+// raster whose pages the client or the first page header count as one.
+void PlanCopies(pappl_job_t* job, pappl_pr_options_t* options, State& state) {
+    const int copies = std::max(1, options->copies);
+    options->copies = 1;
+    const char* format = papplJobGetFormat(job);
+    const bool raster = format && (!std::strcmp(format, "image/pwg-raster") || !std::strcmp(format, "image/urf"));
+    ipp_attribute_t* handling = papplJobGetAttribute(job, "multiple-document-handling");
+    const char* keyword = handling ? ippGetString(handling, 0, nullptr) : nullptr;
+    const bool collated = !keyword || std::strcmp(keyword, "separate-documents-uncollated-copies") != 0;
+    const bool copyCount = Families::Find(state.context.driver->modelNumber)->copyCount;
+    const int pages = raster ? papplJobGetImpressions(job) : 1;
+    state.jobCopies = copies;
+    state.copies = CopyPlan::For(copies, copyCount, collated, pages == 1);
+    state.firstPageWaits = copyCount && state.copies.jobRepeats > 1 && pages == 0;
+    state.context.copies = state.copies.perPage;
+    if (state.copies.Records()) {
+        state.context.recording = &state.recording;
+        state.recording.SetOn(true);
+    }
+    papplLogJob(job, PAPPL_LOGLEVEL_DEBUG,
+                "copies: %d, %s, %d pages; %d by the printer's count, pages %d times, job %d times%s", copies,
+                collated ? "collated" : "uncollated", pages, state.copies.perPage, state.copies.pageRepeats,
+                state.copies.jobRepeats, state.firstPageWaits ? ", the first page waits" : "");
+}
+
+// Sends the kept bytes `times` more times; a recording past its cap cannot
+// be, and the job ends failed with why.
+bool Repeat(State& state, int times) {
+    if (state.recording.Overflowed()) {
+        if (!state.copiesLost)
+            state.render->ReportError("The job is too large to keep for its copies; one copy was printed.");
+        state.copiesLost = true;
+        return true;
+    }
+    return state.recording.Replay(
+        times, [&state](const void* data, int length) { return PapplHost::WriteSpool(state.context, data, length); });
+}
+
+// Sends the page whose lines are in (or the held first page) as the copy
+// plan says.
+void SendPage(State& state, cups_page_header2_t& header) {
+    CBaseRender& render = *state.render;
+    render.BeginPage(&header, header.HWResolution[0], header.HWResolution[1]);
+    PagePath::Paint(render, state.plan, state.page.PlacedWhileRead(), state.header);
+    render.OnEndPage();
+    render.EndPage();
+    if (state.copies.pageRepeats > 1) {
+        Repeat(state, state.copies.pageRepeats - 1);
+        state.recording.Clear();
+    }
+    state.context.pagesSent += static_cast<unsigned>(state.copies.perPage * state.copies.pageRepeats);
+}
+
+// The held first page once the job's end shows it was the only one: its
+// copies are the printer's count, and nothing is sent again.
+void SendOnlyPage(State& state) {
+    state.pageHeld = false;
+    state.copies = CopyPlan::For(state.jobCopies, true, false, true);
+    state.context.copies = state.copies.perPage;
+    state.context.recording = nullptr;
+    NamedSettings::Apply(*state.render, "copies", state.copies.perPage);
+    SendPage(state, state.heldHeader);
+}
+
 }  // namespace
 
 bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
@@ -80,6 +162,7 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
     state->render =
         MakeRefPtr<CBaseRender>(Families::CreateRenderer<CPapplRender>(driver->modelNumber, state->context));
     papplJobSetData(job, state);
+    PlanCopies(job, options, *state);
 
     // Nothing is sent to a printer that cannot print; a job cancelled while
     // it waits ends here, and PAPPL calls no end-job callback after this.
@@ -97,6 +180,15 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
     State* state = GetState(job);
     if (!state)
         return false;
+    // A second page: the held first one goes now, once, its copies with the
+    // job's.
+    if (state->pageHeld) {
+        state->pageHeld = false;
+        state->firstPageWaits = false;
+        SendPage(*state, state->heldHeader);
+        if (state->context.outputFailed)
+            return Abandon(job, state);
+    }
     state->context.options = options;
     const cups_page_header2_t& header = options->header;
     state->pageReady = false;
@@ -156,12 +248,13 @@ bool EndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, uns
         render.GetPrinterParameters();
         state->context.options = options;
     }
-    render.BeginPage(&header, header.HWResolution[0], header.HWResolution[1]);
-    PagePath::Paint(render, state->plan, state->page.PlacedWhileRead(), state->header);
-    render.OnEndPage();
-    render.EndPage();
     state->pageReady = false;
-    state->context.pagesSent++;
+    if (state->firstPageWaits) {
+        state->heldHeader = header;
+        state->pageHeld = true;
+        return true;
+    }
+    SendPage(*state, header);
     // The next page waits while the printer cannot print it.
     return (!state->context.outputFailed && StatusWatch::WaitReady(state->context)) || Abandon(job, state);
 }
@@ -176,9 +269,16 @@ bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
             PapplHost::ReleaseDevice(job, device);
         return false;
     }
+    if (state->pageHeld && !papplJobIsCanceled(job))
+        SendOnlyPage(*state);
+    // Collated copies: the job's pages again, before what ends the job.
+    const int repeats = state->copies.jobRepeats - 1;
+    if (repeats > 0 && !state->context.outputFailed && !papplJobIsCanceled(job) && Repeat(*state, repeats))
+        state->context.pagesSent *= static_cast<unsigned>(state->copies.jobRepeats);
+    state->context.recording = nullptr;
     state->render->OnEndDoc();
     const bool printed = StatusWatch::WaitPrinted(state->context);
-    const bool ok = PapplHost::FinishDevice(state->context) && printed;
+    const bool ok = PapplHost::FinishDevice(state->context) && printed && !state->copiesLost;
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "%llu bytes sent to the printer", state->context.bytesWritten);
     Abandon(job, state);
     return ok;

@@ -7,9 +7,9 @@ using CmdHelpers::AppendFormat;
 
 CPrinterCPCL::~CPrinterCPCL() = default;
 
-void CPrinterCPCL::cmdBegin() {
+void CPrinterCPCL::cmdBegin(int quantity) {
     NS_KT_CLASS::CMyBuffer line;
-    AppendFormat(line, "! %d 200 200 %u 1", m_RegStruct.iReference[0] * 8, m_Image.GetHeight());
+    AppendFormat(line, "! %d 200 200 %u %d", m_RegStruct.iReference[0] * 8, m_Image.GetHeight(), quantity);
     AppendCRLF(line);
     SpoolBuffer(line);
 }
@@ -47,9 +47,12 @@ void CPrinterCPCL::cmdPrint() {
 
 void CPrinterCPCL::OnPaintBmp() {
     Negative();
-    cmdBegin();
-    cmdPageWidth();
-    cmdCG();
-    cmdFORM();
-    cmdPrint();
+    for (int left = m_Extension.iCopies, quantity; left > 0; left -= quantity) {
+        quantity = left < kMaxQuantity ? left : kMaxQuantity;
+        cmdBegin(quantity);
+        cmdPageWidth();
+        cmdCG();
+        cmdFORM();
+        cmdPrint();
+    }
 }

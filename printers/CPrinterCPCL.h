@@ -12,10 +12,16 @@ public:
     CPrinterCPCL() = default;
     ~CPrinterCPCL() override;
 
+    // The label header's quantity: copies of the one label.
+    static constexpr bool kCopyCount = true;
+    // The most a label header's quantity may say; more copies take more labels.
+    static constexpr int kMaxQuantity = 1024;
+
     void OnPaintBmp() override;
 
-    // "! offset 200 200 height 1": the resolution fields are always 200.
-    void cmdBegin();
+    // "! offset 200 200 height quantity": the resolution fields are always
+    // 200; `quantity` copies of the label.
+    void cmdBegin(int quantity);
     void cmdPageWidth();
     // CG carries the stored rows whole, fill bytes included.
     void cmdCG();

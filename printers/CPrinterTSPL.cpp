@@ -195,7 +195,7 @@ void CPrinterTSPL::OnPaintBmp() {
     const int widthBytes = static_cast<int>(m_Image.GetEffWidth());
     const int height = static_cast<int>(m_Image.GetHeight());
     cmdBITMAP(0, 0, widthBytes, height, m_Image.GetBits(0), widthBytes * height);
-    cmdPRINT(1, 1);
+    cmdPRINT(1, m_Extension.iCopies);
 
     SpoolBuffer(m_CmdBuffer);
 }

@@ -11,6 +11,9 @@ public:
     CPrinterTSPL() = default;
     ~CPrinterTSPL() override = default;
 
+    // PRINT's second number: copies of the one bitmap.
+    static constexpr bool kCopyCount = true;
+
     void OnPaintBmp() override;
 
     // Unit argument u: 1 adds " mm", 2 adds " dot", anything else nothing.

@@ -22,6 +22,10 @@ public:
     CBaseRender();
     virtual ~CBaseRender();
 
+    // Whether the language prints m_Extension.iCopies labels of one page's
+    // image (a printer class that can says so with its own constant).
+    static constexpr bool kCopyCount = false;
+
     virtual void OnStartDoc(unsigned long) {}
     virtual void OnEndDoc() { OnDestroy(); }
     virtual void OnInit() {}

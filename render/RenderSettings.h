@@ -59,6 +59,12 @@ struct tagEXTENSIONSTRUCT {
     int iMaxRasterRows = 0;     // rows one raster command may carry; 0: the field's limit
     bool bNoSetc = false;       // TSPL: the printer rejects SETC lines
     bool bStatusCheck = false;  // the host asks the printer's state between pages
+    // The filter: the printer makes the job's copies, by its language's copy
+    // count, instead of CUPS repeating the pages.
+    bool bPrinterCopies = false;
+    // Labels a language with a copy count of its own prints of each page
+    // (TSPL's PRINT, CPCL's label quantity); the others ignore it.
+    int iCopies = 1;
 };
 
 // Watermark settings: carried with the renderer, read by nothing.

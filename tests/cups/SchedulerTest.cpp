@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "families/KnownPrinters.h"
+#include "preview/PreviewLanguages.h"
 #include "support/CupsSystem.h"
 
 using namespace testing_support;
@@ -30,9 +31,11 @@ protected:
         cupsd = new PrivateCupsd(*tree);
         if (!cupsd->failure().empty())
             return;
-        CommandResult r = cupsd->Client("lpadmin -p tspl -E -v file://" + cupsd->OutputDir() + "/tspl.out -P " +
-                                        BuiltPpd("qvtspl.ppd"));
-        queueError = r.status == 0 ? "" : r.out;
+        for (const char* queue : {"tspl", "cpcl"}) {
+            CommandResult r = cupsd->Client("lpadmin -p " + std::string(queue) + " -E -v file://" + cupsd->OutputDir() +
+                                            "/" + queue + ".out -P " + BuiltPpd("qv" + std::string(queue) + ".ppd"));
+            queueError += r.status == 0 ? "" : r.out;
+        }
     }
     static void TearDownTestSuite() {
         delete cupsd;
@@ -48,11 +51,12 @@ protected:
         ASSERT_EQ(queueError, "");
     }
 
-    // Runs one job on the TSPL queue and returns the device file's bytes.
-    Bytes PrintJob(const std::string& document, const std::string& options, int* id = nullptr) {
-        std::string device = cupsd->OutputDir() + "/tspl.out";
+    // Runs one job on a queue (TSPL by default) and returns the device file's bytes.
+    Bytes PrintJob(const std::string& document, const std::string& options, int* id = nullptr,
+                   const std::string& queue = "tspl") {
+        std::string device = cupsd->OutputDir() + "/" + queue + ".out";
         unlink(device.c_str());
-        int job = cupsd->Submit("tspl", document, options);
+        int job = cupsd->Submit(queue, document, options);
         EXPECT_GT(job, 0);
         EXPECT_TRUE(cupsd->WaitForJob(job, 120)) << cupsd->JobState(job);
         if (id)
@@ -132,13 +136,99 @@ TEST_F(Scheduler, PdfJobWithOptionsReachesTheDevice) {
     EXPECT_EQ(DiffBytes(chain.out, ToBytes(out)), "");
 }
 
-// The PPDs declare manual copies: CUPS repeats the pages, the filter prints each once.
-TEST_F(Scheduler, CopiesAreMadeByCups) {
-    int id = 0;
-    std::string out = Text(PrintJob(kSampleDir + "sample-label.pdf", "-n 2", &id));
-    EXPECT_EQ(Count(out, "SIZE 101.60 mm,152.40 mm\r\n"), 2u);
-    EXPECT_EQ(Count(out, "\r\nPRINT 1,1\r\n"), 2u);
-    EXPECT_EQ(JobLines(id, "PAGE: "), (std::vector<std::string>{"PAGE: 1 1", "PAGE: 2 1"}));
+// The page programs a device file holds, decoded by the preview: each
+// label's copies (TSPL's PRINT, CPCL's quantity) and a digest of its dots.
+struct Program {
+    std::string copies;
+    size_t dots;
+};
+std::vector<Program> Programs(const std::string& language, const std::string& out) {
+    std::unique_ptr<CPreviewDecoder> decoder = PreviewLanguages::Create(language);
+    EXPECT_TRUE(decoder->Decode(reinterpret_cast<const uint8_t*>(out.data()), out.size()))
+        << decoder->Error().Message();
+    std::vector<Program> programs;
+    for (const CPreviewPage& page : decoder->Pages()) {
+        Program program{"", 0};
+        for (const auto& [name, value] : page.Settings())
+            if (name == "print" || name == "quantity")
+                program.copies = value;
+        const std::string dots(reinterpret_cast<const char*>(page.Row(0)),
+                               static_cast<size_t>(page.RowBytes()) * page.Height());
+        program.dots = std::hash<std::string>()(dots);
+        programs.push_back(program);
+    }
+    return programs;
+}
+
+// The shipped TSPL and CPCL PPDs let the printer make the copies: one page
+// image for all of them. A raster job of the job's own reaches the filter as
+// it is: collated, its pages come again in order (one page still by the
+// printer's count).
+TEST_F(Scheduler, ThePrinterMakesTheCopies) {
+    RasterPage page;
+    page.width = 812;
+    page.height = 200;
+    page.bitsPerPixel = 8;
+    std::vector<RasterPage> pages(2, page);
+    for (size_t p = 0; p < pages.size(); p++) {
+        pages[p].data.assign(812 * 200, 0xFF);
+        std::fill_n(pages[p].data.begin() + static_cast<long>(812 * 50 * (p + 1)), 812 * 20, 0x00);
+    }
+    const std::string twoPages = tree->File("two.ras"), onePage = tree->File("one.ras");
+    WriteRaster(twoPages, pages);
+    WriteRaster(onePage, {pages[0]});
+    chmod(twoPages.c_str(), 0644);
+    chmod(onePage.c_str(), 0644);
+
+    const struct {
+        const char* queue;
+        const char* language;
+        std::string document, options;
+        std::vector<std::string> copies;  // of each program, in order
+        std::vector<size_t> sameAs;       // the program each one repeats
+        std::vector<std::string> pageLines;
+    } cases[] = {
+        {"tspl", "tspl", kSampleDir + "sample-label.pdf", "-n 100", {"1 set of 100 copies"}, {0}, {"PAGE: 1 100"}},
+        {"cpcl", "cpcl", kSampleDir + "sample-label.pdf", "-n 100", {"100"}, {0}, {"PAGE: 1 100"}},
+        // Collated: CUPS leaves them to the printer too (the PPDs' Collate).
+        {"tspl",
+         "tspl",
+         kSampleDir + "sample-label.pdf",
+         "-n 3 -o collate=true",
+         {"1 set of 3 copies"},
+         {0},
+         {"PAGE: 1 3"}},
+        {"tspl",
+         "tspl",
+         twoPages,
+         "-n 3",
+         {"1 set of 3 copies", "1 set of 3 copies"},
+         {0, 1},
+         {"PAGE: 1 3", "PAGE: 2 3"}},
+        {"tspl", "tspl", onePage, "-n 3 -o collate=true", {"1 set of 3 copies"}, {0}, {"PAGE: 1 3"}},
+        {"tspl",
+         "tspl",
+         twoPages,
+         "-n 2 -o collate=true",
+         std::vector<std::string>(4, "1 set of 1 copy"),
+         {0, 1, 0, 1},
+         {"PAGE: 1 2", "PAGE: 2 2"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.queue) + " " + c.document + " " + c.options);
+        int id = 0;
+        const std::vector<Program> programs = Programs(c.language, Text(PrintJob(c.document, c.options, &id, c.queue)));
+        ASSERT_EQ(programs.size(), c.copies.size());
+        for (size_t i = 0; i < programs.size(); i++) {
+            EXPECT_EQ(programs[i].copies, c.copies[i]) << i;
+            EXPECT_EQ(programs[i].dots, programs[c.sameAs[i]].dots) << i;
+        }
+        if (programs.size() > 1) {
+            EXPECT_NE(programs[0].dots, programs[1].dots);
+        }
+        EXPECT_EQ(JobLines(id, "PAGE: "), c.pageLines);
+        EXPECT_EQ(JobLines(id, "", "E"), std::vector<std::string>{});
+    }
 }
 
 // A job cancelled while it prints leaves only whole label programs behind.

@@ -272,8 +272,10 @@ TEST_P(DriverPpd, CarriesTheSettingsOfItsDriver) {
             continue;
         const bool applies = s.drivers.appliesTo(d);
         if (s.ppd.kind == NamedSettings::Ppd::Attribute) {
-            EXPECT_EQ(applies ? std::to_string(NamedSettings::DefaultFor(s, d)) : "", ppd.Attr(s.ppd.keyword))
-                << s.name;
+            // A switch is "True" or "False" in the PPD.
+            const int value = NamedSettings::DefaultFor(s, d);
+            const std::string text = s.range.isSwitch ? (value ? "True" : "False") : std::to_string(value);
+            EXPECT_EQ(applies ? text : "", ppd.Attr(s.ppd.keyword)) << s.name;
             continue;
         }
         const std::vector<std::string> choices = ppd.Choices(s.ppd.keyword);

@@ -156,3 +156,37 @@ TEST_F(ProjectPpd, QuirkAttributesChangeOnlyWhatTheyName) {
     EXPECT_EQ(text.find("SETC"), std::string::npos);
     EXPECT_NE(text.find("PRINT 1,1"), std::string::npos);
 }
+
+// With the shipped TSPL PPD's "qvPrinterCopies" the printer makes the copies
+// a page's header asks for, from one bitmap; the same PPD without it sends
+// the bytes and status lines a job of one copy does.
+TEST_F(ProjectPpd, PrinterCopiesOnlyWithTheAttribute) {
+    TempDir dir;
+    const Bytes text = ReadFile(BuiltPpd("qvtspl.ppd"));
+    std::string ppd(text.begin(), text.end());
+    const std::string attribute = "*qvPrinterCopies: True\n";
+    ASSERT_NE(ppd.find(attribute), std::string::npos);
+    ppd.erase(ppd.find(attribute), attribute.size());
+    WriteFile(dir.File("plain.ppd"), Bytes(ppd.begin(), ppd.end()));
+
+    const std::vector<RasterPage> pages = {GrayPage(812, 200, 50, 70)};
+    auto run = [&](const std::string& path, uint32_t copies) {
+        Bytes stream = RasterBytes(pages, CUPS_RASTER_WRITE);
+        PatchHeader(stream, pages, 0, offsetof(cups_page_header2_t, NumCopies), copies);
+        FilterJob job = MakeJob(path);
+        job.args[3] = std::to_string(copies);
+        job.input = stream;
+        return RunFilter(job);
+    };
+    const FilterResult counted = run(BuiltPpd("qvtspl.ppd"), 100);
+    ASSERT_EQ(counted.status, 0) << counted.err;
+    const std::string out(counted.out.begin(), counted.out.end());
+    EXPECT_EQ(out.find("BITMAP"), out.rfind("BITMAP"));
+    EXPECT_EQ(out.substr(out.size() - 15), "\r\nPRINT 1,100\r\n");
+    EXPECT_EQ(counted.ErrLines("PAGE: "), std::vector<std::string>{"PAGE: 1 100"});
+
+    const FilterResult plain = run(dir.File("plain.ppd"), 100), once = run(dir.File("plain.ppd"), 1);
+    EXPECT_EQ("", DiffBytes(once.out, plain.out));
+    EXPECT_EQ(once.err, plain.err);
+    EXPECT_EQ(plain.ErrLines("PAGE: "), std::vector<std::string>{"PAGE: 1 1"});
+}

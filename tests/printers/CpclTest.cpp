@@ -95,6 +95,30 @@ TEST(CpclRenderer, LabelIsFiveOrSixSeparateWrites) {
     }
 }
 
+// A label header carries up to 1024 copies; more take more labels of the
+// same image.
+TEST(CpclRenderer, CopiesBeyondOneLabelsQuantityTakeMoreLabels) {
+    const struct {
+        int copies;
+        std::vector<std::string> quantities;
+    } cases[] = {{1, {"1"}}, {100, {"100"}}, {1024, {"1024"}}, {2500, {"1024", "1024", "452"}}};
+    for (const auto& c : cases) {
+        CaptureHost<CPrinterCPCL> host;
+        host.m_Extension.iCopies = c.copies;
+        host.SetPage(10, 2, {0x7F, 0xFF, 0xBF, 0xFF});
+        host.OnPaintBmp();
+        Bytes expected;
+        for (const std::string& quantity : c.quantities)
+            expected = Concat({expected,
+                               ToBytes("! 0 200 200 2 " + quantity + "\r\n"),
+                               ToBytes("PAGE-WIDTH 10\r\n"),
+                               ToBytes("CG 4 2 0 0\r\n"),
+                               {0x80, 0, 0, 0, 0x40, 0, 0, 0},
+                               kPrint});
+        EXPECT_EQ(DiffBytes(expected, host.spooled), "") << c.copies;
+    }
+}
+
 TEST(CpclRenderer, EveryPageIsALabelOfItsOwn) {
     RasterPage first = MakeBitPage(64, 5, Weave), second = MakeBitPage(96, 7, Weave);
     FilterResult r = RunModelJob(22, {first, second});

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// The bytes of the pages a host sent, kept in memory to be sent again for
+// the copies a plan repeats. Kept up to a cap: past it nothing more is kept,
+// and Overflowed() tells the host that these copies cannot be made.
+class CCopyRecording {
+public:
+    // 64 MiB: about 500 uncompressed 4 x 6 in labels at 203 dpi.
+    static constexpr size_t kMaxBytes = size_t{64} << 20;
+
+    explicit CCopyRecording(size_t cap = kMaxBytes) : m_cap(cap) {}
+
+    // While on, Add keeps what the host sends.
+    void SetOn(bool on) { m_on = on; }
+    bool On() const { return m_on; }
+    void Add(const void* data, int length);
+    bool Overflowed() const { return m_overflowed; }
+    const std::vector<uint8_t>& Bytes() const { return m_bytes; }
+    void Clear() { m_bytes.clear(); }
+
+    // Sends the kept bytes `times` times through `write` (which returns the
+    // length written, or less on failure), recording nothing meanwhile.
+    // False once a write failed.
+    template <class Write>
+    bool Replay(int times, Write&& write) {
+        const bool on = m_on;
+        m_on = false;
+        bool ok = true;
+        const int length = static_cast<int>(m_bytes.size());
+        for (int i = 0; ok && i < times && length > 0; i++)
+            ok = write(m_bytes.data(), length) == length;
+        m_on = on;
+        return ok;
+    }
+
+private:
+    size_t m_cap;
+    bool m_on = false;
+    bool m_overflowed = false;
+    std::vector<uint8_t> m_bytes;
+};
