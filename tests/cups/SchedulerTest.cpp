@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "families/KnownPrinters.h"
-#include "preview/PreviewLanguages.h"
+#include "preview/PreviewTestSupport.h"
 #include "support/CupsSystem.h"
 
 using namespace testing_support;
@@ -136,28 +136,12 @@ TEST_F(Scheduler, PdfJobWithOptionsReachesTheDevice) {
     EXPECT_EQ(DiffBytes(chain.out, ToBytes(out)), "");
 }
 
-// The page programs a device file holds, decoded by the preview: each
-// label's copies (TSPL's PRINT, CPCL's quantity) and a digest of its dots.
-struct Program {
-    std::string copies;
-    size_t dots;
-};
+// The page programs a device file holds, decoded by the preview.
 std::vector<Program> Programs(const std::string& language, const std::string& out) {
     std::unique_ptr<CPreviewDecoder> decoder = PreviewLanguages::Create(language);
     EXPECT_TRUE(decoder->Decode(reinterpret_cast<const uint8_t*>(out.data()), out.size()))
         << decoder->Error().Message();
-    std::vector<Program> programs;
-    for (const CPreviewPage& page : decoder->Pages()) {
-        Program program{"", 0};
-        for (const auto& [name, value] : page.Settings())
-            if (name == "print" || name == "quantity")
-                program.copies = value;
-        const std::string dots(reinterpret_cast<const char*>(page.Row(0)),
-                               static_cast<size_t>(page.RowBytes()) * page.Height());
-        program.dots = std::hash<std::string>()(dots);
-        programs.push_back(program);
-    }
-    return programs;
+    return Programs(decoder->Pages());
 }
 
 // The shipped TSPL and CPCL PPDs let the printer make the copies: one page

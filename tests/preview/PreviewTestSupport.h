@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -29,6 +30,27 @@ inline std::unique_ptr<CPreviewDecoder> Decoded(const std::string& language, con
     std::unique_ptr<CPreviewDecoder> decoder = PreviewLanguages::Create(language);
     *ok = decoder->Decode(stream.data(), stream.size());
     return decoder;
+}
+
+// A decoded label's program: its copies (TSPL's PRINT, CPCL's quantity)
+// and a digest of its dots, to tell the same image sent again from another.
+struct Program {
+    std::string copies;
+    size_t dots = 0;
+};
+inline std::vector<Program> Programs(const std::vector<CPreviewPage>& pages) {
+    std::vector<Program> programs;
+    for (const CPreviewPage& page : pages) {
+        Program program;
+        for (const auto& [name, value] : page.Settings())
+            if (name == "print" || name == "quantity")
+                program.copies = value;
+        const std::string dots(reinterpret_cast<const char*>(page.Row(0)),
+                               static_cast<size_t>(page.RowBytes()) * page.Height());
+        program.dots = std::hash<std::string>()(dots);
+        programs.push_back(program);
+    }
+    return programs;
 }
 
 // The quorvant-preview program run on `input` (standard input) with `args`.

@@ -5,32 +5,11 @@
 // the preview.
 #include <gtest/gtest.h>
 
+#include "preview/PreviewTestSupport.h"
 #include "printerapp/AppServer.h"
 
 namespace testing_support {
 namespace {
-
-// A decoded page program: the copies it prints (TSPL's PRINT, CPCL's label
-// quantity; empty for a language without a count) and a digest of its dots.
-struct Program {
-    std::string copies;
-    size_t dots = 0;
-};
-
-std::vector<Program> Programs(const std::vector<CPreviewPage>& pages) {
-    std::vector<Program> programs;
-    for (const CPreviewPage& page : pages) {
-        Program program;
-        for (const auto& [name, value] : page.Settings())
-            if (name == "print" || name == "quantity")
-                program.copies = value;
-        const std::string dots(reinterpret_cast<const char*>(page.Row(0)),
-                               static_cast<size_t>(page.RowBytes()) * page.Height());
-        program.dots = std::hash<std::string>()(dots);
-        programs.push_back(program);
-    }
-    return programs;
-}
 
 class PrinterAppCopies : public ::testing::Test {
 protected:
