@@ -126,15 +126,23 @@ private:
     std::string m_session, m_buffer;
 };
 
-TEST(PrinterAppWeb, PrintersListedAndDarknessDefaultReachesTheJob) {
-    if (!HaveProgram("chromium"))
-        GTEST_SKIP() << "chromium is not installed";
+// A server with a label printer, its pages driven by chromium.
+class PrinterAppWeb : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!HaveProgram("chromium"))
+            GTEST_SKIP() << "chromium is not installed";
+        // Without a login service the pages are open, as to a local administrator.
+        if (!server.Start({"auth-service=none"}))
+            GTEST_SKIP() << "the printer application cannot start here: " << server.Problem();
+        std::string output;
+        ASSERT_TRUE(server.AddFilePrinter("labels", "tspl_203dpi", output)) << output;
+    }
     AppServer server;
-    // Without a login service the pages are open, as to a local administrator.
-    if (!server.Start({"auth-service=none"}))
-        GTEST_SKIP() << "the printer application cannot start here: " << server.Problem();
+};
+
+TEST_F(PrinterAppWeb, PrintersListedAndDarknessDefaultReachesTheJob) {
     std::string output;
-    ASSERT_TRUE(server.AddFilePrinter("labels", "tspl_203dpi", output)) << output;
     ASSERT_TRUE(server.AddFilePrinter("receipts", "escpos_80mm", output)) << output;
 
     Browser browser;
@@ -164,15 +172,7 @@ TEST(PrinterAppWeb, PrintersListedAndDarknessDefaultReachesTheJob) {
     EXPECT_NE(std::string::npos, pages[0].SettingsText().find("density 15")) << pages[0].SettingsText();
 }
 
-TEST(PrinterAppWeb, PrintTestPageButtonPrintsTheTestLabel) {
-    if (!HaveProgram("chromium"))
-        GTEST_SKIP() << "chromium is not installed";
-    AppServer server;
-    if (!server.Start({"auth-service=none"}))
-        GTEST_SKIP() << "the printer application cannot start here: " << server.Problem();
-    std::string output;
-    ASSERT_TRUE(server.AddFilePrinter("labels", "tspl_203dpi", output)) << output;
-
+TEST_F(PrinterAppWeb, PrintTestPageButtonPrintsTheTestLabel) {
     Browser browser;
     ASSERT_TRUE(browser.Open("http://localhost:" + std::to_string(server.Port()) + "/labels"));
     ASSERT_EQ("true", browser.Evaluate("!!document.querySelector('input[value=\\'Print Test Page\\']')"))
