@@ -30,8 +30,9 @@ TEST(PrinterAppAutoAdd, DriversSubcommandNamesTheDriverForADeviceId) {
                                  " -o spool-directory=" + dir.File("spool") + " -o log-file=" + dir.File("log") +
                                  " -o auth-service=none -o server-port=" + std::to_string(FreePort());
     for (const AutoCase& c : kAutoCases) {
-        const CommandResult r = RunCommand(std::string("'") + QUORVANT_APP_BIN + "' drivers" + settings +
-                                           " -o 'device-id=\"" + c.deviceId + "\"' 2>/dev/null");
+        // Standard output alone: a sanitizer's report goes to standard error.
+        const CommandResult r = RunCommand(std::string("{ '") + QUORVANT_APP_BIN + "' drivers" + settings +
+                                           " -o 'device-id=\"" + c.deviceId + "\"' 2>/dev/null; }");
         EXPECT_EQ(0, r.status) << c.deviceId;
         EXPECT_EQ(c.driver ? r.out.substr(0, r.out.find(' ')) : "", c.driver ? c.driver : r.out) << c.deviceId;
         EXPECT_EQ(c.driver ? 1 : 0, std::count(r.out.begin(), r.out.end(), '\n')) << r.out;
