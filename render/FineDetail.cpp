@@ -1,0 +1,20 @@
+#include "render/FineDetail.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace FineDetail {
+
+double LeastScale(int dpi) { return dpi > 0 ? kLeastDots / (kModuleMm * dpi / 25.4) : 0.0; }
+
+std::string ShrinkWarning(double scale, int dpi) {
+    if (!(scale > 0.0) || scale >= LeastScale(dpi))
+        return std::string();
+    char text[96];
+    // Rounded down, so that a page shrunk to 75.6 % never reads as 76 %.
+    std::snprintf(text, sizeof text, "the page was shrunk to %d %%; bar codes may not scan",
+                  static_cast<int>(std::floor(scale * 100.0)));
+    return text;
+}
+
+}  // namespace FineDetail
