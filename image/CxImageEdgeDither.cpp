@@ -2,12 +2,16 @@
 //
 // A label picture scaled by CUPS (300 to 203 dpi, say) leaves one gray column
 // along every bar edge. Error diffusion turns such a column into a dotted line
-// beside the bar, and scanners misread the widths. Here a pixel whose 3x3
-// neighbourhood spans at least kEdgeRange gray levels is an edge pixel: it
+// beside the bar, and scanners misread the widths. Here a pixel is an edge
+// pixel where its 3x3 neighbourhood spans at least kEdgeRange gray levels,
+// or where its 5x5 neighbourhood holds both a dark and a light level: it
 // prints black at or below 128, white above, takes no error and passes none,
 // so a column of equal gray pixels along an edge prints as one straight line.
-// All other pixels take Burkes error diffusion; error pushed into an edge pixel
-// is dropped rather than printed as a stray dot.
+// The 3x3 range catches narrow bars and spaces that never reach black or
+// white; the 5x5 test catches the outer column of an edge spread over two
+// pixels (Poppler's anti-aliasing, a 2:1 scale), whose 3x3 range is small.
+// All other pixels take Burkes error diffusion; error pushed into an edge
+// pixel is dropped rather than printed as a stray dot.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -22,10 +26,14 @@
 
 namespace {
 
-// Gray range over a 3x3 window from which a pixel is an edge. Grain and smooth
-// shading in photographs stay well below it; anti-aliased text and scaled bar
-// edges (a black-to-white step spread over one or two pixels) reach it.
+// Gray range over a 3x3 window from which a pixel is an edge, and the levels
+// a 5x5 window must reach at both ends. Grain and smooth shading in
+// photographs stay well below either; anti-aliased text and scaled bar edges
+// (a black-to-white step spread over one or two pixels) reach them.
 constexpr int kEdgeRange = 96;
+constexpr int kDark = 64, kLight = 192;
+constexpr int kWindowReach = 2;  // pixels the wide window reaches each way
+constexpr int kWindowRows = 2 * kWindowReach + 1;
 
 // Errors are kept in 1/32 of a gray level, so that dividing them by the
 // weights' sum with a shift (rounding down) costs under 1/32 level per push
@@ -90,41 +98,71 @@ inline Bytes16 Min(Bytes16 a, Bytes16 b) { return a < b ? a : b; }
 inline Bytes16 Max(Bytes16 a, Bytes16 b) { return a > b ? a : b; }
 inline Lanes Splat(int v) { return Lanes{} + static_cast<int16_t>(v); }
 
-// Smallest and largest level of x - 1 .. x + 1 in a row, the ends repeated.
-void RowSpan(const uint8_t* levels, int width, uint8_t* lo, uint8_t* hi) {
+// The spans of a row, the ends repeated: smallest and largest level of
+// x - 1 .. x + 1 and of x - 2 .. x + 2.
+struct Spans {
+    uint8_t *lo, *hi, *wideLo, *wideHi;
+};
+
+void RowSpan(const uint8_t* levels, int width, const Spans& out) {
+    static_assert(kWindowReach == 2, "the vector loop reads two levels each way");
     auto at = [&](int x) { return levels[std::clamp(x, 0, width - 1)]; };
     auto one = [&](int x) {
-        lo[x] = std::min(at(x - 1), std::min(at(x), at(x + 1)));
-        hi[x] = std::max(at(x - 1), std::max(at(x), at(x + 1)));
+        const uint8_t a = at(x - 2), b = at(x - 1), c = at(x), d = at(x + 1), e = at(x + 2);
+        out.lo[x] = std::min(b, std::min(c, d));
+        out.hi[x] = std::max(b, std::max(c, d));
+        out.wideLo[x] = std::min(out.lo[x], std::min(a, e));
+        out.wideHi[x] = std::max(out.hi[x], std::max(a, e));
     };
-    one(0);
-    int x = 1;
-    for (; x + 17 <= width; x += 16) {
-        const Bytes16 a = Load<Bytes16>(levels + x - 1), b = Load<Bytes16>(levels + x),
-                      c = Load<Bytes16>(levels + x + 1);
-        Store(lo + x, Min(a, Min(b, c)));
-        Store(hi + x, Max(a, Max(b, c)));
+    int x = 0;
+    for (; x < std::min(kWindowReach, width); x++)
+        one(x);
+    for (; x + 16 + kWindowReach <= width; x += 16) {
+        const Bytes16 a = Load<Bytes16>(levels + x - 2), b = Load<Bytes16>(levels + x - 1),
+                      c = Load<Bytes16>(levels + x), d = Load<Bytes16>(levels + x + 1),
+                      e = Load<Bytes16>(levels + x + 2);
+        const Bytes16 l = Min(b, Min(c, d)), h = Max(b, Max(c, d));
+        Store(out.lo + x, l);
+        Store(out.hi + x, h);
+        Store(out.wideLo + x, Min(l, Min(a, e)));
+        Store(out.wideHi + x, Max(h, Max(a, e)));
     }
     for (; x < width; x++)
         one(x);
 }
 
 // The code of each pixel of a row (0, kEdgeBlack or kEdgeWhite) from its
-// level and the row spans of the rows above, at and below it: an edge where
-// the 3x3 window spans at least kEdgeRange levels.
-void EdgeCodes(uint8_t* const lo[3], uint8_t* const hi[3], const uint8_t* levels, int width, uint8_t* codes) {
+// level and the spans of the rows y - 2 .. y + 2 (row[kWindowReach] is y's).
+void EdgeCodes(const Spans row[kWindowRows], const uint8_t* levels, int width, uint8_t* codes) {
+    const Spans* near = row + kWindowReach - 1;  // rows y - 1 .. y + 1
     int x = 0;
     for (; x + 16 <= width; x += 16) {
-        const Bytes16 l = Min(Load<Bytes16>(lo[0] + x), Min(Load<Bytes16>(lo[1] + x), Load<Bytes16>(lo[2] + x)));
-        const Bytes16 h = Max(Load<Bytes16>(hi[0] + x), Max(Load<Bytes16>(hi[1] + x), Load<Bytes16>(hi[2] + x)));
-        const Bytes16 edge = reinterpret_cast<Bytes16>(h - l >= kEdgeRange);
+        Bytes16 l = Load<Bytes16>(near[0].lo + x), h = Load<Bytes16>(near[0].hi + x);
+        for (int r = 1; r < 3; r++) {
+            l = Min(l, Load<Bytes16>(near[r].lo + x));
+            h = Max(h, Load<Bytes16>(near[r].hi + x));
+        }
+        Bytes16 wl = Load<Bytes16>(row[0].wideLo + x), wh = Load<Bytes16>(row[0].wideHi + x);
+        for (int r = 1; r < kWindowRows; r++) {
+            wl = Min(wl, Load<Bytes16>(row[r].wideLo + x));
+            wh = Max(wh, Load<Bytes16>(row[r].wideHi + x));
+        }
+        const Bytes16 edge = reinterpret_cast<Bytes16>((h - l >= kEdgeRange) | ((wl <= kDark) & (wh >= kLight)));
         const Bytes16 white = reinterpret_cast<Bytes16>(Load<Bytes16>(levels + x) > 128);
         Store(codes + x, edge & (kEdgeBlack | (white & 1)));
     }
     for (; x < width; x++) {
-        const int l = std::min(lo[0][x], std::min(lo[1][x], lo[2][x]));
-        const int h = std::max(hi[0][x], std::max(hi[1][x], hi[2][x]));
-        codes[x] = h - l < kEdgeRange ? 0 : levels[x] > 128 ? kEdgeWhite : kEdgeBlack;
+        int l = 255, h = 0, wl = 255, wh = 0;
+        for (int r = 0; r < 3; r++) {
+            l = std::min<int>(l, near[r].lo[x]);
+            h = std::max<int>(h, near[r].hi[x]);
+        }
+        for (int r = 0; r < kWindowRows; r++) {
+            wl = std::min<int>(wl, row[r].wideLo[x]);
+            wh = std::max<int>(wh, row[r].wideHi[x]);
+        }
+        const bool edge = h - l >= kEdgeRange || (wl <= kDark && wh >= kLight);
+        codes[x] = !edge ? 0 : levels[x] > 128 ? kEdgeWhite : kEdgeBlack;
     }
 }
 
@@ -213,10 +251,12 @@ constexpr int kPending = kLag + kReach;     // steps ahead a push can land
 // into the 1-bit rows of `result`.
 void EdgeKeepingRows(const uint8_t* levels, size_t stride, int width, int height, CxImage& result) {
     const size_t w = static_cast<size_t>(width);
-    // Row spans of rows y - 1 .. y + 1 (ends repeated), slot r % 3 for row r.
-    std::vector<uint8_t> spans(6 * w);
-    auto lo = [&](int r) { return &spans[std::clamp(r, 0, height - 1) % 3 * 2 * w]; };
-    auto hi = [&](int r) { return lo(r) + w; };
+    // Row spans of rows y - 2 .. y + 2 (ends repeated), slot r % 5 for row r.
+    std::vector<uint8_t> spanBytes(4 * kWindowRows * w);
+    auto spans = [&](int r) {
+        uint8_t* p = &spanBytes[std::clamp(r, 0, height - 1) % kWindowRows * 4 * w];
+        return Spans{p, p + w, p + 2 * w, p + 3 * w};
+    };
     std::vector<uint8_t> codes(kLanes * w);
     // Steps of a band: enough for the last lane to finish its row and for the
     // first lane to run kReach past its end, so that `last` covers the pushes
@@ -233,17 +273,19 @@ void EdgeKeepingRows(const uint8_t* levels, size_t stride, int width, int height
     std::vector<int16_t> last(static_cast<size_t>(steps));        // errors of the band's bottom row
     std::vector<uint8_t> whites(static_cast<size_t>(steps) + 8);  // lane k in bit k
 
-    RowSpan(levels, width, lo(0), hi(0));
+    for (int r = 0; r < std::min(kWindowReach, height); r++)
+        RowSpan(levels + static_cast<size_t>(r) * stride, width, spans(r));
     for (int y0 = 0; y0 < height; y0 += kLanes) {
         const int rows = std::min(kLanes, height - y0);
         for (int k = 0; k < rows; k++) {
             const int y = y0 + k;
             const uint8_t* src = levels + static_cast<size_t>(y) * stride;
-            if (y + 1 < height)
-                RowSpan(src + stride, width, lo(y + 1), hi(y + 1));
-            uint8_t* const lows[3] = {lo(y - 1), lo(y), lo(y + 1)};
-            uint8_t* const highs[3] = {hi(y - 1), hi(y), hi(y + 1)};
-            EdgeCodes(lows, highs, src, width, &codes[k * w]);
+            if (y + kWindowReach < height)
+                RowSpan(src + kWindowReach * stride, width, spans(y + kWindowReach));
+            Spans window[kWindowRows];
+            for (int r = 0; r < kWindowRows; r++)
+                window[r] = spans(y - kWindowReach + r);
+            EdgeCodes(window, src, width, &codes[k * w]);
             RowCells(src, &codes[k * w], k ? none.data() : above.data(), width, cellRow(k));
         }
         for (int k = rows; k < kLanes; k++)

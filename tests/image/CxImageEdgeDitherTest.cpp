@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -80,13 +81,18 @@ std::vector<std::string> PlainEdgeKeeping(const CxImage& gray) {
         std::string row;
         std::vector<int> own(width + 4);
         for (int x = 0; x < width; x++) {
-            int lo = 255, hi = 0;
-            for (int dy = -1; dy <= 1; dy++)
-                for (int dx = -1; dx <= 1; dx++) {
-                    lo = std::min(lo, level(x + dx, y + dy));
-                    hi = std::max(hi, level(x + dx, y + dy));
+            int lo = 255, hi = 0, wideLo = 255, wideHi = 0;
+            for (int dy = -2; dy <= 2; dy++)
+                for (int dx = -2; dx <= 2; dx++) {
+                    const int v = level(x + dx, y + dy);
+                    wideLo = std::min(wideLo, v);
+                    wideHi = std::max(wideHi, v);
+                    if (std::abs(dx) <= 1 && std::abs(dy) <= 1) {
+                        lo = std::min(lo, v);
+                        hi = std::max(hi, v);
+                    }
                 }
-            if (hi - lo >= 96) {
+            if (hi - lo >= 96 || (wideLo <= 64 && wideHi >= 192)) {
                 row += level(x, y) > 128 ? '.' : '#';
                 continue;
             }
@@ -131,6 +137,70 @@ TEST(ImageEdgeDither, ScaledBarCodesKeepStraightEdges) {
                     stray[1]);
         EXPECT_GT(stray[0], 0) << "the scaled code should trouble plain diffusion";
         EXPECT_EQ(stray[1], 0) << "module " << code.module << ", seed " << code.seed;
+    }
+}
+
+// Poppler's anti-aliasing, or a 2:1 scale, spreads a bar edge over two
+// pixels of the same gray. Bars run down (columns) and across (rows), as
+// the modules of a 2-D code do.
+TEST(ImageEdgeDither, TwoPixelGrayEdgesPrintStraight) {
+    const int kPeriod[] = {255, 255, -1, -1, 0, 0, 0, 0, -1, -1, 255, 255};
+    for (int gray : {64, 96, 128, 160, 192})
+        for (bool across : {false, true}) {
+            CxImage image(0);
+            const int n = 12 * 8, length = 40;
+            ASSERT_NE(image.Create(across ? length : n, across ? n : length, 8, 0), nullptr);
+            image.SetGrayPalette();
+            for (uint32_t y = 0; y < image.GetHeight(); y++)
+                for (uint32_t x = 0; x < image.GetWidth(); x++) {
+                    const int level = kPeriod[(across ? y : x) % 12];
+                    image.GetBits(y)[x] = static_cast<uint8_t>(level < 0 ? gray : level);
+                }
+            ASSERT_TRUE(image.DitherEdgeKeeping());
+            // The printed minority of each line along the bars.
+            int stray = 0;
+            for (int i = 0; i < n; i++) {
+                int black = 0;
+                for (int j = 0; j < length; j++)
+                    black += (across ? image.GetPixelIndex(j, i) : image.GetPixelIndex(i, j)) == 0;
+                stray += std::min(black, length - black);
+            }
+            EXPECT_EQ(stray, 0) << "gray " << gray << (across ? ", across" : ", down");
+        }
+}
+
+// A gray area touching a bar: the bar keeps its columns, the area's first
+// column prints solid like an edge where the step reaches the edge range
+// (black at or below 128, so a dark area reads one dot into the bar), and
+// the rest keeps its tone.
+TEST(ImageEdgeDither, GrayRunsBesideABarKeepTheirTone) {
+    for (int gray : {80, 100, 128, 160}) {
+        CxImage image(0);
+        const int height = 64, barEnd = 14, runEnd = 46;
+        ASSERT_NE(image.Create(runEnd + 8, height, 8, 0), nullptr);
+        image.SetGrayPalette();
+        for (int y = 0; y < height; y++) {
+            uint8_t* row = image.GetBits(static_cast<uint32_t>(y));
+            std::fill_n(row, 8, 255);
+            std::fill_n(row + 8, barEnd - 8, 0);
+            std::fill_n(row + barEnd, runEnd - barEnd, static_cast<uint8_t>(gray));
+            std::fill_n(row + runEnd, 8, 255);
+        }
+        ASSERT_TRUE(image.DitherEdgeKeeping());
+        std::vector<int> black(image.GetWidth());
+        for (int y = 0; y < height; y++)
+            for (int x = 0; x < static_cast<int>(image.GetWidth()); x++)
+                black[x] += image.GetPixelIndex(x, y) == 0;
+        for (int x = 8; x < barEnd; x++)
+            EXPECT_EQ(black[x], height) << "gray " << gray << ", bar column " << x;
+        if (gray < 96) {
+            EXPECT_GT(black[barEnd], 0) << "gray " << gray;
+            EXPECT_LT(black[barEnd], height) << "gray " << gray;
+        } else {
+            EXPECT_EQ(black[barEnd], gray <= 128 ? height : 0) << "gray " << gray;
+        }
+        const int inside = std::accumulate(black.begin() + barEnd + 1, black.begin() + runEnd - 1, 0);
+        EXPECT_NEAR(inside / double((runEnd - barEnd - 2) * height), 1.0 - gray / 255.0, 0.06) << "gray " << gray;
     }
 }
 
