@@ -155,7 +155,7 @@ int CCupsInstance::Run(int argc, char** argv) {
     g_pRender->SetModelName(modelName.c_str());
     g_pRender->OnStartDoc(0);
     CFilterCopies copies;
-    copies.Start(*g_pRender, argv[4], numOptions, options);
+    copies.Start(*g_pRender, argv[4], numOptions, options, m_copiesFromArguments);
 
     CStatusCheck status;
     status.Start(*g_pRender, ModelNumber);

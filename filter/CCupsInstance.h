@@ -39,9 +39,16 @@ public:
 
     // Returns the exit status: 0 when at least one page was processed.
     int Run(int argc, char** argv);
+    // The copies argument is what the printer is to make of each page, as
+    // for the job's own raster (see CFilterCopies), rather than the pages'
+    // NumCopies: for a rasterizer that does not carry them.
+    void TakeCopiesFromArguments() { m_copiesFromArguments = true; }
     // Runs the drawing hooks on the page image read for `header`, first put on
     // its media if it was not while it was read; a page whose image could not
     // be built is reported.
     void StartPage(ppd_file_t* ppd, cups_page_header2_t* header, const PageRead& read);
     void EndPage(ppd_file_t* ppd, cups_page_header2_t* header);
+
+private:
+    bool m_copiesFromArguments = false;
 };

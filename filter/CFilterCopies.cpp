@@ -21,19 +21,22 @@ bool IsTrue(const char* value) {
 
 CFilterCopies::~CFilterCopies() { CupsHost::SetRecording(nullptr); }
 
-void CFilterCopies::Start(CBaseRender& render, const char* copies, int numOptions, cups_option_t* options) {
+void CFilterCopies::Start(CBaseRender& render, const char* copies, int numOptions, cups_option_t* options,
+                          bool fromArguments) {
     m_render = &render;
     m_on = render.m_Extension.bPrinterCopies;
     if (!m_on)
         return;
     const char* type = getenv("CONTENT_TYPE");
-    m_jobsOwn = type && std::strcmp(type, "application/vnd.cups-raster") == 0;
+    m_jobsOwn = fromArguments || (type && std::strcmp(type, "application/vnd.cups-raster") == 0);
     m_copies = copies ? std::max(1, std::atoi(copies)) : 1;
     const char* handling = cupsGetOption("multiple-document-handling", numOptions, options);
     m_collated = IsTrue(cupsGetOption("Collate", numOptions, options)) ||
                  (handling && std::strcmp(handling, "separate-documents-collated-copies") == 0);
-    render.AddLog("printer copies: %s, %d copies%s", m_jobsOwn ? "the job's raster" : "from the page headers", m_copies,
-                  m_collated ? ", collated" : "");
+    const char* source = fromArguments ? "left by the PDF filter"
+                         : m_jobsOwn   ? "the job's raster"
+                                       : "from the page headers";
+    render.AddLog("printer copies: %s, %d copies%s", source, m_copies, m_collated ? ", collated" : "");
 }
 
 int CFilterCopies::BeginPage(const cups_page_header2_t& header) {

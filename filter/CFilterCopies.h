@@ -22,7 +22,9 @@ class CFilterCopies {
 public:
     // Nothing is kept for copies once the job has ended, however it ended.
     ~CFilterCopies();
-    void Start(CBaseRender& render, const char* copies, int numOptions, cups_option_t* options);
+    // `fromArguments`: `copies` applies to every page, whatever the document.
+    void Start(CBaseRender& render, const char* copies, int numOptions, cups_option_t* options,
+               bool fromArguments = false);
     bool On() const { return m_on; }
     // The copies of the page `header` begins (1 when the printer makes
     // none); sets the renderer's count for it.

@@ -1,15 +1,16 @@
 #!/bin/sh
 # Installs what is needed, builds quorvant and prints the bundled sample label
 # (samples/sample-label.pdf, 4 x 6 in) through the real CUPS filter chain
-# (pdftopdf, gstoraster, quorvant) with every PPD the build makes (one per
-# driver of every printer family), without a printer and without a running
-# scheduler. For each PPD it writes the printer stream out/sample-<ppd>.bin
-# and its preview out/sample-<ppd>-1.png.
+# (pdftopdf, then quorvant-pdf: Poppler's pdftoraster into quorvant) with
+# every PPD the build makes (one per driver of every printer family),
+# without a printer and without a running scheduler. For each PPD it writes
+# the printer stream out/sample-<ppd>.bin and its preview
+# out/sample-<ppd>-1.png.
 set -eu
 cd "$(dirname "$0")/.."
 ./tools/install-deps.sh
 cmake -S . -B build
-cmake --build build -j"$(nproc)" --target quorvant quorvant-preview ppds
+cmake --build build -j"$(nproc)" --target quorvant quorvant-pdf quorvant-preview ppds
 
 # cupsfilter finds filters in a server-bin directory: the system's plus ours.
 work="$(mktemp -d)"
@@ -18,6 +19,7 @@ serverbin="$(cups-config --serverbin)"
 mkdir -p "$work/serverbin/filter" out
 ln -s "$serverbin"/filter/* "$work/serverbin/filter/"
 ln -sf "$PWD/build/quorvant" "$work/serverbin/filter/quorvant"
+ln -sf "$PWD/build/quorvant-pdf" "$work/serverbin/filter/quorvant-pdf"
 echo "ServerBin $work/serverbin" > "$work/cups-files.conf"
 
 for ppd in build/ppd/*.ppd; do

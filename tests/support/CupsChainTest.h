@@ -19,7 +19,7 @@ protected:
     void SetUp() override {
         if (BuiltPpd("qvtspl.ppd").empty())
             GTEST_SKIP() << "the PPDs were not built (ppdc missing)";
-        if (!HaveProgram("cupsfilter") || access("/usr/lib/cups/filter/gstoraster", X_OK) != 0)
+        if (!HaveProgram("cupsfilter") || access("/usr/lib/cups/filter/pdftoraster", X_OK) != 0)
             GTEST_SKIP() << "cupsfilter and cups-filters are not installed";
     }
 

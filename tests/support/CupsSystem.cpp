@@ -108,8 +108,10 @@ CupsTree::CupsTree() {
     MustRun("ln -s " + std::string(kSystemServerBin) + "/filter/* " + Quote(sb + "/filter/"));
     // In place of the link to an installed filter: copying onto the link
     // would overwrite the system's.
-    MustRun("rm -f " + Quote(sb + "/filter/quorvant") + " && cp " + Quote(QUORVANT_BIN) + " " +
-            Quote(sb + "/filter/quorvant"));
+    for (auto [name, built] : {std::pair<const char*, const char*>{"quorvant", QUORVANT_BIN},
+                               {"quorvant-pdf", QUORVANT_PDF_BIN}})
+        MustRun("rm -f " + Quote(sb + "/filter/" + name) + " && cp " + Quote(built) + " " +
+                Quote(sb + "/filter/" + name));
     // The data directory is the system's, with the project's PPDs as models.
     MustRun("for f in /usr/share/cups/*; do [ \"$(basename \"$f\")\" = model ] || ln -s \"$f\" " +
             Quote(DataDir() + "/") + "; done");

@@ -75,7 +75,7 @@ FilterProcess::FilterProcess(const FilterJob& job) {
         setenv("LANG", "C", 1);
         unsetenv("LC_ALL");
         unsetenv("LC_MESSAGES");
-        execv(QUORVANT_BIN, argv.data());
+        execv(job.program.c_str(), argv.data());
         _exit(127);
     }
     close(in[0]);

@@ -19,13 +19,14 @@ struct FilterResult {
 
 // The built quorvant filter, run as CUPS runs it.
 struct FilterJob {
-    std::vector<std::string> args;     // argv[1..]; default: job 1, user, title, 1 copy, options
-    std::string ppdPath;               // PPD environment value; empty: unset
-    std::string rasterFile;            // appended as argv[6] when not empty
-    Bytes input;                       // standard input
-    std::string outputPath;            // standard output opened from this path instead of a pipe
-    bool closeOutput = false;          // the reader of standard output has gone before the filter writes
-    unsigned long long dataLimit = 0;  // RLIMIT_DATA of the filter in bytes; 0: inherited
+    std::vector<std::string> args;       // argv[1..]; default: job 1, user, title, 1 copy, options
+    std::string ppdPath;                 // PPD environment value; empty: unset
+    std::string rasterFile;              // appended as argv[6] when not empty
+    Bytes input;                         // standard input
+    std::string outputPath;              // standard output opened from this path instead of a pipe
+    bool closeOutput = false;            // the reader of standard output has gone before the filter writes
+    unsigned long long dataLimit = 0;    // RLIMIT_DATA of the filter in bytes; 0: inherited
+    std::string program = QUORVANT_BIN;  // the filter program run
 };
 
 FilterJob MakeJob(const std::string& ppdPath, const std::string& options = "");

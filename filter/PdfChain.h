@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+// The end of CUPS's PDF chain for the project's PPDs (`quorvant-pdf`):
+// Poppler's rasterizer from cups-filters (pdftoraster) renders each page to
+// the printer's dot grid, its anti-aliased edges in gray, and the filter
+// reads that raster from a pipe in the same process. Ghostscript, which
+// CUPS would pick otherwise, renders pure black and white with a fill rule
+// that widens every bar by about a dot, so fine bar codes stop scanning.
+namespace PdfChain {
+
+// The filter's arguments (job user title copies options [file]) and exit
+// status. The rasterizer takes them all; the filter reads its output.
+int Run(int argc, char** argv);
+
+// The copies CUPS's pdftopdf leaves to the printer, from the comment it
+// writes at the head of its output ("%%PDFTOPDFNumCopies : 3"); 0 when the
+// head has none.
+int CopiesLeft(const std::string& head);
+
+// The rasterizer beside the program itself (CUPS's filter directory), else
+// in $CUPS_SERVERBIN/filter; empty when neither exists.
+std::string RasterizerPath();
+
+}  // namespace PdfChain
