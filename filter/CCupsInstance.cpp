@@ -16,6 +16,7 @@
 #include "filter/RendererFactory.h"
 #include "filter/StatusCheck.h"
 #include "render/AreaScale.h"
+#include "render/FineDetail.h"
 #include "render/PagePath.h"
 
 int ModelNumber = 0;
@@ -182,6 +183,12 @@ int CCupsInstance::Run(int argc, char** argv) {
         labels += pageCopies;
         fprintf(stderr, "PAGE: %d %d\n", Page, pageCopies);
         _cupsLangPrintFilter(stderr, "INFO", "Starting page %d.", Page);
+        if (Page == 1 && m_documentScale < 1.0) {
+            const std::string shrunk =
+                FineDetail::ShrinkWarning(m_documentScale, static_cast<int>(header.HWResolution[0]));
+            if (!shrunk.empty())
+                g_pRender->ReportWarning("%s", shrunk.c_str());
+        }
 
         const unsigned long long sentBefore = CupsHost::BytesWritten();
         std::string problem;

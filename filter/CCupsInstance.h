@@ -43,6 +43,9 @@ public:
     // for the job's own raster (see CFilterCopies), rather than the pages'
     // NumCopies: for a rasterizer that does not carry them.
     void TakeCopiesFromArguments() { m_copiesFromArguments = true; }
+    // The least scale a page of the document was shrunk to before it was
+    // rasterized: the job is warned when bar codes may not scan.
+    void SetDocumentScale(double scale) { m_documentScale = scale; }
     // Runs the drawing hooks on the page image read for `header`, first put on
     // its media if it was not while it was read; a page whose image could not
     // be built is reported.
@@ -51,4 +54,5 @@ public:
 
 private:
     bool m_copiesFromArguments = false;
+    double m_documentScale = 1.0;
 };

@@ -19,6 +19,12 @@ int Run(int argc, char** argv);
 // head has none.
 int CopiesLeft(const std::string& head);
 
+// The least scale pdftopdf placed a page at (1 when none is shrunk), from
+// the placement it writes in each page's (deflated) content:
+// "a b c d e f cm /X1 Do", the original page drawn as a form. A document
+// pdftopdf did not write reads as 1.
+double LeastScale(const std::string& path);
+
 // The rasterizer beside the program itself (CUPS's filter directory), else
 // in $CUPS_SERVERBIN/filter; empty when neither exists.
 std::string RasterizerPath();
