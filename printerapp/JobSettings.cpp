@@ -66,13 +66,15 @@ void ApplyDarkness(CBaseRender& render, const DriverTable::Driver& driver, const
 }
 
 // Bi-level pages are thresholded; otherwise the content picks the method,
-// and "auto" and "text-and-graphic" keep the driver's.
+// and "auto" and "text-and-graphic" keep the driver's. Text gets edge-keeping
+// rather than a threshold: anti-aliased glyph and bar edges arrive gray, and
+// a threshold moves them by a dot wherever their gray lies near it.
 void ApplyHalftoning(CBaseRender& render, const pappl_pr_options_t& options) {
     static const struct {
         pappl_content_t content;
         const char* halftoning;
     } kByContent[] = {
-        {PAPPL_CONTENT_TEXT, "threshold"},
+        {PAPPL_CONTENT_TEXT, "edge-keeping"},
         {PAPPL_CONTENT_GRAPHIC, "edge-keeping"},
         {PAPPL_CONTENT_PHOTO, "burkes"},
     };

@@ -60,7 +60,7 @@ const Setting kSettings[] = {
     {"FloydSteinberg", "ImageFilter=1", "halftoning=floyd-steinberg", -1},
     {"Burkes", "ImageFilter=3", "halftoning=burkes", -1},
     {"Bayer8x8", "ImageFilter=9", "halftoning=bayer-8x8", -1},
-    {"ContentText", "ImageFilter=0", "print-content-optimize=text", -1},
+    {"ContentText", "ImageFilter=EdgeKeeping", "print-content-optimize=text", -1},
     {"ContentGraphic", "ImageFilter=EdgeKeeping", "print-content-optimize=graphic", -1},
     {"ContentPhoto", "ImageFilter=3", "print-content-optimize=photo", -1},
     {"BiLevel", "ImageFilter=0", "print-color-mode=bi-level", -1},
