@@ -3,9 +3,12 @@
 // 100 %, a larger page shrunk with a warning, page ranges and collated
 // copies, documents refused with the IPP reason before anything prints. The
 // device output is decoded by the preview.
+#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "families/DriverTable.h"
 #include "pdfpages/PdfPages.h"
@@ -157,6 +160,49 @@ TEST_F(PrinterAppPdf, RefusedDocumentsAbortWithTheReason) {
         EXPECT_NE(std::string::npos, job.message.find(c.message)) << job.message;
         EXPECT_TRUE(ReadFile(server.Dir().File(printer + ".prn")).empty());
     }
+}
+
+// The children of the server process (zombies included), by their pid.
+std::vector<int> Children(int pid) {
+    std::vector<int> children;
+    DIR* proc = opendir("/proc");
+    while (dirent* entry = proc ? readdir(proc) : nullptr) {
+        if (std::atoi(entry->d_name) <= 0)
+            continue;
+        const Bytes bytes = ReadFile(std::string("/proc/") + entry->d_name + "/stat");
+        const std::string stat(bytes.begin(), bytes.end());
+        // "pid (name) state ppid ...": the name may hold spaces, not ")".
+        const size_t close = stat.rfind(')');
+        int parent = 0;
+        char state = 0;
+        if (close != std::string::npos && std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent) == 2 &&
+            parent == pid)
+            children.push_back(std::atoi(entry->d_name));
+    }
+    if (proc)
+        closedir(proc);
+    return children;
+}
+
+// A page that draws for longer than the time limit (1 s here) ends the job,
+// its renderer killed and reaped.
+TEST(PrinterAppPdfLimits, PageTakingTooLongEndsTheJob) {
+    setenv("QUORVANT_PDF_PAGE_SECONDS", "1", 1);
+    AppServer server;
+    const bool started = server.Start();
+    unsetenv("QUORVANT_PDF_PAGE_SECONDS");
+    if (!started)
+        GTEST_SKIP() << "the printer application cannot start here: " << server.Problem();
+    std::string output;
+    ASSERT_TRUE(server.AddFilePrinter("labels", "tspl_203dpi", output)) << output;
+    const std::string slow = server.Dir().File("slow.pdf");
+    WriteFile(slow, SlowPdf(8, 10));
+    EXPECT_EQ("aborted", server.Print("labels", slow));
+    const JobInfo job = server.LastJob("labels");
+    EXPECT_NE(std::string::npos, job.reasons.find("document-unprintable-error")) << job.reasons;
+    EXPECT_NE(std::string::npos, job.message.find("took over 1 s to render")) << job.message;
+    EXPECT_TRUE(Children(server.Pid()).empty());
+    EXPECT_TRUE(ReadFile(server.Dir().File("labels.prn")).empty());
 }
 
 // Every driver takes PDF, and says so.

@@ -13,36 +13,13 @@ std::string Number(double value) {
     return text;
 }
 
-}  // namespace
-
-std::string PdfDocument(int pages, double width, double height, const std::function<std::string(int page)>& content) {
-    // Objects: 1 catalog, 2 page tree, then each page and its content.
+// Objects numbered from 1 in order, with their cross-reference table.
+std::string WithXref(const std::vector<std::string>& objects) {
     std::string pdf = "%PDF-1.4\n";
     std::vector<size_t> offsets;
-    const auto object = [&](const std::string& body) {
+    for (const std::string& body : objects) {
         offsets.push_back(pdf.size());
         pdf += std::to_string(offsets.size()) + " 0 obj\n" + body + "\nendobj\n";
-    };
-    object("<< /Type /Catalog /Pages 2 0 R >>");
-    std::vector<std::string> streams;
-    for (int i = 0; i < pages; i++)
-        streams.push_back(content ? content(i) : std::string());
-    std::string kids;
-    int next = 3;
-    for (int i = 0; i < pages; i++) {
-        kids += std::to_string(next) + " 0 R ";
-        next += streams[i].empty() ? 1 : 2;
-    }
-    object("<< /Type /Pages /Count " + std::to_string(pages) + " /Kids [" + kids + "] >>");
-    const std::string box = "[0 0 " + Number(width) + " " + Number(height) + "]";
-    for (int i = 0; i < pages; i++) {
-        const int self = static_cast<int>(offsets.size()) + 1;
-        if (streams[i].empty()) {
-            object("<< /Type /Page /Parent 2 0 R /MediaBox " + box + " >>");
-            continue;
-        }
-        object("<< /Type /Page /Parent 2 0 R /MediaBox " + box + " /Contents " + std::to_string(self + 1) + " 0 R >>");
-        object("<< /Length " + std::to_string(streams[i].size()) + " >>\nstream\n" + streams[i] + "\nendstream");
     }
     const size_t xref = pdf.size();
     char entry[32];
@@ -51,9 +28,56 @@ std::string PdfDocument(int pages, double width, double height, const std::funct
         std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
         pdf += entry;
     }
-    pdf += "trailer\n<< /Size " + std::to_string(offsets.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+    return pdf + "trailer\n<< /Size " + std::to_string(offsets.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
            std::to_string(xref) + "\n%%EOF\n";
-    return pdf;
+}
+
+std::string Stream(const std::string& dictionary, const std::string& data) {
+    return "<< " + dictionary + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream";
+}
+
+}  // namespace
+
+std::string PdfDocument(int pages, double width, double height, const std::function<std::string(int page)>& content) {
+    // 1 the catalog, 2 the page tree, then each page and its content.
+    std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>", ""};
+    const std::string box = "[0 0 " + Number(width) + " " + Number(height) + "]";
+    std::string kids;
+    for (int i = 0; i < pages; i++) {
+        const std::string data = content ? content(i) : std::string();
+        const int self = static_cast<int>(objects.size()) + 1;
+        kids += std::to_string(self) + " 0 R ";
+        if (data.empty()) {
+            objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox " + box + " >>");
+            continue;
+        }
+        objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox " + box + " /Contents " + std::to_string(self + 1) +
+                          " 0 R >>");
+        objects.push_back(Stream("", data));
+    }
+    objects[1] = "<< /Type /Pages /Count " + std::to_string(pages) + " /Kids [" + kids + "] >>";
+    return WithXref(objects);
+}
+
+std::string SlowPdf(int depth, int fanout) {
+    // 3 the page, 4 its content, 5 on the forms, each the next one's user.
+    std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Count 1 /Kids [3 0 R] >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 288 432] /Contents 4 0 R /Resources << /XObject << /F 5 0 R "
+        ">> >> >>",
+        Stream("", "/F Do")};
+    std::string uses;
+    for (int i = 0; i < fanout; i++)
+        uses += "/F Do ";
+    for (int level = 0; level < depth; level++) {
+        const std::string form = "/Type /XObject /Subtype /Form /BBox [0 0 288 432]";
+        if (level + 1 < depth)
+            objects.push_back(
+                Stream(form + " /Resources << /XObject << /F " + std::to_string(6 + level) + " 0 R >> >>", uses));
+        else
+            objects.push_back(Stream(form, "0 g 10 10 268 412 re f"));
+    }
+    return WithXref(objects);
 }
 
 std::string FrameContent(double width, double height, double inset, double line, double x, double y, double w,

@@ -12,6 +12,10 @@ namespace testing_support {
 // the page's content stream, none where it is empty.
 std::string PdfDocument(int pages, double width, double height, const std::function<std::string(int page)>& content);
 
+// A 4 x 6 in page that takes Poppler long to draw: form XObjects `depth`
+// deep, each drawing the next `fanout` times (fanout^(depth-1) fills).
+std::string SlowPdf(int depth, int fanout);
+
 // A content stream that strokes a frame `inset` points inside a page of
 // `width` x `height` points with a line `line` points wide (its outer edge at
 // the inset; none where `line` is 0), and fills the rectangle (x, y, w, h) in points from the
