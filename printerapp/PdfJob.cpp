@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -59,7 +60,7 @@ void Refused(pappl_job_t* job, CRenderChild& child, int seconds) {
         reason = PAPPL_JREASON_DOCUMENT_PASSWORD_ERROR;
     } else if (WIFEXITED(status) && WEXITSTATUS(status) == PdfPages::kUnprintable) {
     } else if (WIFSIGNALED(status)) {
-        message = std::string("The PDF renderer ended (") + strsignal(WTERMSIG(status)) + ") on a page of the PDF.";
+        message = "The PDF renderer ended on signal " + std::to_string(WTERMSIG(status)) + " on a page of the PDF.";
     } else {
         reason = PAPPL_JREASON_ABORTED_BY_SYSTEM;
         if (message.empty())
@@ -115,6 +116,11 @@ bool Print(pappl_job_t* job, pappl_device_t* device, void*) {
         return false;
     }
     const cups_page_header2_t media = PageHeader(options->header);
+    if (media.cupsWidth == 0 || media.cupsHeight == 0) {
+        papplJobSetMessage(job, "The printer's media has no size.");
+        papplJobDeletePrintOptions(options);
+        return false;
+    }
     const unsigned last = options->last_page > static_cast<unsigned>(INT_MAX) ? INT_MAX : options->last_page;
     const std::vector<std::string> args = {std::to_string(media.cupsWidth),
                                            std::to_string(media.cupsHeight),
