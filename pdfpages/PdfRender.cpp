@@ -91,9 +91,9 @@ cups_page_header2_t HeaderFor(const Request& request, const Page& page, int page
     return header;
 }
 
-// Renders the part of `page` that falls on the media into `media` (white,
+// Renders the piece of `page` that falls on the media into `media` (white,
 // request.width x request.height levels): Poppler draws no more than that
-// part, whatever the page's size.
+// piece, whatever the page's size.
 bool Draw(const Request& request, const poppler::page_renderer& renderer, const Page& page,
           std::vector<unsigned char>& media) {
     std::fill(media.begin(), media.end(), 255);

@@ -15,7 +15,7 @@ bool WriteLine(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* de
 bool EndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, unsigned page);
 bool EndJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device);
 // Ends a job started by StartJob whose pages stop coming (a document that
-// fails part way): no end-job callback follows.
+// fails midway): no end-job callback follows.
 void AbortJob(pappl_job_t* job, pappl_device_t* device);
 
 }  // namespace RasterJob
