@@ -16,6 +16,7 @@
 #include "printerapp/AdminAuth.h"
 #include "printerapp/DriverData.h"
 #include "printerapp/FileDevice.h"
+#include "printerapp/PdfJob.h"
 #include "printerapp/PrinterStatus.h"
 #include "printerapp/TestLabel.h"
 
@@ -59,7 +60,7 @@ bool RefuseUnknownFormat(pappl_job_t* job, pappl_device_t* device, void*) {
     if (TestLabel::IsRequest(job))
         return TestLabel::PrintJob(job, device);
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "unsupported document format");
-    papplJobSetMessage(job, "Unsupported document format (PWG raster, Apple raster, JPEG and PNG print).");
+    papplJobSetMessage(job, "Unsupported document format (PDF, PWG raster, Apple raster, JPEG and PNG print).");
     return false;
 }
 
@@ -150,6 +151,9 @@ pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
     papplSystemSetPrinterDrivers(system, static_cast<int>(drivers->size()), drivers->data(), AutoAddDriver,
                                  PrinterStatus::Created, DriverData::Fill, nullptr);
     papplSystemAddMIMEFilter(system, "application/octet-stream", "image/pwg-raster", RefuseUnknownFormat, nullptr);
+    // PAPPL auto-types a document that starts with "%PDF" as PDF, so it too
+    // comes here.
+    papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", PdfJob::Print, nullptr);
     papplSystemSetFooterHTML(system, "Quorvant thermal printer drivers");
     papplSystemSetSaveCallback(system, SaveState, nullptr);
     if (!papplSystemLoadState(system, g_StateFile.c_str()))

@@ -73,17 +73,19 @@ void StoreLine(const cups_page_header2_t& header, const unsigned char* line, uin
 // makes the copies of both, so the image filter is told to print one. A job
 // is collated unless it asks otherwise ("multiple-document-handling"; PAPPL
 // 1.3 has no collation option of its own); an image is one page, and so is a
-// raster whose pages the client or the first page header count as one.
+// raster whose pages the client or the first page header count as one, or a
+// PDF of which one page is selected (its pages are counted before it starts).
 void PlanCopies(pappl_job_t* job, pappl_pr_options_t* options, State& state) {
     const int copies = std::max(1, options->copies);
     options->copies = 1;
     const char* format = papplJobGetFormat(job);
-    const bool raster = format && (!std::strcmp(format, "image/pwg-raster") || !std::strcmp(format, "image/urf"));
+    const bool paged = format && (!std::strcmp(format, "image/pwg-raster") || !std::strcmp(format, "image/urf") ||
+                                  !std::strcmp(format, "application/pdf"));
     ipp_attribute_t* handling = papplJobGetAttribute(job, "multiple-document-handling");
     const char* keyword = handling ? ippGetString(handling, 0, nullptr) : nullptr;
     const bool collated = !keyword || std::strcmp(keyword, "separate-documents-uncollated-copies") != 0;
     const bool copyCount = Families::Find(state.context.driver->modelNumber)->copyCount;
-    const int pages = raster ? papplJobGetImpressions(job) : 1;
+    const int pages = paged ? papplJobGetImpressions(job) : 1;
     state.jobCopies = copies;
     state.copies = CopyPlan::For(copies, copyCount, collated, pages == 1);
     state.firstPageWaits = copyCount && state.copies.jobRepeats > 1 && pages == 0;
@@ -282,6 +284,19 @@ bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "%llu bytes sent to the printer", state->context.bytesWritten);
     Abandon(job, state);
     return ok;
+}
+
+// A job that cannot go on past its pages already sent: the page in hand and
+// the copies still to come are dropped, what was sent is flushed.
+void AbortJob(pappl_job_t* job, pappl_device_t* device) {
+    State* state = GetState(job);
+    if (!state) {
+        PapplHost::ReleaseDevice(job, device);
+        return;
+    }
+    state->context.recording = nullptr;
+    PapplHost::FinishDevice(state->context);
+    Abandon(job, state);
 }
 
 }  // namespace RasterJob

@@ -14,5 +14,8 @@ bool WriteLine(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* de
                const unsigned char* line);
 bool EndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, unsigned page);
 bool EndJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device);
+// Ends a job started by StartJob whose pages stop coming (a document that
+// fails midway): no end-job callback follows.
+void AbortJob(pappl_job_t* job, pappl_device_t* device);
 
 }  // namespace RasterJob

@@ -13,7 +13,7 @@ $SUDO apt-get install -y --no-install-recommends \
     googletest libgtest-dev libgmock-dev \
     cups cups-client cups-filters ghostscript \
     clang libclang-rt-14-dev clang-format \
-    libpam0g-dev libgnutls28-dev libavahi-client-dev libjpeg-dev libusb-1.0-0-dev \
+    libpam0g-dev libgnutls28-dev libavahi-client-dev libjpeg-dev libusb-1.0-0-dev libpoppler-cpp-dev \
     cups-ipp-utils chromium zbar-tools \
     "$@"
 ./tools/fetch-pappl.sh

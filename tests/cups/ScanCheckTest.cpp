@@ -2,7 +2,12 @@
 // reportlab's own generators, tools/make_barcode_pdf.py) through cupsfilter
 // with a shipped PPD, the printer's stream decoded by the preview and each
 // page read by zbarimg. Each PPD has a floor of symbols read, so that a
-// change that loses one fails.
+// change that loses one fails. Where the printer application is built, the
+// same document goes through it to the PPD's driver, as PDF (rendered by
+// quorvant-pdf-pages) and as one PNG a page (pdftoppm at the printer's
+// resolution), each with floors of its own.
+#include <dirent.h>
+
 #include <algorithm>
 #include <iostream>
 #include <sstream>
@@ -13,6 +18,9 @@
 #include "preview/PreviewTestSupport.h"
 #include "support/CodeReader.h"
 #include "support/CupsChainTest.h"
+#ifdef QUORVANT_APP_BIN
+#include "printerapp/AppServer.h"
+#endif
 
 namespace testing_support {
 namespace {
@@ -21,36 +29,70 @@ const std::string kCodes = QUORVANT_SOURCE_DIR "/samples/barcodes-4x6";
 
 struct ScanCase {
     const char* ppd;
-    unsigned floor;       // of the 15 symbols
-    const char* warning;  // the job's warning about the shrink, if any
+    // Of the 15 symbols: through cupsfilter, and through the printer
+    // application as PDF and as PNG.
+    unsigned floor, appPdfFloor, appPngFloor;
+    const char* warning;  // the CUPS job's warning about the shrink, if any
 };
 
-// Where they stand with Poppler's rasterizer (Ghostscript's read 11, 15, 5
-// and 0); the receipt and pocket printers shrink the 4 in label to their
-// head, below what a 0.33 mm module needs.
+// Where they stand with Poppler's rasterizer in both hosts (CUPS's
+// Ghostscript chain read 11, 15, 5 and 0); the receipt and pocket printers
+// shrink the 4 in label to their media, below what a 0.33 mm module needs.
 const ScanCase kScanCases[] = {
-    {"qvtspl.ppd", 15, nullptr},
-    {"qvtspl3.ppd", 15, nullptr},
-    {"qvescpos.ppd", 10, "WARNING: the page was shrunk to 70 %; bar codes may not scan"},
-    {"qvtavrin.ppd", 4, "WARNING: the page was shrunk to 47 %; bar codes may not scan"},
+    {"qvtspl.ppd", 15, 15, 15, nullptr},
+    {"qvtspl3.ppd", 15, 15, 15, nullptr},
+    {"qvescpos.ppd", 10, 10, 7, "WARNING: the page was shrunk to 70 %; bar codes may not scan"},
+    {"qvtavrin.ppd", 4, 5, 4, "WARNING: the page was shrunk to 47 %; bar codes may not scan"},
 };
 
-using ScanCheck = CupsChainTest;
-
-TEST_F(ScanCheck, EachPpdReadsAtLeastItsFloorOfSymbols) {
+std::vector<std::string> ExpectedCodes() {
     std::vector<std::string> expected;
     const Bytes text = ReadFile(kCodes + ".txt");
     std::istringstream lines(std::string(text.begin(), text.end()));
     for (std::string line; std::getline(lines, line);)
         expected.push_back(line);
-    ASSERT_EQ(15u, expected.size());
+    return expected;
+}
+
+const DriverTable::Driver* DriverOf(const char* ppd) {
     size_t count = 0;
     const DriverTable::Driver* drivers = DriverTable::Drivers(count);
+    for (size_t i = 0; i < count; i++)
+        if (std::string(drivers[i].ppd) == ppd)
+            return &drivers[i];
+    return nullptr;
+}
+
+// The decoded pages' symbols that zbarimg reads as `expected` says, page
+// for page; `skipped` where zbarimg is missing. Nothing is ever misread: a
+// page shows its own symbol or none.
+unsigned SymbolsRead(const std::vector<CPreviewPage>& pages, const std::vector<std::string>& expected,
+                     const std::string& what, bool& skipped) {
+    EXPECT_EQ(expected.size(), pages.size()) << what;
     TempDir dir;
+    unsigned read = 0;
+    for (size_t p = 0; p < expected.size() && p < pages.size(); p++) {
+        const std::string png = dir.File("page.png");
+        std::string error;
+        EXPECT_TRUE(WritePng(pages[p], png, error)) << error;
+        const std::string codes = ReadCodes(png, false, skipped);
+        if (skipped)
+            return 0;
+        EXPECT_TRUE(codes.empty() || codes == expected[p] + "\n") << what << " page " << p + 1 << ": " << codes;
+        read += codes == expected[p] + "\n";
+    }
+    std::cout << what << ": " << read << " of " << expected.size() << " symbols read\n";
+    return read;
+}
+
+using ScanCheck = CupsChainTest;
+
+TEST_F(ScanCheck, EachPpdReadsAtLeastItsFloorOfSymbols) {
+    const std::vector<std::string> expected = ExpectedCodes();
+    ASSERT_EQ(15u, expected.size());
     for (const ScanCase& c : kScanCases) {
-        const DriverTable::Driver* driver = std::find_if(
-            drivers, drivers + count, [&](const DriverTable::Driver& d) { return std::string(d.ppd) == c.ppd; });
-        ASSERT_NE(drivers + count, driver) << c.ppd;
+        const DriverTable::Driver* driver = DriverOf(c.ppd);
+        ASSERT_NE(nullptr, driver) << c.ppd;
         const FilterResult r = RunCupsfilter(*tree, BuiltPpd(c.ppd), kCodes + ".pdf");
         ASSERT_EQ(0, r.status) << r.err;
         EXPECT_EQ(r.ErrLines("WARNING: "), c.warning ? std::vector<std::string>{c.warning} : std::vector<std::string>{})
@@ -58,24 +100,64 @@ TEST_F(ScanCheck, EachPpdReadsAtLeastItsFloorOfSymbols) {
         bool ok = false;
         const auto decoder = Decoded(Families::Find(driver->modelNumber)->language, r.out, &ok);
         ASSERT_TRUE(ok) << c.ppd;
-        ASSERT_EQ(expected.size(), decoder->Pages().size()) << c.ppd;
-        unsigned read = 0;
-        for (size_t p = 0; p < expected.size(); p++) {
-            const std::string png = dir.File("page.png");
-            std::string error;
-            ASSERT_TRUE(WritePng(decoder->Pages()[p], png, error)) << error;
-            bool skipped = false;
-            const std::string codes = ReadCodes(png, false, skipped);
-            if (skipped)
-                GTEST_SKIP() << kNoCodeReader;
-            // Nothing is ever misread: a page shows its own symbol or none.
-            EXPECT_TRUE(codes.empty() || codes == expected[p] + "\n") << c.ppd << " page " << p + 1 << ": " << codes;
-            read += codes == expected[p] + "\n";
-        }
-        std::cout << c.ppd << ": " << read << " of " << expected.size() << " symbols read\n";
+        bool skipped = false;
+        const unsigned read = SymbolsRead(decoder->Pages(), expected, c.ppd, skipped);
+        if (skipped)
+            GTEST_SKIP() << kNoCodeReader;
         EXPECT_GE(read, c.floor) << c.ppd;
     }
 }
+
+#ifdef QUORVANT_APP_BIN
+// The PNG files of pdftoppm's pages, in page order.
+std::vector<std::string> PagePngs(const TempDir& dir) {
+    std::vector<std::string> files;
+    DIR* d = opendir(dir.path().c_str());
+    while (dirent* entry = d ? readdir(d) : nullptr)
+        if (std::string(entry->d_name).rfind("page-", 0) == 0)
+            files.push_back(dir.File(entry->d_name));
+    if (d)
+        closedir(d);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST(ScanCheckApp, EachDriverReadsAtLeastItsFloorOfSymbols) {
+    if (!HaveProgram("pdftoppm"))
+        GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
+    AppServer server;
+    if (!server.Start())
+        GTEST_SKIP() << "the printer application cannot start here: " << server.Problem();
+    const std::vector<std::string> expected = ExpectedCodes();
+    ASSERT_EQ(15u, expected.size());
+    for (const ScanCase& c : kScanCases) {
+        const DriverTable::Driver* driver = DriverOf(c.ppd);
+        ASSERT_NE(nullptr, driver) << c.ppd;
+        const char* language = Families::Find(driver->modelNumber)->language;
+        const std::string pdf = std::string("pdf-") + driver->name, png = std::string("png-") + driver->name;
+        std::string output;
+        ASSERT_TRUE(server.AddFilePrinter(pdf, driver->name, output)) << output;
+        ASSERT_TRUE(server.AddFilePrinter(png, driver->name, output)) << output;
+
+        ASSERT_EQ("completed", server.Print(pdf, kCodes + ".pdf")) << server.LogProblems();
+        bool skipped = false;
+        const unsigned read = SymbolsRead(server.DecodeDevice(pdf, language), expected, pdf, skipped);
+        if (skipped)
+            GTEST_SKIP() << kNoCodeReader;
+        EXPECT_GE(read, c.appPdfFloor) << pdf;
+
+        TempDir pages;
+        const CommandResult made = RunCommand("pdftoppm -gray -png -r " + std::to_string(driver->dpi) + " '" + kCodes +
+                                              ".pdf' '" + pages.File("page") + "'");
+        ASSERT_EQ(0, made.status) << made.out;
+        const std::vector<std::string> files = PagePngs(pages);
+        ASSERT_EQ(expected.size(), files.size());
+        for (const std::string& file : files)
+            ASSERT_EQ("completed", server.Print(png, file)) << file << server.LogProblems();
+        EXPECT_GE(SymbolsRead(server.DecodeDevice(png, language), expected, png, skipped), c.appPngFloor) << png;
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace testing_support
