@@ -14,6 +14,6 @@ $SUDO apt-get install -y --no-install-recommends \
     cups cups-client cups-filters ghostscript \
     clang libclang-rt-14-dev clang-format \
     libpam0g-dev libgnutls28-dev libavahi-client-dev libjpeg-dev libusb-1.0-0-dev libpoppler-cpp-dev \
-    cups-ipp-utils chromium zbar-tools \
+    cups-ipp-utils chromium zbar-tools zxing-cpp-tools dmtx-utils \
     "$@"
 ./tools/fetch-pappl.sh
