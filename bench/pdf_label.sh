@@ -1,9 +1,10 @@
 #!/bin/sh
 # What a 4 x 6 in PDF label costs on the 203 dpi TSPL printer, per label
 # (median of RUNS, 5), on two documents: samples/sample-label.pdf (one
-# label) and samples/barcodes-4x6.pdf (15 labels, the time divided by 15):
+# label) and samples/barcodes-4x6.pdf (24 labels, the time divided by 24):
 #  - through the CUPS chain: cupsfilter with build/ppd/qvtspl.ppd
-#    (pdftopdf, gstoraster, the built quorvant filter), the whole run;
+#    (pdftopdf, then the built quorvant-pdf: pdftoraster into the filter),
+#    the whole run;
 #  - through the printer application: from the job's "Starting" line to its
 #    "Completed" in the server's log (Poppler in quorvant-pdf-pages, the
 #    page path, the TSPL bytes written to a file: device);
@@ -22,12 +23,14 @@ SERVER=
 trap 'kill $SERVER 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$WORK"' EXIT
 command -v cupsfilter >/dev/null || { echo "pdf_label: cupsfilter is missing" >&2; exit 1; }
 
-# CUPS's filters with the built quorvant among them, for cupsfilter.
+# CUPS's filters with the built quorvant programs among them, for cupsfilter.
 serverbin=$(cups-config --serverbin 2>/dev/null || echo /usr/lib/cups)
 mkdir -p "$WORK/serverbin/filter"
 for f in "$serverbin"/filter/*; do ln -s "$f" "$WORK/serverbin/filter/"; done
-rm -f "$WORK/serverbin/filter/quorvant"
-ln -s "$BUILD/quorvant" "$WORK/serverbin/filter/quorvant"
+for f in quorvant quorvant-pdf; do
+    rm -f "$WORK/serverbin/filter/$f"
+    ln -s "$BUILD/$f" "$WORK/serverbin/filter/$f"
+done
 echo "ServerBin $WORK/serverbin" > "$WORK/cups-files.conf"
 
 now() { date +%s%N; }

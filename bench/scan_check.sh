@@ -13,7 +13,8 @@
 #
 # usage: bench/scan_check.sh [BUILD_DIR [PPD...]]   (default build; qvtspl
 #        qvtspl3 qvescpos qvtavrin)
-# needs: poppler-utils, zbar-tools, zxing-cpp-tools, dmtx-utils, cups
+# needs: poppler-utils, zbar-tools, zxing-cpp-tools, dmtx-utils, cups,
+#        python3-pil (/usr/bin/python3)
 set -eu
 
 BUILD=${1:-build}
@@ -21,7 +22,7 @@ BUILD=${1:-build}
 PPDS=${*:-qvtspl qvtspl3 qvescpos qvtavrin}
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-for tool in cupsfilter pdftoppm zbarimg ZXingReader dmtxread; do
+for tool in cupsfilter pdftoppm zbarimg ZXingReader dmtxread /usr/bin/python3; do
     command -v $tool >/dev/null || { echo "scan_check: $tool is missing" >&2; exit 1; }
 done
 
@@ -73,6 +74,14 @@ print_pages() {
     cupsfilter -c "$WORK/cups-files.conf" -p "$2" -m printer/check -e "$WORK/codes.pdf" > "$WORK/$1.prn" \
         2> "$WORK/$1.log" || { tail "$WORK/$1.log"; exit 1; }
     "$BUILD/quorvant-preview" --png "$WORK/$1" "$WORK/$1.prn" > /dev/null
+    # White around each page, as the paper has (a receipt ends at its
+    # content), as the scan check test reads them.
+    /usr/bin/python3 - "$WORK/$1" <<'PY'
+import glob, sys
+from PIL import Image, ImageOps
+for path in glob.glob(sys.argv[1] + "-*.png"):
+    ImageOps.expand(Image.open(path).convert("L"), border=24, fill=255).save(path)
+PY
 }
 
 printf '%-10s %5s %16s %12s %12s\n' PPD dpi "clean gray (dpi)" "Ghostscript" "shipped"
