@@ -33,10 +33,10 @@ TEST(PdfChain, PrintsThePdfsPagesThroughPoppler) {
         GTEST_SKIP() << "the PPDs or cups-filters' pdftoraster are missing";
     FilterResult r = RunPdfFilter(QUORVANT_SOURCE_DIR "/samples/barcodes-4x6.pdf");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.ErrLines("PAGE: ").size(), 15u);
+    EXPECT_EQ(r.ErrLines("PAGE: ").size(), 24u);
     std::unique_ptr<CPreviewDecoder> decoder = PreviewLanguages::Create("tspl");
     ASSERT_TRUE(decoder->Decode(r.out.data(), r.out.size())) << decoder->Error().Message();
-    ASSERT_EQ(decoder->Pages().size(), 15u);
+    ASSERT_EQ(decoder->Pages().size(), 24u);
     EXPECT_EQ(decoder->Pages()[0].Width(), 832);
 }
 
