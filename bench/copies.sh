@@ -12,6 +12,7 @@
 #
 # usage: bench/copies.sh [BUILD_DIR [BEFORE_BUILD_DIR]]   (default build)
 set -eu
+. "$(dirname "$0")/../tools/app-server.sh"
 
 BUILD=${1:-build}
 BEFORE=${2:-}
@@ -57,19 +58,6 @@ filter() {  # label filter ppd raster
     report "$1" "$(wc -c < "$WORK/out.prn")" "$(median < "$WORK/times")"
 }
 
-# The time from a job's "Starting" line to its "Completed" in the log, in ns.
-job_ns() {
-    python3 - "$1" "$2" <<'EOF'
-import re, sys, datetime
-log, job = open(sys.argv[1]).read(), sys.argv[2]
-def at(what):
-    m = re.search(r'\[(\S+?)Z?\] \[Job ' + job + r'\] ' + what, log)
-    return datetime.datetime.fromisoformat(m.group(1)) if m else None
-start, end = at('Starting'), at('Completed')
-print(int((end - start).total_seconds() * 1e9) if start and end else 0)
-EOF
-}
-
 app() {  # label build
     APPS=$((APPS + 1))
     dir="$WORK/app$APPS"
@@ -89,7 +77,7 @@ app() {  # label build
             SNAP_COMMON="$dir" "$2/quorvant-printer-app" submit -d labels -o copies=$COPIES "$doc" > /dev/null
             job=$((job + 1))
             until grep -q "\[Job $job\] \(Completed\|Aborted\)" "$dir/app.log" 2>/dev/null; do sleep 0.05; done
-            job_ns "$dir/app.log" $job
+            app_job_ns "$dir/app.log" $job
             i=$((i + 1))
         done > "$WORK/times"
         report "$1, $(basename "$doc")" "$(wc -c < "$dir/device.prn")" "$(median < "$WORK/times")"

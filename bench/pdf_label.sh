@@ -14,6 +14,7 @@
 # usage: bench/pdf_label.sh [BUILD_DIR]   (default build)
 # needs: cups (cupsfilter), cups-filters
 set -eu
+. "$(dirname "$0")/../tools/app-server.sh"
 
 BUILD=$(cd "${1:-build}" && pwd)
 RUNS=${RUNS:-5}
@@ -59,19 +60,6 @@ renderer() {  # document
     done | per_label "$(labels "$1")"
 }
 
-# The time from a job's "Starting" line to its "Completed" in the log, in ns.
-job_ns() {
-    python3 - "$1" "$2" <<'PY'
-import re, sys, datetime
-log, job = open(sys.argv[1]).read(), sys.argv[2]
-def at(what):
-    m = re.search(r'\[(\S+?)Z?\] \[Job ' + job + r'\] ' + what, log)
-    return datetime.datetime.fromisoformat(m.group(1)) if m else None
-start, end = at('Starting'), at('Completed')
-print(int((end - start).total_seconds() * 1e9) if start and end else 0)
-PY
-}
-
 dir="$WORK/app"
 mkdir -p "$dir"
 port=$(awk 'BEGIN { srand(); print 20000 + int(rand() * 20000) }')
@@ -87,7 +75,7 @@ application() {  # document (run in a subshell: the job's number comes from the 
         job=$(($(grep -c "Starting print job" "$dir/app.log" || true) + 1))
         SNAP_COMMON="$dir" "$BUILD/quorvant-printer-app" submit -d labels "$1" > /dev/null
         until grep -q "\[Job $job\] \(Completed\|Aborted\)" "$dir/app.log" 2>/dev/null; do sleep 0.05; done
-        job_ns "$dir/app.log" $job
+        app_job_ns "$dir/app.log" $job
         i=$((i + 1))
     done > "$WORK/times"
     per_label "$(labels "$1")" < "$WORK/times"

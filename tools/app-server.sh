@@ -3,7 +3,7 @@
 # start_app_server BINARY DIR: starts BINARY's server on a random loopback
 # port with its state, spool, log and control socket in DIR (the sub-commands
 # find it through SNAP_COMMON, exported); sets app_port and app_server.
-# stop_app_server: ends it, if it runs.
+# stop_app_server: ends it, if it runs. app_job_ns: a job's time, below.
 
 start_app_server() {
     app_port=$(awk 'BEGIN { srand(); print 20000 + int(rand() * 20000) }')
@@ -26,4 +26,19 @@ stop_app_server() {
         wait "$app_server" 2>/dev/null || true
         app_server=
     fi
+}
+
+# app_job_ns LOG JOB: the time from job JOB's "Starting" line to its
+# "Completed" in a server's LOG (written at log level info), in ns; 0 when
+# either is missing.
+app_job_ns() {
+    python3 - "$1" "$2" <<'PY'
+import re, sys, datetime
+log, job = open(sys.argv[1]).read(), sys.argv[2]
+def at(what):
+    m = re.search(r'\[(\S+?)Z?\] \[Job ' + job + r'\] ' + what, log)
+    return datetime.datetime.fromisoformat(m.group(1)) if m else None
+start, end = at('Starting'), at('Completed')
+print(int((end - start).total_seconds() * 1e9) if start and end else 0)
+PY
 }
