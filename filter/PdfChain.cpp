@@ -65,8 +65,9 @@ public:
         ssize_t n;
         bool ok = true;
         while (ok && (n = read(0, chunk, sizeof chunk)) != 0) {
-            if (n < 0) {
-                ok = errno == EINTR;
+            // A cancel (SIGTERM, without SA_RESTART) interrupts the read.
+            if (n < 0 || Canceled) {
+                ok = n < 0 && errno == EINTR && !Canceled;
                 continue;
             }
             for (ssize_t done = 0; ok && done < n;) {
@@ -207,9 +208,16 @@ int Run(int argc, char** argv) {
         _cupsLangPrintFilter(stderr, "ERROR", "The PDF rasterizer is not installed.");
         return 1;
     }
+    // Cancelled while the document is spooled: the spool file goes with it.
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    sigemptyset(&action.sa_mask);
+    action.sa_handler = CancelJob;
+    sigaction(SIGTERM, &action, nullptr);
     Document document;
     if (!document.Open(argc, argv)) {
-        _cupsLangPrintError("ERROR", "Unable to copy PDF file");
+        if (!Canceled)
+            _cupsLangPrintError("ERROR", "Unable to copy PDF file");
         return 1;
     }
     const int left = CopiesLeft(document.Head());

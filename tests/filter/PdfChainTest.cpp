@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstddef>
 #include <cstdlib>
 
 #include "preview/PreviewLanguages.h"
@@ -53,4 +55,30 @@ TEST(PdfChain, DamagedPdfFailsAndSendsNothing) {
     EXPECT_NE(r.status, 0);
     EXPECT_FALSE(r.ErrLines("ERROR: ").empty()) << r.err;
     EXPECT_TRUE(r.out.empty());
+}
+
+// Cancelled while CUPS's chain is still sending the PDF: the filter ends
+// and leaves no spooled copy in the temporary directory.
+TEST(PdfChain, CancelWhileSpoolingLeavesNoFile) {
+    if (BuiltPpd("qvtspl.ppd").empty() || !HaveRasterizer())
+        GTEST_SKIP() << "the PPDs or cups-filters' pdftoraster are missing";
+    TempDir tmp;
+    FilterJob job = MakeJob(BuiltPpd("qvtspl.ppd"));
+    job.program = QUORVANT_PDF_BIN;
+    setenv("TMPDIR", tmp.path().c_str(), 1);
+    setenv("CUPS_SERVERBIN", "/usr/lib/cups", 1);
+    FilterProcess filter(job);
+    unsetenv("TMPDIR");
+    unsetenv("CUPS_SERVERBIN");
+    const Bytes pdf = ReadFile(QUORVANT_SOURCE_DIR "/samples/barcodes-4x6.pdf");
+    filter.Write(Bytes(pdf.begin(), pdf.begin() + static_cast<std::ptrdiff_t>(pdf.size() / 2)));
+    auto spooled = [&tmp] { return RunCommand("ls -A '" + tmp.path() + "'").out; };
+    for (int i = 0; i < 500 && spooled().empty(); i++)
+        usleep(10000);
+    ASSERT_FALSE(spooled().empty()) << "the filter spools its input";
+    filter.Signal(SIGTERM);
+    const FilterResult r = filter.Wait();
+    EXPECT_NE(r.status, 0);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(spooled(), "");
 }
