@@ -267,10 +267,10 @@ int Run(int argc, char** argv) {
     // rasterizer writing into a pipe no one reads: the closed pipe stops it,
     // and a failed filter does not wait for it to notice.
     close(0);
-    if (status != 0)
+    if (status != 0 || Canceled)
         kill(child, SIGTERM);
     const int rasterized = WaitFor(child);
-    if (status == 0 && !(WIFEXITED(rasterized) && WEXITSTATUS(rasterized) == 0)) {
+    if (status == 0 && !Canceled && !(WIFEXITED(rasterized) && WEXITSTATUS(rasterized) == 0)) {
         if (WIFSIGNALED(rasterized))
             fprintf(stderr, "DEBUG: %s stopped by signal %d.\n", kRasterizer, WTERMSIG(rasterized));
         _cupsLangPrintFilter(stderr, "ERROR", "The PDF could not be rasterized.");
