@@ -126,9 +126,13 @@ TEST(PrinterAppDriverless, CupsEverywhereQueuePrintsPdf) {
         const CommandResult added = cupsd.Client(std::string("lpadmin -p ") + c.driver + " -E -v " +
                                                  server.PrinterUri(c.driver) + " -m everywhere");
         ASSERT_EQ(0, added.status) << added.out;
-        // Sent at once: CUPS may write the queue's PPD after lpadmin
-        // returns, and a job sent before goes out as the PDF it is, which
-        // the application renders itself.
+        // CUPS writes the queue's PPD from the application's answer after
+        // lpadmin returns, and may stop a job that arrives meanwhile when it
+        // installs the PPD (seen under AddressSanitizer's slower timing).
+        const std::string ppd = tree.root() + "/etc/ppd/" + c.driver + ".ppd";
+        for (int i = 0; i < 200 && ReadFile(ppd).empty(); i++)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_FALSE(ReadFile(ppd).empty()) << "CUPS made no PPD for the queue";
         const int id = cupsd.Submit(c.driver, std::string(QUORVANT_SOURCE_DIR "/samples/") + c.document, "");
         ASSERT_GT(id, 0);
         ASSERT_TRUE(cupsd.WaitForJob(id, 120)) << cupsd.JobState(id);
