@@ -36,7 +36,7 @@ pages=$(wc -l < "$WORK/expected")
 serverbin=$(cups-config --serverbin 2>/dev/null || echo /usr/lib/cups)
 mkdir -p "$WORK/serverbin/filter"
 for f in "$serverbin"/filter/*; do ln -s "$f" "$WORK/serverbin/filter/"; done
-for f in quorvant quorvant-pdf; do
+for f in quorvant quorvant-pdf quorvant-image; do
     rm -f "$WORK/serverbin/filter/$f"
     ln -s "$(cd "$BUILD" && pwd)/$f" "$WORK/serverbin/filter/$f"
 done

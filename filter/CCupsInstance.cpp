@@ -183,9 +183,9 @@ int CCupsInstance::Run(int argc, char** argv) {
         labels += pageCopies;
         fprintf(stderr, "PAGE: %d %d\n", Page, pageCopies);
         _cupsLangPrintFilter(stderr, "INFO", "Starting page %d.", Page);
-        if (Page == 1 && m_documentScale < 1.0) {
-            const std::string shrunk =
-                FineDetail::ShrinkWarning(m_documentScale, static_cast<int>(header.HWResolution[0]));
+        if (Page == 1 && m_documentScale) {
+            const int dpi = static_cast<int>(header.HWResolution[0]);
+            const std::string shrunk = FineDetail::ShrinkWarning(m_documentScale(dpi), dpi);
             if (!shrunk.empty())
                 g_pRender->ReportWarning("%s", shrunk.c_str());
         }

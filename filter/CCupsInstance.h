@@ -4,6 +4,8 @@
 #include <cups/raster.h>
 
 #include <csignal>
+#include <functional>
+#include <utility>
 
 #include "render/CBaseRender.h"
 #include "render/PagePlan.h"
@@ -44,8 +46,9 @@ public:
     // NumCopies: for a rasterizer that does not carry them.
     void TakeCopiesFromArguments() { m_copiesFromArguments = true; }
     // The least scale a page of the document was shrunk to before it was
-    // rasterized: the job is warned when bar codes may not scan.
-    void SetDocumentScale(double scale) { m_documentScale = scale; }
+    // rasterized, given the head's dots per inch: the job is warned when bar
+    // codes may not scan.
+    void SetDocumentScale(std::function<double(int dpi)> scale) { m_documentScale = std::move(scale); }
     // Runs the drawing hooks on the page image read for `header`, first put on
     // its media if it was not while it was read; a page whose image could not
     // be built is reported.
@@ -54,5 +57,5 @@ public:
 
 private:
     bool m_copiesFromArguments = false;
-    double m_documentScale = 1.0;
+    std::function<double(int dpi)> m_documentScale;
 };

@@ -25,8 +25,4 @@ int CopiesLeft(const std::string& head);
 // pdftopdf did not write reads as 1.
 double LeastScale(const std::string& path);
 
-// The rasterizer beside the program itself (CUPS's filter directory), else
-// in $CUPS_SERVERBIN/filter; empty when neither exists.
-std::string RasterizerPath();
-
 }  // namespace PdfChain

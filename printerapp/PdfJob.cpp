@@ -14,6 +14,7 @@
 #include "printerapp/CRenderChild.h"
 #include "printerapp/RasterJob.h"
 #include "render/FineDetail.h"
+#include "render/ProgramBeside.h"
 
 namespace PdfJob {
 
@@ -22,15 +23,8 @@ namespace {
 // Beside the application's own executable (the build tree, the tests),
 // else where the package installs it.
 std::string ProgramPath() {
-    char self[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length > 0) {
-        std::string path(self, static_cast<size_t>(length));
-        path = path.substr(0, path.find_last_of('/') + 1) + PdfPages::kProgram;
-        if (access(path.c_str(), X_OK) == 0)
-            return path;
-    }
-    return std::string(QUORVANT_LIBEXEC_DIR "/") + PdfPages::kProgram;
+    const std::string beside = ProgramBeside(PdfPages::kProgram);
+    return beside.empty() ? std::string(QUORVANT_LIBEXEC_DIR "/") + PdfPages::kProgram : beside;
 }
 
 int PageSeconds() {

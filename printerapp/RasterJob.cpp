@@ -6,6 +6,7 @@
 #include "families/Families.h"
 #include "families/NamedSettings.h"
 #include "printerapp/CPapplRender.h"
+#include "printerapp/ImageShrink.h"
 #include "printerapp/PageOverrides.h"
 #include "printerapp/PrinterStatus.h"
 #include "printerapp/StatusWatch.h"
@@ -175,6 +176,7 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
     state->render->GetPrinterParameters();
     state->render->SetModelName(driver->deviceIdModel);
     state->render->OnStartDoc(0);
+    ImageShrink::Note(job, *options);
     return true;
 }
 

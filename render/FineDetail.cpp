@@ -1,7 +1,10 @@
 #include "render/FineDetail.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+
+#include "render/ImageSize.h"
 
 namespace FineDetail {
 
@@ -15,6 +18,14 @@ std::string ShrinkWarning(double scale, int dpi) {
     std::snprintf(text, sizeof text, "the page was shrunk to %d %%; bar codes may not scan",
                   static_cast<int>(std::floor(scale * 100.0)));
     return text;
+}
+
+double ImageScale(const ImageSize& size, double printedX, double printedY, int dpi) {
+    if (size.width == 0 || size.height == 0 || dpi <= 0)
+        return 1.0;
+    const double naturalX = size.width / (size.ppiX > 0.0 ? size.ppiX : dpi);
+    const double naturalY = size.height / (size.ppiY > 0.0 ? size.ppiY : dpi);
+    return std::max(printedX / naturalX, printedY / naturalY);
 }
 
 }  // namespace FineDetail

@@ -10,7 +10,7 @@ set -eu
 cd "$(dirname "$0")/.."
 ./tools/install-deps.sh
 cmake -S . -B build
-cmake --build build -j"$(nproc)" --target quorvant quorvant-pdf quorvant-preview ppds
+cmake --build build -j"$(nproc)" --target quorvant quorvant-pdf quorvant-image quorvant-preview ppds
 
 # cupsfilter finds filters in a server-bin directory: the system's plus ours.
 work="$(mktemp -d)"
@@ -20,6 +20,7 @@ mkdir -p "$work/serverbin/filter" out
 ln -s "$serverbin"/filter/* "$work/serverbin/filter/"
 ln -sf "$PWD/build/quorvant" "$work/serverbin/filter/quorvant"
 ln -sf "$PWD/build/quorvant-pdf" "$work/serverbin/filter/quorvant-pdf"
+ln -sf "$PWD/build/quorvant-image" "$work/serverbin/filter/quorvant-image"
 echo "ServerBin $work/serverbin" > "$work/cups-files.conf"
 
 for ppd in build/ppd/*.ppd; do

@@ -10,6 +10,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <cstring>
 #include <iostream>
 #include <sstream>
 
@@ -36,7 +37,7 @@ struct ScanCase {
     // Of the kSymbols: through cupsfilter as PDF and as PNG, and through the
     // printer application as PDF and as PNG.
     unsigned floor, cupsPngFloor, appPdfFloor, appPngFloor;
-    const char* warning;  // the CUPS job's warning about the shrink, if any
+    const char* warning;  // both hosts' warning about the shrink, if any (CUPS's line)
 };
 
 // Where they stand with Poppler's rasterizer in both hosts: at or above a
@@ -163,7 +164,7 @@ TEST_F(ScanCheck, EachPpdReadsAtLeastItsFloorOfSymbols) {
 }
 
 // The same symbols as pictures, one PNG a page at the printer's resolution,
-// through CUPS's image filter.
+// through CUPS's image filter, each shrunk as the PDF is and warned of.
 TEST_F(ScanCheck, EachPpdReadsTheSymbolsInPictures) {
     if (!HaveProgram("pdftoppm"))
         GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
@@ -179,6 +180,9 @@ TEST_F(ScanCheck, EachPpdReadsTheSymbolsInPictures) {
         for (const std::string& file : files) {
             const FilterResult r = RunCupsfilter(*tree, BuiltPpd(c.ppd), file);
             ASSERT_EQ(0, r.status) << file << ": " << r.err;
+            EXPECT_EQ(r.ErrLines("WARNING: "),
+                      c.warning ? std::vector<std::string>{c.warning} : std::vector<std::string>{})
+                << file;
             bool ok = false;
             const auto decoder = Decoded(Families::Find(driver->modelNumber)->language, r.out, &ok);
             ASSERT_TRUE(ok && decoder->Pages().size() == 1) << file;
@@ -193,6 +197,14 @@ TEST_F(ScanCheck, EachPpdReadsTheSymbolsInPictures) {
 }
 
 #ifdef QUORVANT_APP_BIN
+// The application's job message carries the CUPS line's text.
+void ExpectWarned(const std::string& message, const char* warning, const std::string& what) {
+    if (warning)
+        EXPECT_NE(std::string::npos, message.find(warning + std::strlen("WARNING: "))) << what << ": " << message;
+    else
+        EXPECT_EQ(std::string::npos, message.find("shrunk")) << what << ": " << message;
+}
+
 TEST(ScanCheckApp, EachDriverReadsAtLeastItsFloorOfSymbols) {
     if (!HaveProgram("pdftoppm"))
         GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
@@ -211,6 +223,7 @@ TEST(ScanCheckApp, EachDriverReadsAtLeastItsFloorOfSymbols) {
         ASSERT_TRUE(server.AddFilePrinter(png, driver->name, output)) << output;
 
         ASSERT_EQ("completed", server.Print(pdf, kCodes + ".pdf")) << server.LogProblems();
+        ExpectWarned(server.LastJob(pdf).message, c.warning, pdf);
         bool skipped = false;
         const unsigned read = SymbolsRead(server.DecodeDevice(pdf, language), expected, pdf, skipped);
         if (skipped)
@@ -220,8 +233,10 @@ TEST(ScanCheckApp, EachDriverReadsAtLeastItsFloorOfSymbols) {
         TempDir pages;
         const std::vector<std::string> files = PngPages(pages, driver->dpi);
         ASSERT_EQ(expected.size(), files.size());
-        for (const std::string& file : files)
+        for (const std::string& file : files) {
             ASSERT_EQ("completed", server.Print(png, file)) << file << server.LogProblems();
+            ExpectWarned(server.LastJob(png).message, c.warning, file);
+        }
         EXPECT_GE(SymbolsRead(server.DecodeDevice(png, language), expected, png, skipped), c.appPngFloor) << png;
     }
 }

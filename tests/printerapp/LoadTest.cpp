@@ -7,9 +7,7 @@
 // each printer received.
 #include <cups/cups.h>
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 #include <net/if.h>
-#include <png.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -31,6 +29,7 @@
 
 #include "preview/PreviewLanguages.h"
 #include "printerapp/AppServer.h"
+#include "support/ImageFiles.h"
 
 namespace testing_support {
 namespace {
@@ -164,59 +163,14 @@ bool ImageDot(unsigned serial, unsigned x, unsigned y) {
 }
 
 Bytes Jpeg(unsigned serial) {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* data = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &data, &size);
-    info.image_width = kImageWidth;
-    info.image_height = kImageHeight;
-    info.input_components = 1;
-    info.in_color_space = JCS_GRAYSCALE;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 95, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    uint8_t row[kImageWidth];
-    for (unsigned y = 0; y < kImageHeight; y++) {
-        for (unsigned x = 0; x < kImageWidth; x++)
-            row[x] = ImageDot(serial, x, y) ? 0 : 255;
-        JSAMPROW rows[] = {row};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    Bytes out(data, data + size);
-    jpeg_destroy_compress(&info);
-    free(data);
-    return out;
+    return GrayJpeg(kImageWidth, kImageHeight, 0,
+                    [serial](unsigned x, unsigned y) -> uint8_t { return ImageDot(serial, x, y) ? 0 : 255; });
 }
 
 // 8-bit gray at 203 ppi, as PAPPL's PNG reader takes it.
 Bytes Png(unsigned serial) {
-    Bytes out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_set_write_fn(
-        png, &out,
-        [](png_structp p, png_bytep data, png_size_t n) {
-            auto* bytes = static_cast<Bytes*>(png_get_io_ptr(p));
-            bytes->insert(bytes->end(), data, data + n);
-        },
-        nullptr);
-    png_set_IHDR(png, info, kImageWidth, kImageHeight, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_pHYs(png, info, 7992, 7992, PNG_RESOLUTION_METER);
-    png_write_info(png, info);
-    uint8_t row[kImageWidth];
-    for (unsigned y = 0; y < kImageHeight; y++) {
-        for (unsigned x = 0; x < kImageWidth; x++)
-            row[x] = ImageDot(serial, x, y) ? 0 : 255;
-        png_write_row(png, row);
-    }
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return out;
+    return GrayPng(kImageWidth, kImageHeight, 203,
+                   [serial](unsigned x, unsigned y) -> uint8_t { return ImageDot(serial, x, y) ? 0 : 255; });
 }
 
 // --- Printers and jobs --------------------------------------------------------

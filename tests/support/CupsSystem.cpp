@@ -108,8 +108,9 @@ CupsTree::CupsTree() {
     MustRun("ln -s " + std::string(kSystemServerBin) + "/filter/* " + Quote(sb + "/filter/"));
     // In place of the link to an installed filter: copying onto the link
     // would overwrite the system's.
-    for (auto [name, built] :
-         {std::pair<const char*, const char*>{"quorvant", QUORVANT_BIN}, {"quorvant-pdf", QUORVANT_PDF_BIN}})
+    for (auto [name, built] : {std::pair<const char*, const char*>{"quorvant", QUORVANT_BIN},
+                               {"quorvant-pdf", QUORVANT_PDF_BIN},
+                               {"quorvant-image", QUORVANT_IMAGE_BIN}})
         MustRun("rm -f " + Quote(sb + "/filter/" + name) + " && cp " + Quote(built) + " " +
                 Quote(sb + "/filter/" + name));
     // The data directory is the system's, with the project's PPDs as models.

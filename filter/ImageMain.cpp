@@ -1,0 +1,4 @@
+#include "filter/ImageChain.h"
+#include "filter/LeakSuppressions.h"
+
+int main(int argc, char** argv) { return ImageChain::Run(argc, argv); }
