@@ -126,9 +126,11 @@ TEST(PrinterAppDriverless, CupsEverywhereQueuePrintsPdf) {
         const CommandResult added = cupsd.Client(std::string("lpadmin -p ") + c.driver + " -E -v " +
                                                  server.PrinterUri(c.driver) + " -m everywhere");
         ASSERT_EQ(0, added.status) << added.out;
-        // CUPS writes the queue's PPD from the application's answer after
-        // lpadmin returns, and may stop a job that arrives meanwhile when it
-        // installs the PPD (seen under AddressSanitizer's slower timing).
+        // CUPS writes the queue's PPD from the application's answer in a
+        // thread of its own after lpadmin returns; a job that arrives
+        // meanwhile is sent as it is (below), but the thread then sets the
+        // queue idle under the job, and CUPS may stop it (seen under
+        // AddressSanitizer's slower timing). The test asks for the PPD.
         const std::string ppd = tree.root() + "/etc/ppd/" + c.driver + ".ppd";
         for (int i = 0; i < 200 && ReadFile(ppd).empty(); i++)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -153,6 +155,21 @@ TEST(PrinterAppDriverless, CupsEverywhereQueuePrintsPdf) {
         EXPECT_GT(TotalBlackDots(pages), 1000u);
         EXPECT_NE(std::string::npos, pages.back().SettingsText().find(c.text)) << pages.back().SettingsText();
     }
+    // Until CUPS has made its PPD the queue is raw: the PDF goes to the
+    // application as it is, which prints it all the same.
+    std::string output;
+    ASSERT_TRUE(server.AddFilePrinter("raw", "tspl_203dpi", output)) << output;
+    const CommandResult added = cupsd.Client("lpadmin -p raw -E -v " + server.PrinterUri("raw"));
+    ASSERT_EQ(0, added.status) << added.out;
+    const int id = cupsd.Submit("raw", QUORVANT_SOURCE_DIR "/samples/sample-label.pdf", "");
+    ASSERT_GT(id, 0);
+    ASSERT_TRUE(cupsd.WaitForJob(id, 120)) << cupsd.JobState(id);
+    const JobInfo job = server.WaitForLastJob("raw");
+    ASSERT_EQ("completed", job.state) << job.message << "\n" << cupsd.JobState(id) << server.LogProblems();
+    const auto pages = server.DecodeDevice("raw", "tspl");
+    ASSERT_EQ(1u, pages.size());
+    EXPECT_EQ(832, pages[0].Width());
+    EXPECT_GT(TotalBlackDots(pages), 1000u);
 }
 
 // A network printer: socket:// to a virtual CPCL printer on loopback, which
