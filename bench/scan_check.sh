@@ -13,6 +13,8 @@
 #
 # usage: bench/scan_check.sh [BUILD_DIR [PPD...]]   (default build; qvtspl
 #        qvtspl3 qvescpos qvtavrin)
+#        DOC=barcodes-6x4 bench/scan_check.sh ...     the landscape label: 6 x 4 in
+#        pages, turned onto the media (its clean render turned the same way)
 # needs: poppler-utils, zbar-tools, zxing-cpp-tools, dmtx-utils, cups,
 #        python3-pil (/usr/bin/python3)
 set -eu
@@ -28,8 +30,9 @@ done
 
 # The document and what each page holds (format and text).
 SRC=$(cd "$(dirname "$0")/.." && pwd)
-cp "$SRC/samples/barcodes-4x6.pdf" "$WORK/codes.pdf"
-cp "$SRC/samples/barcodes-4x6.txt" "$WORK/expected"
+DOC=${DOC:-barcodes-4x6}
+cp "$SRC/samples/$DOC.pdf" "$WORK/codes.pdf"
+cp "$SRC/samples/$DOC.txt" "$WORK/expected"
 pages=$(wc -l < "$WORK/expected")
 
 # CUPS's filters with the built quorvant programs among them, for cupsfilter.

@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
 """Writes samples/barcodes-4x6.pdf, one bar code a 4 x 6 in page, each with
-modules of 0.25, 0.33 and 0.5 mm: Code 128, Code 39, EAN-13, UPC-A and QR
+modules of 0.25, 0.33 and 0.5 mm (with --landscape samples/barcodes-6x4.pdf,
+6 x 4 in pages, at 0.33 mm only): Code 128, Code 39, EAN-13, UPC-A and QR
 drawn by reportlab's own generators (Debian python3-reportlab), and GS1-128,
 Data Matrix and PDF417 drawn module by module from zint's dump of the
 symbol (Debian zint); and samples/barcodes-4x6.txt, the format and the
-text each page holds, in turn.
+text each page holds, in turn (samples/barcodes-6x4.txt).
 
-usage: tools/make_barcode_pdf.py [PDF [TEXT]]"""
+usage: tools/make_barcode_pdf.py [--landscape] [PDF [TEXT]]"""
 import subprocess
 import sys
 
@@ -16,8 +17,15 @@ from reportlab.graphics.shapes import Drawing
 from reportlab.lib.units import inch, mm
 from reportlab.pdfgen import canvas
 
-PDF = sys.argv[1] if len(sys.argv) > 1 else "samples/barcodes-4x6.pdf"
-TEXT = sys.argv[2] if len(sys.argv) > 2 else "samples/barcodes-4x6.txt"
+LANDSCAPE = "--landscape" in sys.argv[1:2]
+ARGS = sys.argv[2:] if LANDSCAPE else sys.argv[1:]
+NAME = "samples/barcodes-6x4" if LANDSCAPE else "samples/barcodes-4x6"
+PDF = ARGS[0] if ARGS else NAME + ".pdf"
+TEXT = ARGS[1] if len(ARGS) > 1 else NAME + ".txt"
+# The page, and the height of each symbol's foot above its bottom edge.
+W, H = (6 * inch, 4 * inch) if LANDSCAPE else (4 * inch, 6 * inch)
+FOOT = H / 2
+SIZES = (0.33,) if LANDSCAPE else (0.25, 0.33, 0.5)
 URL = "https://example.com/parcel/0012345678"
 GS1 = "[01]09501101530003[10]AB12"
 GS1_TEXT = "010950110153000310AB12"
@@ -38,10 +46,10 @@ def zint_rows(symbology, data):
 
 def draw_modules(pdf, rows, module, row_height):
     """Draws the dark runs of each row as rectangles, centred across the page
-    with the symbol's top 3 in from the bottom plus its height."""
+    with its foot FOOT above the bottom edge."""
     width = len(rows[0]) * module
-    x0 = (4 * inch - width) / 2
-    y0 = 3 * inch + len(rows) * row_height
+    x0 = (W - width) / 2
+    y0 = FOOT + len(rows) * row_height
     for r, row in enumerate(rows):
         x = 0
         while x < len(row):
@@ -56,16 +64,16 @@ def draw_modules(pdf, rows, module, row_height):
                 x += 1
 
 
-pdf = canvas.Canvas(PDF, pagesize=(4 * inch, 6 * inch), invariant=1)
+pdf = canvas.Canvas(PDF, pagesize=(W, H), invariant=1)
 expected = []
-for size in (0.25, 0.33, 0.5):
+for size in SIZES:
     module = size * mm
     bar = dict(barWidth=module, barHeight=15 * mm)
     for read, code in (
         ("Code128 QV-1234567", code128.Code128("QV-1234567", quiet=1, **bar)),
         ("Code39 QV12345", code39.Standard39("QV12345", checksum=0, quiet=1, **bar)),
     ):
-        code.drawOn(pdf, (4 * inch - code.width) / 2, 3 * inch)
+        code.drawOn(pdf, (W - code.width) / 2, FOOT)
         expected.append(read)
         pdf.showPage()
     side = (29 + 8) * module  # about 29 modules (version 3) and the quiet zone
@@ -78,7 +86,7 @@ for size in (0.25, 0.33, 0.5):
         x0, y0, x1, y1 = widget.getBounds()
         drawing = Drawing(x1 - x0, y1 - y0)
         drawing.add(widget)
-        renderPDF.draw(drawing, pdf, (4 * inch - (x1 - x0)) / 2, 3 * inch)
+        renderPDF.draw(drawing, pdf, (W - (x1 - x0)) / 2, FOOT)
         expected.append(read)
         pdf.showPage()
     for read, symbology, data, row_height in (

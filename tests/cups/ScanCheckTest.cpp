@@ -31,12 +31,18 @@ const std::string kCodes = QUORVANT_SOURCE_DIR "/samples/barcodes-4x6";
 // Eight symbols (Code 128, Code 39, EAN-13, UPC-A, QR, GS1-128, Data Matrix,
 // PDF417) at modules of 0.25, 0.33 and 0.5 mm.
 constexpr size_t kSymbols = 24;
+// The eight at 0.33 mm on a landscape label (6 x 4 in pages), which both
+// hosts turn onto portrait media: the bars run along the head's lines.
+const std::string kLandscape = QUORVANT_SOURCE_DIR "/samples/barcodes-6x4";
+constexpr size_t kLandscapeSymbols = 8;
 
 struct ScanCase {
     const char* ppd;
     // Of the kSymbols: through cupsfilter as PDF and as PNG, and through the
     // printer application as PDF and as PNG.
     unsigned floor, cupsPngFloor, appPdfFloor, appPngFloor;
+    // Of the kLandscapeSymbols, through cupsfilter and the application.
+    unsigned landscapeFloor, appLandscapeFloor;
     const char* warning;  // both hosts' warning about the shrink, if any (CUPS's line)
 };
 
@@ -47,14 +53,18 @@ struct ScanCase {
 // resolution are shrunk once more on the narrow heads, where a clean gray
 // shrink of the picture reads 7 at 58 mm. The receipt and pocket printers
 // shrink the 4 in label to their media, below what a 0.33 mm module needs.
+// The landscape label, turned onto the media, reads 8 of 8 on the label
+// printers (Ghostscript 7), 7 at 80 mm (clean 7, Ghostscript 0) and 1-4 at
+// 58 mm, where a module is 1.2 dots and where its bars fall on the rows
+// decides (clean 3, Ghostscript 0).
 const ScanCase kScanCases[] = {
-    {"qvtspl.ppd", 24, 24, 24, 24, nullptr},
-    {"qvtspl3.ppd", 24, 24, 24, 24, nullptr},
-    {"qvescpos.ppd", 19, 21, 18, 19, "WARNING: the page was shrunk to 70 %; bar codes may not scan"},
-    {"qvtavrin.ppd", 10, 9, 11, 9, "WARNING: the page was shrunk to 47 %; bar codes may not scan"},
-    {"qvesc58.ppd", 11, 9, 11, 9, "WARNING: the page was shrunk to 47 %; bar codes may not scan"},
-    {"qvcpcl.ppd", 24, 24, 24, 24, nullptr},
-    {"qvsolvan.ppd", 10, 9, 11, 9, "WARNING: the page was shrunk to 47 %; bar codes may not scan"},
+    {"qvtspl.ppd", 24, 24, 24, 24, 8, 8, nullptr},
+    {"qvtspl3.ppd", 24, 24, 24, 24, 8, 8, nullptr},
+    {"qvescpos.ppd", 19, 21, 18, 19, 7, 7, "WARNING: the page was shrunk to 70 %; bar codes may not scan"},
+    {"qvtavrin.ppd", 10, 9, 11, 9, 4, 3, "WARNING: the page was shrunk to 47 %; bar codes may not scan"},
+    {"qvesc58.ppd", 11, 9, 11, 9, 1, 3, "WARNING: the page was shrunk to 47 %; bar codes may not scan"},
+    {"qvcpcl.ppd", 24, 24, 24, 24, 8, 8, nullptr},
+    {"qvsolvan.ppd", 10, 9, 11, 9, 4, 3, "WARNING: the page was shrunk to 47 %; bar codes may not scan"},
 };
 
 // A page's symbol: its format (as ZXingReader names it) and its text.
@@ -62,9 +72,9 @@ struct Symbol {
     std::string format, text;
 };
 
-std::vector<Symbol> ExpectedSymbols() {
+std::vector<Symbol> ExpectedSymbols(const std::string& document = kCodes) {
     std::vector<Symbol> expected;
-    const Bytes text = ReadFile(kCodes + ".txt");
+    const Bytes text = ReadFile(document + ".txt");
     std::istringstream lines(std::string(text.begin(), text.end()));
     for (std::string line; std::getline(lines, line);) {
         const size_t space = line.find(' ');
@@ -160,6 +170,17 @@ TEST_F(ScanCheck, EachPpdReadsAtLeastItsFloorOfSymbols) {
         if (skipped)
             GTEST_SKIP() << kNoSymbolReaders;
         EXPECT_GE(read, c.floor) << c.ppd;
+
+        const FilterResult turned = RunCupsfilter(*tree, BuiltPpd(c.ppd), kLandscape + ".pdf");
+        ASSERT_EQ(0, turned.status) << turned.err;
+        // Turned, the label's 4 in side is across the head, as upright.
+        EXPECT_EQ(turned.ErrLines("WARNING: "), r.ErrLines("WARNING: ")) << c.ppd;
+        const auto landscape = Decoded(Families::Find(driver->modelNumber)->language, turned.out, &ok);
+        ASSERT_TRUE(ok) << c.ppd;
+        EXPECT_GE(SymbolsRead(landscape->Pages(), ExpectedSymbols(kLandscape), std::string("landscape ") + c.ppd,
+                              skipped),
+                  c.landscapeFloor)
+            << c.ppd;
     }
 }
 
@@ -229,6 +250,13 @@ TEST(ScanCheckApp, EachDriverReadsAtLeastItsFloorOfSymbols) {
         if (skipped)
             GTEST_SKIP() << kNoSymbolReaders;
         EXPECT_GE(read, c.appPdfFloor) << pdf;
+
+        const std::string turned = std::string("landscape-") + driver->name;
+        ASSERT_TRUE(server.AddFilePrinter(turned, driver->name, output)) << output;
+        ASSERT_EQ("completed", server.Print(turned, kLandscape + ".pdf")) << server.LogProblems();
+        EXPECT_GE(SymbolsRead(server.DecodeDevice(turned, language), ExpectedSymbols(kLandscape), turned, skipped),
+                  c.appLandscapeFloor)
+            << turned;
 
         TempDir pages;
         const std::vector<std::string> files = PngPages(pages, driver->dpi);
