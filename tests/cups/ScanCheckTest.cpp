@@ -177,9 +177,9 @@ TEST_F(ScanCheck, EachPpdReadsAtLeastItsFloorOfSymbols) {
         EXPECT_EQ(turned.ErrLines("WARNING: "), r.ErrLines("WARNING: ")) << c.ppd;
         const auto landscape = Decoded(Families::Find(driver->modelNumber)->language, turned.out, &ok);
         ASSERT_TRUE(ok) << c.ppd;
-        EXPECT_GE(SymbolsRead(landscape->Pages(), ExpectedSymbols(kLandscape), std::string("landscape ") + c.ppd,
-                              skipped),
-                  c.landscapeFloor)
+        EXPECT_GE(
+            SymbolsRead(landscape->Pages(), ExpectedSymbols(kLandscape), std::string("landscape ") + c.ppd, skipped),
+            c.landscapeFloor)
             << c.ppd;
     }
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <sstream>
 #include <string>
 
 #include "printerapp/AppServer.h"
@@ -17,7 +18,7 @@ struct ImageCase {
     const char* driver;
     bool jpeg;
     unsigned width, height, ppi;
-    const char* scaling;  // print-scaling, none where empty
+    const char* options;  // job attributes, space-separated
     const char* warning;  // the job's message, none where empty
 };
 
@@ -25,11 +26,12 @@ const ImageCase kImages[] = {
     {"tspl_203dpi", false, 812, 1218, 203, "", ""},
     {"escpos_58mm", false, 812, 1218, 203, "", "the page was shrunk to 47 %; bar codes may not scan"},
     {"escpos_58mm", true, 812, 1218, 0, "", "the page was shrunk to 47 %; bar codes may not scan"},
-    {"escpos_80mm", true, 812, 1218, 203, "fit", "the page was shrunk to 70 %; bar codes may not scan"},
-    // 6 x 3 in, turned onto the 4 x 6 in label at 66 %.
-    {"tspl_203dpi", false, 600, 300, 100, "fit", "the page was shrunk to 66 %; bar codes may not scan"},
-    {"tspl_203dpi", false, 200, 100, 100, "none", ""},
-    {"tspl_203dpi", true, 1624, 2436, 406, "fill", ""},
+    {"escpos_80mm", true, 812, 1218, 203, "print-scaling=fit", "the page was shrunk to 70 %; bar codes may not scan"},
+    // 6 x 3 in across the 4 x 6 in label at 66 %, and turned onto it at 100 %.
+    {"tspl_203dpi", false, 600, 300, 100, "", "the page was shrunk to 66 %; bar codes may not scan"},
+    {"tspl_203dpi", false, 600, 300, 100, "orientation-requested=4", ""},
+    {"tspl_203dpi", false, 200, 100, 100, "print-scaling=none", ""},
+    {"tspl_203dpi", true, 1624, 2436, 406, "print-scaling=fill", ""},
     {"tspl_300dpi", false, 1624, 2436, 406, "", ""},
 };
 
@@ -54,8 +56,9 @@ TEST(PrinterAppImages, StatesThePrintedSizeAndWarnsOfAShrink) {
         const std::string file = server.Dir().File(printer + (c.jpeg ? ".jpg" : ".png"));
         WriteFile(file, c.jpeg ? GrayJpeg(c.width, c.height, c.ppi, black) : GrayPng(c.width, c.height, c.ppi, black));
         std::vector<std::string> options;
-        if (*c.scaling)
-            options.push_back(std::string("print-scaling=") + c.scaling);
+        std::istringstream words(c.options);
+        for (std::string word; words >> word;)
+            options.push_back(word);
         ASSERT_EQ("completed", server.Print(printer, file, options)) << what << server.LogProblems();
         const JobInfo job = server.LastJob(printer);
         if (*c.warning)
