@@ -62,11 +62,9 @@ renderer() {  # document
 
 dir="$WORK/app"
 mkdir -p "$dir"
-port=$(awk 'BEGIN { srand(); print 20000 + int(rand() * 20000) }')
-SNAP_COMMON="$dir" "$BUILD/quorvant-printer-app" server -o server-port=$port -o state-file="$dir/app.state" \
-    -o spool-directory="$dir/spool" -o log-file="$dir/app.log" -o log-level=info &
-SERVER=$!
-until [ -S "$dir/quorvant-printer-app.sock" ]; do sleep 0.1; done
+# Job times come from the log's info lines.
+start_app_server "$BUILD/quorvant-printer-app" "$dir" info
+SERVER=$app_server
 : > "$dir/device.prn" # PAPPL takes a file: device only for a path that exists
 SNAP_COMMON="$dir" "$BUILD/quorvant-printer-app" add -d labels -v "file://$dir/device.prn" -m tspl_203dpi
 application() {  # document (run in a subshell: the job's number comes from the log)

@@ -13,17 +13,6 @@ namespace ImageChain {
 
 namespace {
 
-ImageSize ReadSize(const std::string& path) {
-    std::string head(256 * 1024, '\0');
-    FILE* f = fopen(path.c_str(), "rb");
-    head.resize(f ? fread(&head[0], 1, head.size(), f) : 0);
-    if (f)
-        fclose(f);
-    ImageSize size;
-    ReadImageSize(head, size);
-    return size;
-}
-
 // "print-scaling=none" and "crop-to-fit" print the picture at its own size,
 // cropped to the page: nothing is shrunk.
 bool KeepsItsSize(const char* optionText) {
@@ -58,7 +47,7 @@ int Run(int argc, char** argv) {
     chain.name = "quorvant-image";
     chain.program = "imagetoraster";
     chain.kind = "image";
-    chain.readDocument = [&size](const std::string& path, RasterizerChain::Reading&) { size = ReadSize(path); };
+    chain.readDocument = [&size](const std::string& path, RasterizerChain::Reading&) { ReadImageFile(path, size); };
     chain.readMessage = [&size, keepsSize](const std::string& line, RasterizerChain::Reading& reading) {
         double x, y;
         if (!PrintedInches(line, x, y))

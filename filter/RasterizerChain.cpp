@@ -23,6 +23,20 @@ namespace {
 
 bool Executable(const std::string& path) { return !path.empty() && access(path.c_str(), X_OK) == 0; }
 
+// Writes all of `data`, through interruptions; false when the write fails.
+bool WriteAll(int fd, const char* data, size_t length) {
+    while (length > 0) {
+        const ssize_t n = write(fd, data, length);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        length -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
 // The document as a file: the rasterizer needs to seek, and the chain reads
 // it first. Standard input (the rest of CUPS's chain) is spooled to a file
 // of CUPS's temporary directory.
@@ -51,11 +65,7 @@ public:
                 ok = n < 0 && errno == EINTR && !Canceled;
                 continue;
             }
-            for (ssize_t done = 0; ok && done < n;) {
-                const ssize_t w = write(fd, chunk + done, static_cast<size_t>(n - done));
-                ok = w > 0 || (w < 0 && errno == EINTR);
-                done += w > 0 ? w : 0;
-            }
+            ok = WriteAll(fd, chunk, static_cast<size_t>(n));
         }
         return close(fd) == 0 && ok;
     }
@@ -71,18 +81,6 @@ int WaitFor(pid_t pid) {
         if (errno != EINTR)
             return -1;
     return status;
-}
-
-void WriteAll(int fd, const char* data, size_t length) {
-    while (length > 0) {
-        const ssize_t n = write(fd, data, length);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        data += n;
-        length -= static_cast<size_t>(n);
-    }
 }
 
 // The rasterizer's messages up to what the chain wants of them, each line

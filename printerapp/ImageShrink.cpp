@@ -1,7 +1,6 @@
 #include "printerapp/ImageShrink.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -52,13 +51,8 @@ void Note(pappl_job_t* job, const pappl_pr_options_t& options) {
     const char* file = papplJobGetFilename(job);
     if (!format || !file || (std::strcmp(format, "image/png") != 0 && std::strcmp(format, "image/jpeg") != 0))
         return;
-    std::string head(256 * 1024, '\0');
-    FILE* f = std::fopen(file, "rb");
-    head.resize(f ? std::fread(&head[0], 1, head.size(), f) : 0);
-    if (f)
-        std::fclose(f);
     ImageSize size;
-    if (!ReadImageSize(head, size))
+    if (!ReadImageFile(file, size))
         return;
     ipp_attribute_t* attr = papplJobGetAttribute(job, "orientation-requested");
     pappl_pr_driver_data_t driver;

@@ -1,6 +1,7 @@
 #include "render/ImageSize.h"
 
 #include <cstdint>
+#include <cstdio>
 
 namespace {
 
@@ -81,4 +82,13 @@ bool ReadImageSize(std::string_view head, ImageSize& size) {
     if (head.size() >= 3 && head.substr(0, 3) == "\xFF\xD8\xFF")
         return ReadJpeg(head, size);
     return false;
+}
+
+bool ReadImageFile(const std::string& path, ImageSize& size) {
+    std::string head(256 * 1024, '\0');
+    FILE* f = std::fopen(path.c_str(), "rb");
+    head.resize(f ? std::fread(&head[0], 1, head.size(), f) : 0);
+    if (f)
+        std::fclose(f);
+    return ReadImageSize(head, size);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 // A picture's size and the resolution it declares, read from the head of a
@@ -13,3 +14,5 @@ struct ImageSize {
 // False when `head` is neither a PNG nor a JPEG, or ends before the size.
 // A JPEG's frame may follow long metadata: 256 KiB of head is plenty.
 bool ReadImageSize(std::string_view head, ImageSize& size);
+// The same, from the head of the file at `path`.
+bool ReadImageFile(const std::string& path, ImageSize& size);

@@ -1,8 +1,9 @@
 # Sourced by the tools that run a private quorvant-printer-app server.
 #
-# start_app_server BINARY DIR: starts BINARY's server on a random loopback
-# port with its state, spool, log and control socket in DIR (the sub-commands
-# find it through SNAP_COMMON, exported); sets app_port and app_server.
+# start_app_server BINARY DIR [LEVEL]: starts BINARY's server on a random
+# loopback port with its state, spool, log (at LEVEL, default warn) and
+# control socket in DIR (the sub-commands find it through SNAP_COMMON,
+# exported); sets app_port and app_server.
 # stop_app_server: ends it, if it runs. app_job_ns: a job's time, below.
 
 start_app_server() {
@@ -10,7 +11,7 @@ start_app_server() {
     SNAP_COMMON="$2"
     export SNAP_COMMON
     "$1" server -o server-port="$app_port" -o state-file="$2/app.state" -o spool-directory="$2/spool" \
-        -o log-file="$2/app.log" -o log-level=warn &
+        -o log-file="$2/app.log" -o log-level="${3:-warn}" &
     app_server=$!
     _tries=0
     until [ -S "$2/quorvant-printer-app.sock" ]; do
