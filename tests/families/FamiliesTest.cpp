@@ -354,16 +354,16 @@ TEST(KnownPrinterPpd, IsItsDriversPpdUnderThePrintersName) {
     }
 }
 
-// The manual pages, the README and the packages name every driver, PPD,
+// The manual pages, docs/printers.md and the packages name every driver, PPD,
 // model number and language.
 TEST(DriverTable, DocumentsNameEveryDriver) {
     const Bytes app = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/man/quorvant-printer-app.8");
     const Bytes filter = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/man/quorvant.7");
     const std::string appText(app.begin(), app.end()), filterText(filter.begin(), filter.end());
-    const Bytes readme = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/README.md");
+    const Bytes readme = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/docs/printers.md");
     const std::string readmeText(readme.begin(), readme.end());
     for (const DriverTable::Driver* d : AllDrivers()) {
-        // The README's table of PPDs, and its drivers.
+        // docs/printers.md's table of PPDs, and its drivers.
         EXPECT_NE(std::string::npos,
                   readmeText.find("| `" + std::string(d->ppd) + "` | " + std::to_string(d->modelNumber) + " |"))
             << d->ppd;

@@ -56,7 +56,7 @@ TEST(KnownPrinters, EveryRowNamesADriverAndIsFoundByItsOwnId) {
     const DriverTable::Driver* table = DriverTable::Drivers(drivers);
     for (size_t i = 0; i < drivers; i++)
         ppds.insert(table[i].ppd);
-    const Bytes text = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/README.md");
+    const Bytes text = ReadFile(std::string(QUORVANT_SOURCE_DIR) + "/docs/printers.md");
     const std::string readme(text.begin(), text.end());
     for (size_t i = 0; i < count; i++) {
         ASSERT_NE(DriverTable::Find(rows[i].driver), nullptr) << rows[i].model;
@@ -65,7 +65,7 @@ TEST(KnownPrinters, EveryRowNamesADriverAndIsFoundByItsOwnId) {
         if (rows[i].ppd) {
             EXPECT_TRUE(ppds.insert(rows[i].ppd).second) << rows[i].ppd << " names two PPDs";
         }
-        // The README's table of known printers.
+        // docs/printers.md's table of known printers.
         const std::string ppd = rows[i].ppd ? std::string("`") + rows[i].ppd + "`" : "none";
         EXPECT_NE(readme.find("| `" + std::string(rows[i].deviceId) + "` | `" + rows[i].driver + "` | " + ppd + " |"),
                   std::string::npos)
