@@ -1,9 +1,11 @@
 #include "printerapp/PrinterApp.h"
 
+#include <malloc.h>
 #include <pappl/pappl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +34,9 @@ const char kVersion[] = "0.1.0";
 std::string g_StateFile;
 // The system, for the log of callbacks that PAPPL gives none.
 pappl_system_t* g_System = nullptr;
+// Completed jobs each printer keeps in its history (0: all, as PAPPL
+// allows); older ones go, with their files. Set once by the system callback.
+int g_MaxCompletedJobs = 100;
 
 // A server option from `-o NAME=VALUE`, else the environment, else `fallback`.
 std::string Setting(int count, cups_option_t* options, const char* name, const char* env, const std::string& fallback) {
@@ -94,6 +99,17 @@ const char* AutoAddDriver(const char*, const char* uri, const char* deviceId, vo
 
 bool SaveState(pappl_system_t* system, void*) { return papplSystemSaveState(system, g_StateFile.c_str()); }
 
+// A new printer, and one restored from the state (whose saved limit is the
+// server's of an earlier run), keeps the history the server's setting says.
+void LimitHistory(pappl_printer_t* printer, void* = nullptr) {
+    papplPrinterSetMaxCompletedJobs(printer, g_MaxCompletedJobs);
+}
+
+void PrinterCreated(pappl_printer_t* printer, void* data) {
+    PrinterStatus::Created(printer, data);
+    LimitHistory(printer);
+}
+
 // Defaults: system-wide as root, per user otherwise. Every path can be
 // moved with -o or the environment (the tests run private instances).
 pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
@@ -119,6 +135,12 @@ pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
     // ever).
     FileDevice::SetWriteTimeout(
         std::atoi(Setting(count, options, "write-timeout", "QUORVANT_WRITE_TIMEOUT", "60").c_str()));
+    // Every job runs on a thread of its own: glibc would give the threads up
+    // to eight arenas a core, whose fragments make a long-running server's
+    // memory creep up; two keep it flat and cost less time.
+    mallopt(M_ARENA_MAX, 2);
+    g_MaxCompletedJobs = std::max(
+        0, std::atoi(Setting(count, options, "max-completed-jobs", "QUORVANT_MAX_COMPLETED_JOBS", "100").c_str()));
 
     // The state file, the spool and their directories are the service's
     // alone (PAPPL writes its files as the umask lets it).
@@ -149,7 +171,7 @@ pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
 
     auto* drivers = static_cast<std::vector<pappl_pr_driver_t>*>(data);
     papplSystemSetPrinterDrivers(system, static_cast<int>(drivers->size()), drivers->data(), AutoAddDriver,
-                                 PrinterStatus::Created, DriverData::Fill, nullptr);
+                                 PrinterCreated, DriverData::Fill, nullptr);
     papplSystemAddMIMEFilter(system, "application/octet-stream", "image/pwg-raster", RefuseUnknownFormat, nullptr);
     // PAPPL auto-types a document that starts with "%PDF" as PDF, so it too
     // comes here.
@@ -158,6 +180,7 @@ pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
     papplSystemSetSaveCallback(system, SaveState, nullptr);
     if (!papplSystemLoadState(system, g_StateFile.c_str()))
         papplSystemSetDNSSDName(system, "Quorvant Printer App");
+    papplSystemIteratePrinters(system, LimitHistory, nullptr);
     papplLog(system, PAPPL_LOGLEVEL_INFO, "state %s, spool %s, listening on %s", g_StateFile.c_str(), spool.c_str(),
              listen.c_str());
     return system;

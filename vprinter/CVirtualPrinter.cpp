@@ -142,6 +142,11 @@ std::vector<CVirtualPrinter::Printed> CVirtualPrinter::PrintedPages() const {
     return m->printed;
 }
 
+size_t CVirtualPrinter::PagesPrinted() const {
+    std::lock_guard<std::mutex> lock(m->lock);
+    return m->printed.size();
+}
+
 bool CVirtualPrinter::WaitPrinted(size_t count, int timeoutMs) const {
     std::unique_lock<std::mutex> lock(m->lock);
     return m->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m->printed.size() >= count; });

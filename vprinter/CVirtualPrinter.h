@@ -88,6 +88,7 @@ public:
 
     // What it printed so far, in order.
     std::vector<Printed> PrintedPages() const;
+    size_t PagesPrinted() const;
     // Waits until `count` pages have printed; false after `timeoutMs`.
     bool WaitPrinted(size_t count, int timeoutMs) const;
     // Jobs whose stream was malformed, each the decoder's message
