@@ -232,11 +232,10 @@ TEST_F(Scheduler, CancelledJobLeavesOnlyWholePages) {
     unlink(device.c_str());
     int id = cupsd->Submit("tspl", document, "");
     ASSERT_GT(id, 0);
-    for (int i = 0; i < 600 && JobLines(id, "PAGE: 3 1").empty(); i++)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    WaitUntil([&] { return !JobLines(id, "PAGE: 3 1").empty(); });
     ASSERT_FALSE(JobLines(id, "PAGE: 3 1").empty()) << "the job did not start printing";
     cupsd->Client("cancel " + std::to_string(id));
-    ASSERT_TRUE(cupsd->WaitForJob(id, 60));
+    ASSERT_TRUE(cupsd->WaitForJob(id, 120));
 
     std::string out = Text(ReadFile(device));
     size_t programs = Count(out, "SIZE ");

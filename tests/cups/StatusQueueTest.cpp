@@ -92,7 +92,7 @@ TEST_F(StatusQueue, PaperOutWaitsWithTheReasonAndResumesWithoutLosingALabel) {
     const int id = cupsd->Submit("st", FiveLabels(), "");
     ASSERT_GT(id, 0);
 
-    ASSERT_TRUE(WaitFor([&] { return Alerts().find("media-empty-error") != std::string::npos; }, 60))
+    ASSERT_TRUE(WaitFor([&] { return Alerts().find("media-empty-error") != std::string::npos; }, 120))
         << Alerts() << cupsd->ErrorLog().substr(0, 4000);
     EXPECT_EQ(printer.PrintedPages().size(), 2u);
     EXPECT_EQ(cupsd->ErrorLog().find(Completed(id)), std::string::npos) << cupsd->JobState(id);
@@ -101,7 +101,7 @@ TEST_F(StatusQueue, PaperOutWaitsWithTheReasonAndResumesWithoutLosingALabel) {
     EXPECT_LE(printer.PrintedPages().size(), 2u);
 
     printer.LoadPaper();
-    ASSERT_TRUE(cupsd->WaitForJob(id, 60)) << cupsd->JobState(id);
+    ASSERT_TRUE(cupsd->WaitForJob(id, 120)) << cupsd->JobState(id);
     EXPECT_NE(cupsd->ErrorLog().find(Completed(id)), std::string::npos) << cupsd->JobState(id);
     ExpectEachLabelOnce(printer.PrintedPages());
     EXPECT_EQ(printer.Refused(), std::vector<std::string>{});
@@ -115,15 +115,16 @@ TEST_F(StatusQueue, APrinterThatAnswersNothingPrintsAfterOneTimeout) {
     options.silent = true;
     CVirtualPrinter printer(options);
     AddQueue(printer);
-    const auto start = std::chrono::steady_clock::now();
     const int id = cupsd->Submit("st", FiveLabels(), "");
     ASSERT_GT(id, 0);
-    ASSERT_TRUE(cupsd->WaitForJob(id, 60)) << cupsd->JobState(id);
+    ASSERT_TRUE(cupsd->WaitForJob(id, 120)) << cupsd->JobState(id);
     EXPECT_NE(cupsd->ErrorLog().find(Completed(id)), std::string::npos) << cupsd->JobState(id);
     ExpectEachLabelOnce(printer.PrintedPages());
     // One unanswered query, then none: the job is not held up page by page.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
-    EXPECT_NE(cupsd->ErrorLog().find("did not answer a status query"), std::string::npos);
+    const std::string log = cupsd->ErrorLog();
+    const size_t first = log.find("did not answer a status query");
+    EXPECT_NE(first, std::string::npos);
+    EXPECT_EQ(log.find("did not answer a status query", first + 1), std::string::npos);
 }
 
 }  // namespace
@@ -141,7 +142,7 @@ TEST_F(StatusQueue, DISABLED_CostOfStatusPerJob) {
             const auto start = std::chrono::steady_clock::now();
             const int id = cupsd->Submit("st", document, options + " -o page-ranges=1");
             EXPECT_TRUE(cupsd->WaitForJob(id, 60));
-            EXPECT_TRUE(printer.WaitPrinted(before + 1, 10000));
+            EXPECT_TRUE(printer.WaitPrinted(before + 1, kHangMs));
             ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
         }
         std::sort(ms.begin(), ms.end());

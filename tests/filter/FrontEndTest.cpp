@@ -145,7 +145,7 @@ TEST_F(FrontEnd, CancelBetweenPagesStopsBeforeTheNextPage) {
 
     FilterProcess filter(MakeJob(ppd));
     filter.Write(Bytes(stream.begin(), stream.begin() + static_cast<long>(firstPageEnd)));
-    ASSERT_TRUE(filter.WaitForErr("Finished page 1.", 10000));
+    ASSERT_TRUE(filter.WaitForErr("Finished page 1.", kHangMs));
     filter.Signal(SIGTERM);
     filter.Write(Bytes(stream.begin() + static_cast<long>(firstPageEnd), stream.end()));
     FilterResult r = filter.Wait();
@@ -162,7 +162,7 @@ TEST_F(FrontEnd, CancelDuringAPageFinishesThatPage) {
 
     FilterProcess filter(MakeJob(ppd));
     filter.Write(Bytes(stream.begin(), stream.begin() + static_cast<long>(midSecond)));
-    ASSERT_TRUE(filter.WaitForErr("Starting page 2.", 10000));
+    ASSERT_TRUE(filter.WaitForErr("Starting page 2.", kHangMs));
     filter.Signal(SIGTERM);
     filter.Write(Bytes(stream.begin() + static_cast<long>(midSecond), stream.end()));
     FilterResult r = filter.Wait();

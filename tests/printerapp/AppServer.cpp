@@ -72,18 +72,16 @@ bool AppServer::Start(const std::vector<std::string>& options) {
         Exec(m_dir.path(), args);
     }
     const std::string socketPath = m_dir.File("quorvant-printer-app.sock");
-    for (int i = 0; i < 200; i++) {
-        if (Listening(m_port) && access(socketPath.c_str(), F_OK) == 0)
-            return true;
-        int status = 0;
-        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_pid = -1;
-            m_problem = "the server exited at start (see its log)";
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    m_problem = "the server did not come up within 10 s";
+    bool exited = false;
+    if (WaitUntil([&] {
+            exited = waitpid(m_pid, nullptr, WNOHANG) == m_pid;
+            return exited || (Listening(m_port) && access(socketPath.c_str(), F_OK) == 0);
+        }) &&
+        !exited)
+        return true;
+    if (exited)
+        m_pid = -1;
+    m_problem = exited ? "the server exited at start (see its log)" : "the server did not come up";
     return false;
 }
 
@@ -182,7 +180,8 @@ std::string AppServer::Print(const std::string& printer, const std::string& file
     if (submitted.status != 0)
         return "submit failed: " + submitted.out;
     std::string last;
-    for (int i = 0; i < 200; i++) {
+    for (const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHangMs);
+         std::chrono::steady_clock::now() < giveUp;) {
         last = Run({"jobs", "-d", printer}).out;
         // One line per job, "ID STATE USER NAME"; the highest ID is this job.
         std::istringstream lines(last);
@@ -276,11 +275,11 @@ std::string AppServer::PrinterReasons(const std::string& printer) const {
 }
 
 JobInfo AppServer::WaitForLastJob(const std::string& printer) const {
-    JobInfo job = LastJob(printer);
-    for (int i = 0; i < 200 && job.state != "completed" && job.state != "aborted" && job.state != "canceled"; i++) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    JobInfo job;
+    WaitUntil([&] {
         job = LastJob(printer);
-    }
+        return job.state == "completed" || job.state == "aborted" || job.state == "canceled";
+    });
     return job;
 }
 

@@ -132,8 +132,7 @@ TEST(PrinterAppDriverless, CupsEverywhereQueuePrintsPdf) {
         // queue idle under the job, and CUPS may stop it (seen under
         // AddressSanitizer's slower timing). The test asks for the PPD.
         const std::string ppd = tree.root() + "/etc/ppd/" + c.driver + ".ppd";
-        for (int i = 0; i < 200 && ReadFile(ppd).empty(); i++)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        WaitUntil([&] { return !ReadFile(ppd).empty(); });
         ASSERT_FALSE(ReadFile(ppd).empty()) << "CUPS made no PPD for the queue";
         const int id = cupsd.Submit(c.driver, std::string(QUORVANT_SOURCE_DIR "/samples/") + c.document, "");
         ASSERT_GT(id, 0);
@@ -185,9 +184,8 @@ TEST(PrinterAppDevices, SocketPrinterGetsTheJob) {
     const std::string file = server.Dir().File("job.pwg");
     WriteFile(file, PwgGrayPage(400, 300, 203, 50, 50, 150, 150));
     ASSERT_EQ("completed", added.status == 0 ? server.Print("network", file) : added.out);
-    ASSERT_TRUE(printer->WaitPrinted(1, 5000));
-    for (int i = 0; i < 100 && printer->JobsEnded() < 1; i++)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(printer->WaitPrinted(1, kHangMs));
+    WaitUntil([&] { return printer->JobsEnded() >= 1; });
     EXPECT_EQ(std::vector<std::string>{}, printer->Refused());
     std::vector<CPreviewPage> pages;
     for (const CVirtualPrinter::Printed& p : printer->PrintedPages())

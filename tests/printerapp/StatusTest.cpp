@@ -99,13 +99,10 @@ protected:
             submitter.join();
     }
 
-    // The newest job once it is in `state` (or the last look after 10 s).
+    // The newest job once it is in `state` (or the last look, at a hang).
     JobInfo WaitForState(const std::string& state) const {
-        JobInfo job = server->LastJob(name);
-        for (int i = 0; i < 200 && job.state != state; i++) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            job = server->LastJob(name);
-        }
+        JobInfo job;
+        WaitUntil([&] { return (job = server->LastJob(name)).state == state; });
         return job;
     }
 
@@ -145,7 +142,7 @@ TEST_P(PrinterAppStatusTest, PaperOutMidJobWaitsThenPrintsTheRestOnce) {
     EXPECT_EQ("completed", done.state) << done.message << "\n" << server->LogProblems();
     // ESC/POS answers its real-time queries ahead of the pages it still
     // prints, so the job may end before the last page is out.
-    printer->WaitPrinted(5, 5000);
+    printer->WaitPrinted(5, kHangMs);
     const auto printed = printer->PrintedPages();
     ASSERT_EQ(5u, printed.size());
     for (unsigned p = 0; p < 5; p++) {
@@ -165,7 +162,7 @@ TEST_P(PrinterAppStatusTest, CoverOpenBeforeTheJobWaitsUntilClosed) {
     EXPECT_EQ(0u, printer->PrintedPages().size());
     printer->Set(0, kCoverOpen);
     EXPECT_EQ("completed", WaitForState("completed").state) << server->LogProblems();
-    EXPECT_TRUE(printer->WaitPrinted(1, 5000));
+    EXPECT_TRUE(printer->WaitPrinted(1, kHangMs));
     EXPECT_EQ(1u, printer->PrintedPages().size());
     EXPECT_EQ(std::string::npos, server->PrinterReasons(name).find("cover-open"));
 }
@@ -216,7 +213,7 @@ TEST_P(PrinterAppStatusTest, SilentPrinterCostsOneTimeout) {
         ASSERT_EQ("completed", server->Print(silent, server->Dir().File("one.pwg"))) << server->LogProblems();
         EXPECT_LT(Since(start), answering + 3.0) << "job " << job + 1;
     }
-    EXPECT_TRUE(printer->WaitPrinted(3, 5000));
+    EXPECT_TRUE(printer->WaitPrinted(3, kHangMs));
     // Said once, at the first unanswered round.
     const Bytes log = ReadFile(server->Dir().File("app.log"));
     std::istringstream lines(std::string(log.begin(), log.end()));

@@ -83,12 +83,7 @@ public:
     }
 
     bool WaitFor(const std::string& condition) {
-        for (int i = 0; i < 200; i++) {
-            if (Evaluate("!!(" + condition + ")") == "true")
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
+        return WaitUntil([&] { return Evaluate("!!(" + condition + ")") == "true"; });
     }
 
 private:

@@ -188,7 +188,8 @@ PrivateCupsd::PrivateCupsd(const CupsTree& tree) : m_tree(tree) {
               tree.FilesConf().c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
-    for (int i = 0; i < 100 && !Listening(m_port); i++) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHangMs);
+    while (!Listening(m_port) && std::chrono::steady_clock::now() < giveUp) {
         int status;
         if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
             m_pid = -1;

@@ -4,12 +4,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace testing_support {
 
@@ -24,6 +26,16 @@ TempDir::~TempDir() {
     std::string cmd = "rm -rf '" + m_path + "'";
     if (std::system(cmd.c_str()) != 0)
         std::fprintf(stderr, "could not remove %s\n", m_path.c_str());
+}
+
+bool WaitUntil(const std::function<bool()>& done, int limitMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
 }
 
 Bytes ReadFile(const std::string& path) {

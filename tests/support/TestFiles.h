@@ -3,6 +3,7 @@
 #include <cups/raster.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,6 +23,14 @@ public:
 private:
     std::string m_path;
 };
+
+// How long a wait for work whose speed varies may last before it counts as
+// a hang: reached only when something is stuck, even under a sanitizer on a
+// machine whose cores other work shares. Waits poll and end as soon as what
+// they wait for has happened.
+constexpr int kHangMs = 120000;
+// Polls `done` until it holds (true) or `limitMs` have passed (false).
+bool WaitUntil(const std::function<bool()>& done, int limitMs = kHangMs);
 
 Bytes ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const Bytes& data);

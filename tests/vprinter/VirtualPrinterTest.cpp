@@ -39,7 +39,7 @@ public:
     }
     bool Send(const Bytes& data) { return send(m_fd, data.data(), data.size(), MSG_NOSIGNAL) == ssize_t(data.size()); }
     // Up to `n` bytes, waiting at most `timeoutMs` for them; -1 at a reset.
-    Bytes Read(size_t n, int timeoutMs = 3000, bool* reset = nullptr) {
+    Bytes Read(size_t n, int timeoutMs = kHangMs, bool* reset = nullptr) {
         Bytes got;
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (got.size() < n && std::chrono::steady_clock::now() < end) {
@@ -163,7 +163,7 @@ TEST(VirtualPrinter, PagesAndPngsEqualThePreviews) {
         bool ok = false;
         const auto decoded = Decoded(family.language, rendered.out, &ok);
         ASSERT_TRUE(ok);
-        ASSERT_TRUE(printer->WaitPrinted(decoded->Pages().size(), 5000));
+        ASSERT_TRUE(printer->WaitPrinted(decoded->Pages().size(), kHangMs));
         const std::vector<CVirtualPrinter::Printed> pages = printer->PrintedPages();
         ASSERT_EQ(pages.size(), decoded->Pages().size());
         const PreviewRun preview =
@@ -187,9 +187,8 @@ TEST(VirtualPrinter, RefusesAMalformedJobWithTheDecodersMessage) {
     Host host(printer->Port());
     ASSERT_TRUE(host.Send(bad));
     host.Close();
-    ASSERT_TRUE(printer->WaitPrinted(1, 5000));
-    for (int i = 0; i < 250 && printer->JobsEnded() < 1; i++)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(printer->WaitPrinted(1, kHangMs));
+    WaitUntil([&] { return printer->JobsEnded() >= 1; });
     bool ok = true;
     const auto decoded = Decoded("tspl", bad, &ok);
     ASSERT_FALSE(ok);
@@ -204,7 +203,7 @@ TEST(VirtualPrinter, PaperOutAfterTwoLabelsHoldsTheRestUntilPaperIsLoaded) {
     auto printer = Started(o);
     Host host(printer->Port());
     ASSERT_TRUE(host.Send(Times(kReceipt, 5)));
-    ASSERT_TRUE(printer->WaitPrinted(2, 5000));
+    ASSERT_TRUE(printer->WaitPrinted(2, kHangMs));
     // Answered at once while three receipts wait: paper end, offline.
     ASSERT_TRUE(host.Send({0x10, 0x04, 0x04, 0x10, 0x04, 0x01}));
     EXPECT_EQ(host.Read(2), (Bytes{0x72, 0x1A}));
@@ -216,7 +215,7 @@ TEST(VirtualPrinter, PaperOutAfterTwoLabelsHoldsTheRestUntilPaperIsLoaded) {
     printer->LoadPaper();
     EXPECT_EQ(host.Read(1), Bytes{0x00});
     host.Close();
-    ASSERT_TRUE(printer->WaitPrinted(5, 5000));
+    ASSERT_TRUE(printer->WaitPrinted(5, kHangMs));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const auto pages = printer->PrintedPages();
     ASSERT_EQ(pages.size(), 5u);
@@ -241,13 +240,13 @@ TEST(VirtualPrinter, ServesAPseudoTerminalAndAFifo) {
         const int from = path == pty ? fd : replies;
         pollfd p{from, POLLIN, 0};
         uint8_t reply = 0xFF;
-        EXPECT_EQ(poll(&p, 1, 3000), 1);
+        EXPECT_EQ(poll(&p, 1, kHangMs), 1);
         EXPECT_EQ(read(from, &reply, 1), 1);
         EXPECT_EQ(reply & ~0x20, 0);  // ready, or still printing the label
         close(fd);
     }
     close(replies);
-    EXPECT_TRUE(printer.WaitPrinted(2, 5000));
+    EXPECT_TRUE(printer.WaitPrinted(2, kHangMs));
 }
 
 // One case each of what a link can do wrong; each returns a failure text.
@@ -276,7 +275,7 @@ const LinkCase kLinks[] = {
      [](CVirtualPrinter& printer, Host& host) {
          host.Send(Times(kLabel, 10));
          bool reset = false;
-         host.Read(1, 3000, &reset);
+         host.Read(1, kHangMs, &reset);
          return reset && printer.BytesReceived() == 100 ? "" : std::string("no reset after 100 bytes");
      }},
     {"drop-overflow",
@@ -288,8 +287,7 @@ const LinkCase kLinks[] = {
      [](CVirtualPrinter& printer, Host& host) {
          host.Send(Times(kLabel, 10));
          host.Close();
-         for (int i = 0; i < 250 && printer.JobsEnded() < 1; i++)
-             std::this_thread::sleep_for(std::chrono::milliseconds(20));
+         WaitUntil([&] { return printer.JobsEnded() >= 1; });
          // Everything was taken off the link, but most of it was lost.
          return printer.BytesReceived() == 10 * kLabel.size() && printer.PrintedPages().size() < 10 &&
                         printer.Refused().size() == 1
@@ -301,7 +299,7 @@ const LinkCase kLinks[] = {
          host.Send(Times(kLabel, 10));
          std::this_thread::sleep_for(std::chrono::milliseconds(200));
          const size_t early = printer.BytesReceived();
-         return early < 10 * kLabel.size() && printer.WaitPrinted(10, 5000)
+         return early < 10 * kLabel.size() && printer.WaitPrinted(10, kHangMs)
                     ? ""
                     : "read " + std::to_string(early) + " at once";
      }},
@@ -319,8 +317,7 @@ TEST(VirtualPrinter, SimulatesWhatALinkDoesWrong) {
 
 // Waits up to 5 s for `done`.
 bool Within5s(const std::function<bool()>& done) {
-    for (int i = 0; i < 250 && !done(); i++)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    WaitUntil(done);
     return done();
 }
 
@@ -357,10 +354,10 @@ TEST(VirtualPrinter, LinkChangesApplyToTheJobBeingRead) {
         EXPECT_EQ(printer->Control(c.change), "ok");
         bool reset = false;
         if (c.reset) {
-            host.Read(1, 3000, &reset);
+            host.Read(1, kHangMs, &reset);
             EXPECT_TRUE(reset);
         } else {
-            EXPECT_TRUE(printer->WaitPrinted(10, 3000)) << printer->BytesReceived() << " bytes read";
+            EXPECT_TRUE(printer->WaitPrinted(10, kHangMs)) << printer->BytesReceived() << " bytes read";
         }
     }
     CVirtualPrinter printer(Lang("tspl"));
@@ -378,7 +375,7 @@ TEST(VirtualPrinter, RefusesConnectionsUntilItListensAgainOnItsPort) {
     EXPECT_EQ(printer->Port(), port);
     Host host(port);
     ASSERT_TRUE(host.Send(kLabel));
-    EXPECT_TRUE(printer->WaitPrinted(1, 5000));
+    EXPECT_TRUE(printer->WaitPrinted(1, kHangMs));
 }
 
 TEST(VirtualPrinter, KeepsEachJobsBytesRefusedOnesToo) {

@@ -61,10 +61,7 @@ TEST(VirtualPrinterTool, PrintsAJobIntoPngsAndTheLogAndTakesControlLines) {
     EXPECT_EQ(RunTool("control " + dir.File("ctl") + " printed", &status), "0\n");  // the cover is open
     RunTool("control " + dir.File("ctl") + " 'clear cover-open'", &status);
     std::string printed;
-    for (int i = 0; i < 100 && printed != "2\n"; i++) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        printed = RunTool("control " + dir.File("ctl") + " printed", &status);
-    }
+    WaitUntil([&] { return (printed = RunTool("control " + dir.File("ctl") + " printed", &status)) == "2\n"; });
     EXPECT_EQ(printed, "2\n");
     EXPECT_EQ(RunTool("control " + dir.File("ctl") + " 'set no-such'", &status),
               "error: unknown condition \"no-such\"\n");
