@@ -8,45 +8,73 @@
 # too).
 set -eu
 cd "$(dirname "$0")/.."
-./tools/install-deps.sh
 jobs="$(nproc)"
 
+# Each stage's time, said as it ends and again at the end, with the ten
+# slowest tests of each suite run: where CI's time goes.
+times=""
+stage() {
+    name="$1"
+    shift
+    start=$(date +%s)
+    "$@"
+    took=$(($(date +%s) - start))
+    times="$times$(printf '%6d s  %s' "$took" "$name")
+"
+    echo "== $name: $took s"
+}
+slowest() {
+    echo "== the ten slowest tests of $1 (seconds):"
+    # Lines "NAME... RUNS COST" (a parameter's text may hold spaces), then "---".
+    awk '/^---/ { exit } NF >= 3 { printf "%8.1f  %s\n", $NF, $1 }' "$1/Testing/Temporary/CTestCostData.txt" 2>/dev/null |
+        sort -rn | head -n 10
+}
+
+stage "install packages" ./tools/install-deps.sh
+
 # The code follows .clang-format.
-./tools/check-format.sh
+stage "format check" ./tools/check-format.sh
 
-cmake -S . -B build
-cmake --build build -j"$jobs"
-(cd build && ctest --output-on-failure -j"$jobs")
+build() {
+    cmake -S . -B "$@" && cmake --build "$1" -j"$jobs"
+}
+stage "build" build build
+stage "tests" sh -c 'cd build && ctest --output-on-failure -j"$1"' - "$jobs"
+slowest build
 
-cmake -S . -B build-asan -DQUORVANT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
-cmake --build build-asan -j"$jobs"
-(cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/../tests/lsan.supp" \
-    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --output-on-failure -j"$jobs")
+stage "build, AddressSanitizer" build build-asan -DQUORVANT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+stage "tests, AddressSanitizer" sh -c 'cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/../tests/lsan.supp" \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j"$1"' - "$jobs"
+slowest build-asan
 
 # About a minute of fuzzing: fourteen seconds for each fuzz target (the
 # preview decoders share one).
-./fuzz/run.sh 14
+stage "fuzzing" ./fuzz/run.sh 14
 
 # The Debian packages: built, linted, installed, used, purged.
-./tools/check-packages.sh
+stage "packages" ./tools/check-packages.sh
 
 # The printer application and the virtual printer are threaded: their tests (and the patched PAPPL
 # under them) under ThreadSanitizer; every report fails the run. The killed-server test is left out
 # here: under ThreadSanitizer and a parallel load its restarted server has lost the queued jobs
 # (under investigation; it passes in the normal and AddressSanitizer runs).
-cmake -S . -B build-tsan -DQUORVANT_TSAN=ON
-cmake --build build-tsan -j"$jobs" --target quorvant_tests
+tsan_build() {
+    cmake -S . -B build-tsan -DQUORVANT_TSAN=ON && cmake --build build-tsan -j"$jobs" --target quorvant_tests
+}
+stage "build, ThreadSanitizer" tsan_build
 # Reports go to files (the servers the tests start are other processes),
 # which must not exist afterwards. Without address-space randomisation:
 # GCC 12's ThreadSanitizer refuses the layouts of kernels that randomise
 # more bits than it knows.
 rm -rf build-tsan/reports && mkdir build-tsan/reports
-(cd build-tsan && TSAN_OPTIONS="second_deadlock_stack=1:log_path=$PWD/reports/tsan:suppressions=$PWD/../tests/tsan.supp" \
-    setarch "$(uname -m)" -R ctest --output-on-failure -j"$jobs" -R '^(PrinterApp|DriverTable|NamedSettings|VirtualPrinter)' \
-    -E 'HostAgreement|QueuedJobsStartByThemselvesAfterAKilledServerRestarts')
+stage "tests, ThreadSanitizer" sh -c 'cd build-tsan && TSAN_OPTIONS="second_deadlock_stack=1:log_path=$PWD/reports/tsan:suppressions=$PWD/../tests/tsan.supp" \
+    setarch "$(uname -m)" -R ctest --output-on-failure -j"$1" -R "^(PrinterApp|DriverTable|NamedSettings|VirtualPrinter)" \
+    -E "HostAgreement|QueuedJobsStartByThemselvesAfterAKilledServerRestarts"' - "$jobs"
+slowest build-tsan
 if ls build-tsan/reports/tsan.* >/dev/null 2>&1; then
     cat build-tsan/reports/tsan.*
     echo "ThreadSanitizer reported problems" >&2
     exit 1
 fi
+echo "== where the time went:"
+printf '%s' "$times"

@@ -120,15 +120,24 @@ struct Case {
 void PrintTo(const Case& c, std::ostream* os) { *os << c.driver->name << " " << c.setting->name; }
 
 // Every driver with every row its PPD has; without the PPDs, one case per
-// driver, which is skipped.
+// driver, which is skipped. A sanitizer build, where the bytes are the same
+// and each case costs five times as much, compares every row on the first
+// driver and the first row on every driver.
 std::vector<Case> Cases() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    constexpr bool kEveryRowOfEveryDriver = false;
+#else
+    constexpr bool kEveryRowOfEveryDriver = true;
+#endif
     std::vector<Case> cases;
     size_t count = 0;
     const DriverTable::Driver* drivers = DriverTable::Drivers(count);
     for (size_t d = 0; d < count; d++) {
         ppd_file_t* ppd = ppdOpenFile(PpdPath(drivers[d]).c_str());
         for (const Setting& setting : kSettings)
-            if (ppd ? Applies(ppd, FilterOptions(setting)) : &setting == kSettings)
+            if (ppd ? Applies(ppd, FilterOptions(setting)) &&
+                          (kEveryRowOfEveryDriver || d == 0 || &setting == kSettings)
+                    : &setting == kSettings)
                 cases.push_back({&drivers[d], &setting});
         ppdClose(ppd);
     }

@@ -45,6 +45,9 @@ const char kStalledMessage[] = "The printer stopped accepting data.";
 // ThreadSanitizer makes the server several times slower; two rounds show
 // its races as well as five.
 constexpr int kRounds = 2, kSlow = 4;
+#elif defined(__SANITIZE_ADDRESS__)
+// Three rounds under AddressSanitizer: the normal build runs all five.
+constexpr int kRounds = 3, kSlow = 1;
 #else
 constexpr int kRounds = 5, kSlow = 1;
 #endif
