@@ -22,17 +22,36 @@ namespace testing_support {
 
 namespace {
 
-// PAPPL's main loop puts its control socket in $SNAP_COMMON when set: each
-// private server and its clients get their own.
-[[noreturn]] void Exec(const std::string& dir, const std::vector<std::string>& args) {
-    setenv("SNAP_COMMON", dir.c_str(), 1);
-    std::vector<char*> argv{const_cast<char*>(QUORVANT_APP_BIN)};
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(QUORVANT_APP_BIN, argv.data());
-    _exit(127);
-}
+// The application with `args`, and an environment where PAPPL's main loop
+// puts its control socket in $SNAP_COMMON: each private server and its
+// clients get their own. Made before fork: the test program has threads, and
+// a child that allocates (setenv does) may wait for ever on a lock that one
+// of them held at the fork.
+class Command {
+public:
+    Command(const std::string& dir, const std::vector<std::string>& args) : m_args(args) {
+        m_env.push_back("SNAP_COMMON=" + dir);
+        for (char** e = environ; *e; e++)
+            if (std::strncmp(*e, "SNAP_COMMON=", 12) != 0)
+                m_env.push_back(*e);
+        m_argv.push_back(const_cast<char*>(QUORVANT_APP_BIN));
+        for (const std::string& a : m_args)
+            m_argv.push_back(const_cast<char*>(a.c_str()));
+        m_argv.push_back(nullptr);
+        for (const std::string& e : m_env)
+            m_envp.push_back(const_cast<char*>(e.c_str()));
+        m_envp.push_back(nullptr);
+    }
+    // In the child: nothing but exec.
+    [[noreturn]] void Exec() const {
+        execve(QUORVANT_APP_BIN, m_argv.data(), m_envp.data());
+        _exit(127);
+    }
+
+private:
+    std::vector<std::string> m_args, m_env;
+    std::vector<char*> m_argv, m_envp;
+};
 
 }  // namespace
 
@@ -61,15 +80,17 @@ bool AppServer::Start(const std::vector<std::string>& options) {
         args.push_back("-o");
         args.push_back(option);
     }
+    const Command command(m_dir.path(), args);
+    const std::string errFile = m_dir.File("server.err");
     m_pid = fork();
     if (m_pid == 0) {
         // Standard error keeps what a sanitizer or PAPPL says when dying.
         const int null = open("/dev/null", O_RDWR);
-        const int err = open(m_dir.File("server.err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(null, 0);
         dup2(null, 1);
         dup2(err, 2);
-        Exec(m_dir.path(), args);
+        command.Exec();
     }
     const std::string socketPath = m_dir.File("quorvant-printer-app.sock");
     bool exited = false;
@@ -139,13 +160,14 @@ CommandResult AppServer::Run(const std::vector<std::string>& args) const {
     int pipeFds[2];
     if (pipe(pipeFds) != 0)
         return result;
+    const Command command(m_dir.path(), args);
     const pid_t pid = fork();
     if (pid == 0) {
         dup2(pipeFds[1], 1);
         dup2(pipeFds[1], 2);
         close(pipeFds[0]);
         close(pipeFds[1]);
-        Exec(m_dir.path(), args);
+        command.Exec();
     }
     close(pipeFds[1]);
     char buffer[4096];
