@@ -350,7 +350,7 @@ void AwaitFinalStates(
     int port, const std::string& uriBase, std::vector<Job>& jobs, Clock::duration stall,
     const std::function<size_t()>& activity = [] { return size_t(0); }) {
     Progress progress;
-    http_t* http = Connect(port, 30);
+    http_t* http = Connect(port, kAnswerSeconds);
     for (bool pending = true; pending;) {
         pending = false;
         size_t ended = 0;
@@ -360,7 +360,12 @@ void AwaitFinalStates(
             ipp_t* response = nullptr;
             if (Ask(http, Request(IPP_OP_GET_JOB_ATTRIBUTES, uriBase + kPrinters[job.printer].name, job.id),
                     &response) == kNoAnswer) {
-                job.state = "unknown, Get-Job-Attributes has no answer";
+                // A connection the server closed is not a hang: asked again
+                // on a new one, until nothing has moved for `stall`.
+                job.state = std::string("unknown, Get-Job-Attributes has no answer: ") + cupsLastErrorString();
+                httpClose(http);
+                http = Connect(port, kAnswerSeconds);
+                pending = true;
                 break;
             }
             ipp_attribute_t* a = ippFindAttribute(response, "job-state", IPP_TAG_ENUM);
