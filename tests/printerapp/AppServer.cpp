@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "preview/PreviewLanguages.h"
+#include "support/ChildCommand.h"
 
 namespace testing_support {
 
@@ -24,34 +25,10 @@ namespace {
 
 // The application with `args`, and an environment where PAPPL's main loop
 // puts its control socket in $SNAP_COMMON: each private server and its
-// clients get their own. Made before fork: the test program has threads, and
-// a child that allocates (setenv does) may wait for ever on a lock that one
-// of them held at the fork.
-class Command {
-public:
-    Command(const std::string& dir, const std::vector<std::string>& args) : m_args(args) {
-        m_env.push_back("SNAP_COMMON=" + dir);
-        for (char** e = environ; *e; e++)
-            if (std::strncmp(*e, "SNAP_COMMON=", 12) != 0)
-                m_env.push_back(*e);
-        m_argv.push_back(const_cast<char*>(QUORVANT_APP_BIN));
-        for (const std::string& a : m_args)
-            m_argv.push_back(const_cast<char*>(a.c_str()));
-        m_argv.push_back(nullptr);
-        for (const std::string& e : m_env)
-            m_envp.push_back(const_cast<char*>(e.c_str()));
-        m_envp.push_back(nullptr);
-    }
-    // In the child: nothing but exec.
-    [[noreturn]] void Exec() const {
-        execve(QUORVANT_APP_BIN, m_argv.data(), m_envp.data());
-        _exit(127);
-    }
-
-private:
-    std::vector<std::string> m_args, m_env;
-    std::vector<char*> m_argv, m_envp;
-};
+// clients get their own.
+ChildCommand AppCommand(const std::string& dir, const std::vector<std::string>& args) {
+    return ChildCommand(QUORVANT_APP_BIN, args, {"SNAP_COMMON=" + dir});
+}
 
 }  // namespace
 
@@ -80,7 +57,7 @@ bool AppServer::Start(const std::vector<std::string>& options) {
         args.push_back("-o");
         args.push_back(option);
     }
-    const Command command(m_dir.path(), args);
+    const ChildCommand command = AppCommand(m_dir.path(), args);
     const std::string errFile = m_dir.File("server.err");
     m_pid = fork();
     if (m_pid == 0) {
@@ -160,7 +137,7 @@ CommandResult AppServer::Run(const std::vector<std::string>& args) const {
     int pipeFds[2];
     if (pipe(pipeFds) != 0)
         return result;
-    const Command command(m_dir.path(), args);
+    const ChildCommand command = AppCommand(m_dir.path(), args);
     const pid_t pid = fork();
     if (pid == 0) {
         dup2(pipeFds[1], 1);

@@ -14,6 +14,7 @@
 
 #include "printerapp/AppServer.h"
 #include "printerapp/TestLabelCheck.h"
+#include "support/ChildCommand.h"
 
 namespace testing_support {
 namespace {
@@ -26,6 +27,9 @@ public:
         int toBrowser[2], fromBrowser[2];
         if (pipe(toBrowser) != 0 || pipe(fromBrowser) != 0)
             return;
+        const ChildCommand command(
+            "chromium", {"--headless=new", "--no-sandbox", "--disable-gpu", "--remote-debugging-pipe", "--no-first-run",
+                         "--user-data-dir=" + m_dir.path(), "about:blank"});
         m_pid = fork();
         if (m_pid == 0) {
             dup2(toBrowser[0], 3);
@@ -33,10 +37,7 @@ public:
             const int null = open("/dev/null", O_RDWR);
             dup2(null, 1);
             dup2(null, 2);
-            const std::string profile = "--user-data-dir=" + m_dir.path();
-            execlp("chromium", "chromium", "--headless=new", "--no-sandbox", "--disable-gpu", "--remote-debugging-pipe",
-                   "--no-first-run", profile.c_str(), "about:blank", static_cast<char*>(nullptr));
-            _exit(127);
+            command.Exec();
         }
         close(toBrowser[0]);
         close(fromBrowser[1]);

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -19,6 +20,7 @@
 
 #include "families/DriverTable.h"
 #include "families/KnownPrinters.h"
+#include "support/ChildCommand.h"
 
 namespace testing_support {
 
@@ -179,14 +181,15 @@ PrivateCupsd::PrivateCupsd(const CupsTree& tree) : m_tree(tree) {
     conf.close();
     chmod((tree.root() + "/etc/cupsd.conf").c_str(), 0644);
 
+    const std::string log = tree.root() + "/log/cupsd.out";
+    const ChildCommand command("/usr/sbin/cupsd", {"-f", "-c", tree.root() + "/etc/cupsd.conf", "-s", tree.FilesConf()},
+                               {}, "cupsd");
     m_pid = fork();
     if (m_pid == 0) {
-        std::string log = tree.root() + "/log/cupsd.out";
-        freopen(log.c_str(), "w", stdout);
-        freopen(log.c_str(), "a", stderr);
-        execl("/usr/sbin/cupsd", "cupsd", "-f", "-c", (tree.root() + "/etc/cupsd.conf").c_str(), "-s",
-              tree.FilesConf().c_str(), static_cast<char*>(nullptr));
-        _exit(127);
+        const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, 1);
+        dup2(out, 2);
+        command.Exec();
     }
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHangMs);
     while (!Listening(m_port) && std::chrono::steady_clock::now() < giveUp) {

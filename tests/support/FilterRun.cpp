@@ -12,6 +12,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "support/ChildCommand.h"
+
 namespace testing_support {
 
 std::vector<std::string> FilterResult::ErrLines() const {
@@ -43,6 +45,13 @@ FilterProcess::FilterProcess(const FilterJob& job) {
     int in[2], out[2], err[2];
     if (pipe(in) || pipe(out) || pipe(err))
         throw std::runtime_error("pipe failed");
+    std::vector<std::string> args = job.args;
+    if (!job.rasterFile.empty())
+        args.push_back(job.rasterFile);
+    const ChildCommand command(job.program, args,
+                               {job.ppdPath.empty() ? "PPD" : "PPD=" + job.ppdPath, "LANG=C", "LC_ALL", "LC_MESSAGES"},
+                               "quorvant");
+    const rlimit limit = {job.dataLimit, job.dataLimit};
     m_pid = fork();
     if (m_pid == 0) {
         dup2(in[0], 0);
@@ -55,28 +64,9 @@ FilterProcess::FilterProcess(const FilterJob& job) {
         dup2(err[1], 2);
         for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
             close(fd);
-        std::vector<std::string> args = job.args;
-        if (!job.rasterFile.empty())
-            args.push_back(job.rasterFile);
-        std::vector<char*> argv;
-        std::string name = "quorvant";
-        argv.push_back(&name[0]);
-        for (std::string& a : args)
-            argv.push_back(&a[0]);
-        argv.push_back(nullptr);
-        if (job.ppdPath.empty())
-            unsetenv("PPD");
-        else
-            setenv("PPD", job.ppdPath.c_str(), 1);
-        if (job.dataLimit) {
-            const struct rlimit limit = {job.dataLimit, job.dataLimit};
+        if (job.dataLimit)
             setrlimit(RLIMIT_DATA, &limit);
-        }
-        setenv("LANG", "C", 1);
-        unsetenv("LC_ALL");
-        unsetenv("LC_MESSAGES");
-        execv(job.program.c_str(), argv.data());
-        _exit(127);
+        command.Exec();
     }
     close(in[0]);
     close(out[1]);

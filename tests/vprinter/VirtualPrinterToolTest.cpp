@@ -10,6 +10,7 @@
 
 #include "preview/PreviewLanguages.h"
 #include "preview/PreviewTestSupport.h"
+#include "support/ChildCommand.h"
 
 using namespace testing_support;
 
@@ -32,12 +33,12 @@ TEST(VirtualPrinterTool, PrintsAJobIntoPngsAndTheLogAndTakesControlLines) {
     TempDir dir;
     int out[2];
     ASSERT_EQ(pipe(out), 0);
+    const ChildCommand command(QUORVANT_VPRINTER_BIN,
+                               {"--lang", "tspl", "--port", "0", "--out", dir.path(), "--control", dir.File("ctl")});
     const pid_t pid = fork();
     if (pid == 0) {
         dup2(out[1], 1);
-        execl(QUORVANT_VPRINTER_BIN, QUORVANT_VPRINTER_BIN, "--lang", "tspl", "--port", "0", "--out",
-              dir.path().c_str(), "--control", dir.File("ctl").c_str(), static_cast<char*>(nullptr));
-        _exit(127);
+        command.Exec();
     }
     close(out[1]);
     std::FILE* lines = fdopen(out[0], "r");
