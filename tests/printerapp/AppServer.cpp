@@ -32,6 +32,17 @@ ChildCommand AppCommand(const std::string& dir, const std::vector<std::string>& 
 
 }  // namespace
 
+http_t* ConnectTo(int port, int timeoutMs) {
+    return httpConnect2("localhost", port, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, timeoutMs, nullptr);
+}
+
+ipp_t* SendWithDocument(http_t* http, ipp_t* request, const Bytes& document) {
+    if (cupsSendRequest(http, request, "/ipp/print", CUPS_LENGTH_VARIABLE) == HTTP_STATUS_CONTINUE)
+        cupsWriteRequestData(http, reinterpret_cast<const char*>(document.data()), document.size());
+    ippDelete(request);
+    return cupsGetResponse(http, "/ipp/print");
+}
+
 bool AppServer::Start(const std::vector<std::string>& options) {
     if (access(QUORVANT_APP_BIN, X_OK) != 0) {
         m_problem = "quorvant-printer-app was not built";
@@ -206,8 +217,7 @@ std::string AppServer::Print(const std::string& printer, const std::string& file
 
 JobInfo AppServer::LastJob(const std::string& printer) const {
     JobInfo info;
-    http_t* http =
-        httpConnect2("localhost", m_port, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, 10000, nullptr);
+    http_t* http = ConnectTo(m_port);
     if (!http)
         return info;
     ipp_t* request = ippNewRequest(IPP_OP_GET_JOBS);
@@ -255,8 +265,7 @@ JobInfo AppServer::LastJob(const std::string& printer) const {
 }
 
 std::string AppServer::PrinterReasons(const std::string& printer) const {
-    http_t* http =
-        httpConnect2("localhost", m_port, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, 10000, nullptr);
+    http_t* http = ConnectTo(m_port);
     if (!http)
         return "no connection";
     ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cups/cups.h>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -73,6 +75,13 @@ private:
     mutable int m_pid = -1;  // -1 once the server has gone
     std::string m_problem;
 };
+
+// A connection to the server on loopback `port`; null when it does not
+// answer within `timeoutMs`.
+http_t* ConnectTo(int port, int timeoutMs = 10000);
+// Sends `request` (which it frees) with `document` as its data; the answer,
+// or null when none came.
+ipp_t* SendWithDocument(http_t* http, ipp_t* request, const Bytes& document);
 
 unsigned TotalBlackDots(const std::vector<CPreviewPage>& pages);
 

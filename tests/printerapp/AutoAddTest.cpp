@@ -45,8 +45,7 @@ std::pair<ipp_status_t, std::string> CreateAuto(const AppServer& server, const s
                                                 const std::string& deviceId) {
     const std::string path = server.Dir().File(name + ".prn");
     WriteFile(path, Bytes{});
-    http_t* http =
-        httpConnect2("localhost", server.Port(), nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, 10000, nullptr);
+    http_t* http = ConnectTo(server.Port());
     if (!http)
         return {IPP_STATUS_ERROR_SERVICE_UNAVAILABLE, ""};
     ipp_t* request = ippNewRequest(IPP_OP_CREATE_PRINTER);

@@ -76,8 +76,7 @@ TEST_F(PrinterAppCopies, EveryFormatPrintsItsCopiesInOrder) {
 TEST_F(PrinterAppCopies, EveryFormatTakesTheSameCopies) {
     std::string output;
     ASSERT_TRUE(server.AddFilePrinter("labels", "tspl_203dpi", output)) << output;
-    http_t* http =
-        httpConnect2("localhost", server.Port(), nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, 10000, nullptr);
+    http_t* http = ConnectTo(server.Port());
     ASSERT_NE(http, nullptr);
     for (const char* format : {"image/pwg-raster", "image/urf", "image/jpeg"}) {
         ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);

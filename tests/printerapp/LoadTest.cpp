@@ -238,8 +238,7 @@ Bytes Document(const Job& job) {
 // --- IPP ------------------------------------------------------------------------
 
 http_t* Connect(int port, double timeout) {
-    http_t* http = httpConnect2("localhost", port, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1,
-                                int(timeout * 1000), nullptr);
+    http_t* http = ConnectTo(port, int(timeout * 1000));
     if (http)
         httpSetTimeout(http, timeout, nullptr, nullptr);  // gives up, no retries
     return http;
@@ -300,10 +299,7 @@ void Submit(http_t* http, const std::string& uri, Job& job, const std::function<
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr,
                      kMimeTypes[int(job.format)]);
         ippAddBoolean(request, IPP_TAG_OPERATION, "last-document", 1);
-        if (cupsSendRequest(http, request, "/ipp/print", CUPS_LENGTH_VARIABLE) == HTTP_STATUS_CONTINUE)
-            cupsWriteRequestData(http, reinterpret_cast<const char*>(document.data()), document.size());
-        ippDelete(request);
-        response = cupsGetResponse(http, "/ipp/print");
+        response = SendWithDocument(http, request, document);
         status = response ? cupsLastError() : kNoAnswer;
         ippDelete(response);
         silent = silent || status == kNoAnswer;

@@ -147,8 +147,7 @@ TEST(PrinterAppLongLife, AJobCostsTheSameAfterThousandsAndTheSpoolKeepsOnlyWhatT
         std::vector<std::thread> clients;
         for (int c = 0; c < kClients; c++)
             clients.emplace_back([&] {
-                http_t* http = httpConnect2("localhost", server.Port(), nullptr, AF_UNSPEC,
-                                            HTTP_ENCRYPTION_IF_REQUESTED, 1, 30000, nullptr);
+                http_t* http = ConnectTo(server.Port(), 30000);
                 for (int i; (i = next++) < last;) {
                     const std::string uri = server.PrinterUri("p" + std::to_string(i % printerCount));
                     ipp_t* request = ippNewRequest(IPP_OP_PRINT_JOB);
@@ -158,12 +157,9 @@ TEST(PrinterAppLongLife, AJobCostsTheSameAfterThousandsAndTheSpoolKeepsOnlyWhatT
                                  "image/pwg-raster");
                     ippAddString(request, IPP_TAG_JOB, IPP_TAG_KEYWORD, "media", nullptr, "oe_label-2x1_2x1in");
                     const auto sent = Clock::now();
-                    if (cupsSendRequest(http, request, "/ipp/print", CUPS_LENGTH_VARIABLE) == HTTP_STATUS_CONTINUE)
-                        cupsWriteRequestData(http, reinterpret_cast<const char*>(document.data()), document.size());
-                    ipp_t* response = cupsGetResponse(http, "/ipp/print");
+                    ipp_t* response = SendWithDocument(http, request, document);
                     const ipp_status_t status = response ? cupsLastError() : IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
                     ippDelete(response);
-                    ippDelete(request);
                     answerUs +=
                         long(std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - sent).count());
                     if (status > IPP_STATUS_OK_CONFLICTING && failed++ == 0)
@@ -182,8 +178,7 @@ TEST(PrinterAppLongLife, AJobCostsTheSameAfterThousandsAndTheSpoolKeepsOnlyWhatT
             if (seen != was)
                 moved = Clock::now();
             if (Clock::now() - moved > std::chrono::milliseconds(kHangMs)) {
-                http_t* http = httpConnect2("localhost", server.Port(), nullptr, AF_UNSPEC,
-                                            HTTP_ENCRYPTION_IF_REQUESTED, 1, 30000, nullptr);
+                http_t* http = ConnectTo(server.Port(), 30000);
                 std::string waiting;
                 for (int p = 0; p < printerCount; p++)
                     waiting += "\np" + std::to_string(p) + " " + std::to_string(printers[p]->PagesPrinted()) +
@@ -223,8 +218,7 @@ TEST(PrinterAppLongLife, AJobCostsTheSameAfterThousandsAndTheSpoolKeepsOnlyWhatT
     // the last change).
     std::string known, stray;
     WaitUntil([&] {
-        http_t* http = httpConnect2("localhost", server.Port(), nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1,
-                                    30000, nullptr);
+        http_t* http = ConnectTo(server.Port(), 30000);
         std::set<std::pair<int, int>> jobsKnown;
         known.clear();
         for (int p = 0; p < printerCount; p++) {

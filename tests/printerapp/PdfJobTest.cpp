@@ -209,8 +209,7 @@ TEST(PrinterAppPdfLimits, PageTakingTooLongEndsTheJob) {
 TEST_F(PrinterAppPdf, EveryDriverListsPdf) {
     size_t count = 0;
     const DriverTable::Driver* drivers = DriverTable::Drivers(count);
-    http_t* http =
-        httpConnect2("localhost", server.Port(), nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, 10000, nullptr);
+    http_t* http = ConnectTo(server.Port());
     ASSERT_NE(http, nullptr);
     for (size_t i = 0; i < count; i++) {
         SCOPED_TRACE(drivers[i].name);

@@ -79,8 +79,7 @@ TEST_F(PrinterAppTest, EscposReceiptIsTrimmedAndCut) {
 std::map<std::string, std::string> PrinterAttributes(const AppServer& server, const std::string& printer,
                                                      const std::vector<std::string>& names) {
     std::map<std::string, std::string> values;
-    http_t* http =
-        httpConnect2("localhost", server.Port(), nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, 10000, nullptr);
+    http_t* http = ConnectTo(server.Port());
     if (!http)
         return values;
     ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);

@@ -34,7 +34,7 @@ double Since(Clock::time_point start) { return std::chrono::duration<double>(Clo
 
 // The page body of a GET of `path`.
 std::string GetPage(int port, const std::string& path) {
-    http_t* http = httpConnect2("localhost", port, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, 10000, nullptr);
+    http_t* http = ConnectTo(port);
     if (!http)
         return "";
     std::string body;

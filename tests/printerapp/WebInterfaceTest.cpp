@@ -187,7 +187,7 @@ TEST_F(PrinterAppWeb, PrintTestPageButtonPrintsTheTestLabel) {
 
 // The HTTP status of a GET of `path`, with Basic credentials when given.
 http_status_t Get(int port, const std::string& path, const char* credentials = nullptr) {
-    http_t* http = httpConnect2("localhost", port, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, 10000, nullptr);
+    http_t* http = ConnectTo(port);
     if (!http)
         return HTTP_STATUS_ERROR;
     httpClearFields(http);
@@ -212,8 +212,7 @@ TEST(PrinterAppAccess, ChangesNeedALoginPrintingDoesNot) {
     std::string output;
     ASSERT_TRUE(server.AddFilePrinter("labels", "tspl_203dpi", output)) << output;
 
-    http_t* http =
-        httpConnect2("localhost", server.Port(), nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, 10000, nullptr);
+    http_t* http = ConnectTo(server.Port());
     ASSERT_NE(nullptr, http);
     ipp_t* request = ippNewRequest(IPP_OP_SET_PRINTER_ATTRIBUTES);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, server.PrinterUri("labels").c_str());
