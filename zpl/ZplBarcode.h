@@ -16,9 +16,9 @@ struct BarcodeField {
     std::string command;
     std::vector<std::string> params;
     std::string data;
-    int moduleWidth = 2;     // ^BY w, dots
-    double ratio = 3.0;      // ^BY r, wide to narrow
-    int barHeight = 10;      // ^BY h, dots: the height when the command gives none
+    int moduleWidth = 2;  // ^BY w, dots
+    double ratio = 3.0;   // ^BY r, wide to narrow
+    int barHeight = 10;   // ^BY h, dots: the height when the command gives none
 };
 
 // Draws the interpretation line's `text` upright into `into` with its top
@@ -31,6 +31,9 @@ using LineWriter = std::function<int(ZplBitmap* into, int x, int y, int height, 
 struct BarcodeDrawing {
     ZplBitmap bitmap;
     int baseline = 0;
+    // Columns left of the symbol's left edge (an EAN's first digit): the
+    // field's x names column `left` of the bitmap.
+    int left = 0;
     std::string summary;  // "Code 128 (N) 12 characters", for the preview's field lines
 };
 
