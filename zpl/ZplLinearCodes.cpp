@@ -257,9 +257,17 @@ bool EncodeUpcE(const std::string& data, bool printCheck, LinearSymbol& out, std
     }
     char system = '0';
     std::string six, upcA;
-    if (data.size() <= 6) {
-        six = std::string(6 - data.size(), '0') + data;
+    if (data.size() <= 8) {
+        // Six digits, perhaps after the number system and before a check
+        // digit (which is computed again).
+        if (data.size() >= 7)
+            system = data[0];
+        six = data.size() >= 7 ? data.substr(1, 6) : std::string(6 - data.size(), '0') + data;
         // Expanded back to UPC-A for the check digit.
+        if (system != '0' && system != '1') {
+            problem = "UPC-E has number system 0 or 1, not " + std::string(1, system);
+            return false;
+        }
         const std::string m = six;
         switch (m[5]) {
             case '0':
