@@ -285,9 +285,9 @@ namespace {
 // where fixed.
 int AiLength(const std::string& first2) {
     const int n = std::stoi(first2);
-    if ((n >= 23 && n <= 25) || (n >= 40 && n <= 49) || n == 71)
+    if ((n >= 23 && n <= 25) || (n >= 40 && n <= 49 && n != 43) || n == 71)
         return 3;
-    if ((n >= 31 && n <= 36) || n == 39 || n == 70 || (n >= 72 && n <= 89))
+    if ((n >= 31 && n <= 36) || n == 39 || n == 43 || n == 70 || (n >= 72 && n <= 89))
         return 4;
     return 2;
 }
