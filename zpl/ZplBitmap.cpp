@@ -15,15 +15,15 @@ namespace {
 // Applies `blend` to the bits of `mask` in byte `b`.
 inline void Apply(uint8_t& b, uint8_t mask, Blend blend) {
     switch (blend) {
-    case Blend::Black:
-        b |= mask;
-        break;
-    case Blend::White:
-        b &= uint8_t(~mask);
-        break;
-    case Blend::Reverse:
-        b ^= mask;
-        break;
+        case Blend::Black:
+            b |= mask;
+            break;
+        case Blend::White:
+            b &= uint8_t(~mask);
+            break;
+        case Blend::Reverse:
+            b ^= mask;
+            break;
     }
 }
 
