@@ -69,49 +69,52 @@ void AddScaled(std::vector<Piece>& to, const std::vector<Piece>& from, double sc
     }
 }
 
+// Each list was fitted, a coordinate at a time, to the reference symbols.
 std::vector<Piece> Registered() {
-    return {RingPiece(22.5, 22.5, 22.5, 22.5, 4.2, 4.2),
-            Box(13, 10, 18, 35),
-            Box(13, 10, 27, 13),
-            Box(13, 21, 27, 24),
-            RingPiece(26.5, 17, 5.5, 7, 5, 3, -90, 90),
-            Poly({22, 24, 28, 24, 34, 35, 28.5, 35})};
+    return {RingPiece(22.25, 22.75, 22.5, 22.5, 3.7, 3.7),  Box(13, 10, 18, 35),
+            Poly({13, 10, 28, 10, 27, 13, 13, 13}),         Box(13, 21, 27, 24),
+            RingPiece(26.5, 16.75, 6, 6.25, 5, 3, -90, 90), Poly({22, 22.25, 28, 24, 34.5, 35, 29, 35})};
 }
 
 std::vector<Piece> Copyright() {
-    return {RingPiece(22.5, 22.5, 22.5, 22.5, 4.2, 4.2), RingPiece(22, 22.5, 13, 13.5, 5, 3.5, -180, -48),
-            RingPiece(22, 22.5, 13, 13.5, 5, 3.5, 48, 180)};
+    return {RingPiece(22.25, 22.75, 22.5, 22.5, 3.7, 3.7), RingPiece(22.25, 22.5, 13.5, 13.5, 5, 3.5, -180, -48.25),
+            RingPiece(22.25, 22, 13.75, 14.5, 5, 3.5, 48, 180)};
 }
 
 std::vector<Piece> Trademark() {
+    // The M's V is a black triangle less a white one.
     return {Box(0, 0, 22, 5),
             Box(8, 0, 14, 30),
-            Poly({28, 0, 52, 0, 43.3, 21.8}),
-            Poly({34, 0, 47, 0, 42.3, 11.8}, false),
+            Poly({29, 0, 53.5, 0, 42.3, 22.8}),
+            Poly({33.75, -1, 49, -2, 42.3, 12.8}, false),
             Box(26, 0, 32, 30),
             Box(51, 0, 57, 30)};
 }
 
 std::vector<Piece> Underwriters() {
-    std::vector<Piece> p = {RingPiece(36, 36, 36, 36, 5.5, 5.5),
-                            RingPiece(26.5, 43.5, 10.5, 7.5, 7, 6.5, 0, 180),
+    std::vector<Piece> p = {RingPiece(35.75, 36.25, 36, 36, 5.5, 5),
+                            RingPiece(26.5, 43.5, 10.25, 7.5, 8, 6.5, 0, 180),
                             Box(16, 15, 23, 44),
                             Box(30, 15, 37, 44),
                             Box(40, 21, 47, 56),
                             Box(40, 49, 58, 56)};
-    AddScaled(p, Registered(), 10 / 45.0, 22, 52);
+    AddScaled(p, Registered(), 0.195, 22.25, 53.25);
     return p;
 }
 
 std::vector<Piece> Canadian() {
     std::vector<Piece> p = {
-        RingPiece(36, 36, 36, 36, 9, 9, -180, -42), RingPiece(36, 36, 36, 36, 9, 9, 42, 180),
-        // S: two stems joined by three slanted bands.
-        Box(26, 14, 33, 27), Poly({29, 14, 33, 14, 22, 28, 15, 28}), Poly({15, 28, 24, 28, 33, 37, 33, 46}),
-        Box(26, 40, 33, 58), Poly({15, 41, 21, 41, 33, 52, 33, 59}),
-        // A: a stem, a slanted roof, a cross bar and a leg.
-        Box(39, 14, 46, 58), Poly({39, 14, 44, 14, 59, 33, 52, 33}), Box(39, 33, 59, 40), Box(52, 24, 59, 53)};
-    AddScaled(p, Registered(), 10 / 45.0, 56, 45);
+        RingPiece(36.25, 36, 36, 36, 9.25, 9.25, -180, -39.5), RingPiece(36, 36, 36, 36.25, 9.25, 9.25, 39.75, 180),
+        // S: two stems and three slanted bands.
+        Poly({27, 15, 33, 14, 33, 27, 26, 27}), Poly({28, 14, 33, 14, 32, 23, 22, 29, 14.5, 29, 14.5, 27}),
+        Poly({25, 24, 26, 24, 26, 27, 22.5, 28}, false), Poly({14, 29, 24.5, 29, 33, 37.5, 33, 40, 25, 40}),
+        Poly({26, 40, 33, 40, 33, 59, 25, 56}), Poly({15, 41, 19.5, 41, 26, 49, 27, 57, 24, 55.5, 18, 50.5, 15, 45}),
+        // A: a stem, a slanted roof with a white eye, and a leg.
+        Poly({38.75, 14, 46, 15, 46, 57, 39.75, 59}),
+        Poly({39, 14, 42.5, 14, 53, 20, 55, 24, 57, 28, 59, 32, 59, 40, 39, 40}),
+        Poly({46, 23.5, 48, 23.5, 52.5, 33, 46, 33}, false),
+        Poly({52.5, 39, 59, 40, 56.5, 47.5, 53.5, 51.5, 49, 46, 51, 42.5})};
+    AddScaled(p, Registered(), 0.205, 56.75, 45);
     return p;
 }
 
