@@ -1,0 +1,314 @@
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "zpl/ZplCharsets.h"
+#include "zpl/ZplGraphics.h"
+#include "zpl/ZplLabelMaker.h"
+#include "zpl/ZplPlacement.h"
+
+namespace zpl {
+
+namespace {
+
+// The size the font letter takes when the label gives none (^CF's default
+// font A is 9 dots tall at 203 dpi).
+constexpr int kDefaultFontHeight = 9;
+
+std::string Utf8(const std::u32string& text) {
+    std::string out;
+    for (const char32_t c : text) {
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | c >> 6);
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | c >> 12);
+            out += char(0x80 | (c >> 6 & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | c >> 18);
+            out += char(0x80 | (c >> 12 & 0x3F));
+            out += char(0x80 | (c >> 6 & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+bool IsOrientation(char c) { return c == 'N' || c == 'R' || c == 'I' || c == 'B'; }
+
+}  // namespace
+
+FontRequest ZplLabelMaker::FieldFont() const {
+    FontRequest f = m_Field.font ? *m_Field.font : m_Stream.defaultFont;
+    FixedCell cell;
+    if (f.height <= 0 && f.width > 0 && !FixedCellOf(f.name, cell))
+        f.height = f.width;
+    if (f.height <= 0 && !FixedCellOf(f.name, cell))
+        f.height = m_Stream.defaultFont.height > 0 ? m_Stream.defaultFont.height : ToDots(kDefaultFontHeight);
+    return f;
+}
+
+char ZplLabelMaker::FieldOrientation() const {
+    return m_Field.orientation ? *m_Field.orientation : m_Stream.orientation;
+}
+
+Blend ZplLabelMaker::FieldBlend(Blend base) const {
+    return m_Field.reverse || m_Stream.reverseAll ? Blend::Reverse : base;
+}
+
+void ZplLabelMaker::AddField(const std::string& line) { m_Label.fields.push_back(line); }
+
+void ZplLabelMaker::FieldOrigin(const ZplParams& p, bool typeset) {
+    m_Field.typeset = typeset;
+    m_Field.positioned = true;
+    if (typeset && !p.Has(0) && !p.Has(1)) {
+        m_Field.x = m_PenX;
+        m_Field.y = m_PenY;
+        return;
+    }
+    m_Field.x = m_Stream.homeX + ToDots(p.Number(0, 0)) - m_Stream.shiftLeft;
+    m_Field.y = m_Stream.homeY + ToDots(p.Number(1, 0)) + m_Stream.shiftTop;
+}
+
+bool ZplLabelMaker::ExecuteField(const std::string& name, const ZplParams& p, const ZplCommand& command) {
+    FieldState& f = m_Field;
+    if (name == "FO" || name == "FT") {
+        FieldOrigin(p, name == "FT");
+    } else if (name.size() == 2 && name[0] == 'A') {
+        FontRequest font{name[1], 0, 0};
+        if (p.Has(1))
+            font.height = std::max(1, ToDots(p.Number(1, 0)));
+        if (p.Has(2))
+            font.width = std::max(1, ToDots(p.Number(2, 0)));
+        f.font = font;
+        const char o = p.Letter(0, 0);
+        if (IsOrientation(o))
+            f.orientation = o;
+    } else if (name == "FD" || name == "FV") {
+        f.hasData = true;
+        f.data = command.params;
+        f.dataTruncated = command.truncated || f.data.size() > m_Options.maxFieldBytes;
+    } else if (name == "FH") {
+        f.hexEscape = command.params.empty() ? '_' : command.params[0];
+    } else if (name == "FR") {
+        f.reverse = true;
+    } else if (name == "FN") {
+        f.number = p.Int(0, 0);
+    } else if (name == "FB" || name == "TB") {
+        TextBlock b;
+        if (name == "TB") {
+            const char o = p.Letter(0, 0);
+            if (IsOrientation(o))
+                f.orientation = o;
+            b.width = std::max(1, ToDots(p.Number(1, 1)));
+            const int height = std::max(1, ToDots(p.Number(2, 1)));
+            b.lines = std::max(1, height / std::max(1, m_Fonts.LineHeight(FieldFont())));
+        } else {
+            b.width = std::max(0, ToDots(p.Number(0, 0)));
+            b.lines = std::max(1, std::min(9999, p.Int(1, 1)));
+            b.spacing = ToDots(p.Number(2, 0));
+            b.justify = p.Letter(3, 'L');
+            b.indent = std::max(0, ToDots(p.Number(4, 0)));
+        }
+        f.block = b;
+    } else if (name == "FS") {
+        EndField();
+    } else if (name == "GB") {
+        const int t = std::max(1, ToDots(p.Number(2, 1)));
+        const int w = std::max(t, ToDots(p.Number(0, 1))), h = std::max(t, ToDots(p.Number(1, 1)));
+        const int r = std::max(0, std::min(8, p.Int(4, 0)));
+        Graphic(BoxShape(w, h, t, r), p.Letter(3, 'B') == 'W' ? Blend::White : Blend::Black,
+                "box " + std::to_string(w) + "x" + std::to_string(h));
+    } else if (name == "GD") {
+        const int t = std::max(1, ToDots(p.Number(2, 1)));
+        const int w = std::max(t, ToDots(p.Number(0, 1))), h = std::max(t, ToDots(p.Number(1, 1)));
+        const char o = p.Letter(4, 'R');
+        Graphic(DiagonalShape(w, h, t, o == 'R' || o == '/'), p.Letter(3, 'B') == 'W' ? Blend::White : Blend::Black,
+                "diagonal " + std::to_string(w) + "x" + std::to_string(h));
+    } else if (name == "GC") {
+        const int d = std::max(3, ToDots(p.Number(0, 3))), t = std::max(1, ToDots(p.Number(1, 1)));
+        Graphic(CircleShape(d, t), p.Letter(2, 'B') == 'W' ? Blend::White : Blend::Black,
+                "circle " + std::to_string(d));
+    } else if (name == "GE") {
+        const int t = std::max(1, ToDots(p.Number(2, 1)));
+        const int w = std::max(t, ToDots(p.Number(0, 1))), h = std::max(t, ToDots(p.Number(1, 1)));
+        Graphic(EllipseShape(w, h, t), p.Letter(3, 'B') == 'W' ? Blend::White : Blend::Black,
+                "ellipse " + std::to_string(w) + "x" + std::to_string(h));
+    } else if (name == "GS") {
+        const char o = p.Letter(0, 0);
+        if (IsOrientation(o))
+            f.orientation = o;
+        const FontRequest font = FieldFont();
+        f.kind = FieldState::Kind::Symbol;
+        f.symbolHeight = p.Has(1) ? std::max(1, ToDots(p.Number(1, 0))) : m_Fonts.LineHeight(font);
+        f.symbolWidth = p.Has(2) ? std::max(1, ToDots(p.Number(2, 0))) : f.symbolHeight;
+    } else if (name == "GF") {
+        const ZplParams g(command.params, m_Reader.Delimiter(), 5);
+        ZplBitmap image;
+        std::string problem;
+        GraphicLimits limits;
+        limits.maxBytes = m_Options.maxGraphicBytes;
+        if (command.truncated)
+            problem = "its data is over the limit of " + std::to_string(m_Options.maxGraphicBytes) + " bytes";
+        else if (!DecodeGraphic(g.Letter(0, 'A'), long(g.Number(2, 0)), long(g.Number(3, 0)), g.Text(4), limits, image,
+                                problem))
+            problem = problem.empty() ? "its data is damaged" : problem;
+        if (!problem.empty()) {
+            Problem("a graphic (^GF) is not drawn: " + problem);
+            return true;
+        }
+        Graphic(std::move(image), Blend::Black, "graphic");
+    } else if (name == "XG") {
+        const std::string object = p.Text(0);
+        std::string key = object;
+        {
+            const size_t colon = key.find(':');
+            if (colon != std::string::npos && colon <= 1)
+                key.erase(0, colon + 1);
+            const size_t dot = key.find('.');
+            if (dot != std::string::npos)
+                key.erase(dot);
+            for (char& c : key)
+                c = char(std::toupper(static_cast<unsigned char>(c)));
+        }
+        const auto stored = m_Stream.graphics.find(key);
+        if (stored == m_Stream.graphics.end()) {
+            Problem("the graphic " + object + " (^XG) was never stored");
+            return true;
+        }
+        const int mx = std::max(1, std::min(10, p.Int(1, 1))), my = std::max(1, std::min(10, p.Int(2, 1)));
+        Graphic(Magnified(stored->second, mx, my), Blend::Black, "graphic " + key);
+    } else if (name.size() == 2 && name[0] == 'B' && name != "BY") {
+        f.kind = FieldState::Kind::Barcode;
+        f.barcodeCommand = name;
+        const ZplParams b(command.params, m_Reader.Delimiter());
+        f.barcodeOrientation = b.Letter(0, 0);
+        f.barcodeParams.clear();
+        for (size_t i = 1; i < b.Size(); i++)
+            f.barcodeParams.push_back(b.Text(i));
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void ZplLabelMaker::Graphic(ZplBitmap mask, Blend blend, const std::string& what) {
+    m_Field.kind = FieldState::Kind::Graphic;
+    // Graphics given as dots scale with the page; shapes are already in page dots.
+    const double scale = Scale();
+    if (what.rfind("graphic", 0) == 0 && std::abs(scale - 1) > 1e-9)
+        mask = Scaled(mask, std::max(1, int(std::lround(mask.Width() * scale))),
+                      std::max(1, int(std::lround(mask.Height() * scale))));
+    m_Field.graphic = std::move(mask);
+    m_Field.graphicBlend = blend;
+    m_Field.graphicName = what;
+}
+
+void ZplLabelMaker::EndField() {
+    FieldState f = std::move(m_Field);
+    m_Field = FieldState();
+    if (!m_InLabel)
+        return;
+    // A format recalled with ^XF: its fields take the data this label gives by number.
+    if (f.number >= 0 && !m_Recalled.empty() && !m_Replaying) {
+        if (f.hasData)
+            m_Filled[f.number] = f.data;
+        return;
+    }
+    if (f.number >= 0 && m_Replaying) {
+        const auto filled = m_Filled.find(f.number);
+        if (filled != m_Filled.end()) {
+            f.data = filled->second;
+            f.hasData = true;
+        }
+    }
+    if (f.dataTruncated) {
+        Problem("a field's data is over the limit of " + std::to_string(m_Options.maxFieldBytes) + " bytes: not drawn");
+        return;
+    }
+    m_Field = std::move(f);
+    std::string bytes = m_Field.data;
+    if (m_Field.hexEscape)
+        bytes = ResolveHexEscapes(bytes, *m_Field.hexEscape);
+    switch (m_Field.kind) {
+        case FieldState::Kind::Graphic:
+            DrawGraphicField();
+            break;
+        case FieldState::Kind::Barcode:
+            if (m_Field.hasData)
+                DrawBarcodeField(bytes);
+            break;
+        case FieldState::Kind::Symbol: {
+            const std::u32string text = DecodeText(bytes, m_Stream.charset);
+            const size_t first = text.find_first_not_of(U' ');
+            if (first != std::u32string::npos && text[first] < 0x80) {
+                m_Field.graphic = SymbolShape(char(text[first]), m_Field.symbolHeight, m_Field.symbolWidth);
+                m_Field.graphicName = "symbol " + std::string(1, char(text[first]));
+                DrawGraphicField();
+            }
+            break;
+        }
+        case FieldState::Kind::None:
+            if (m_Field.hasData)
+                DrawText(bytes);
+            break;
+    }
+    m_Field = FieldState();
+}
+
+void ZplLabelMaker::DrawGraphicField() {
+    const FieldState& f = m_Field;
+    ZplBitmap& page = Page();
+    if (page.Width() == 0)
+        return;
+    const char o = FieldOrientation();
+    PlaceField(page, f.graphic, f.graphic.Height(), o, f.typeset, f.x, f.y, FieldBlend(f.graphicBlend));
+    int x = f.x, y = f.y;
+    AdvancePen(o, QuarterTurns(o) % 2 ? f.graphic.Height() : f.graphic.Width(), x, y);
+    m_PenX = x;
+    m_PenY = y;
+    AddField(f.graphicName + " at " + std::to_string(f.x) + "," + std::to_string(f.y));
+}
+
+void ZplLabelMaker::DrawText(const std::string& bytes) {
+    const FieldState& f = m_Field;
+    const FontRequest font = FieldFont();
+    std::string problem;
+    if (!m_Fonts.Available(font, problem)) {
+        Problem(problem);
+        return;
+    }
+    std::u32string text;
+    for (size_t start = 0;;) {
+        const size_t end = f.block ? bytes.find("\\&", start) : std::string::npos;
+        text += DecodeText(bytes.substr(start, end == std::string::npos ? end : end - start), m_Stream.charset);
+        if (end == std::string::npos)
+            break;
+        text += kLineBreak;
+        start = end + 2;
+    }
+    // Fonts B and H have capitals only.
+    const char upper = char(std::toupper(static_cast<unsigned char>(font.name)));
+    if (upper == 'B' || upper == 'H')
+        for (char32_t& c : text)
+            if (c >= U'a' && c <= U'z')
+                c -= 32;
+    TextDrawing drawing = f.block ? m_Fonts.DrawBlock(text, font, *f.block) : m_Fonts.DrawLine(text, font);
+    ZplBitmap& page = Page();
+    if (page.Width() == 0)
+        return;
+    const char o = FieldOrientation();
+    PlaceField(page, drawing.bitmap, drawing.baseline, o, f.typeset, f.x, f.y, FieldBlend(Blend::Black));
+    int x = f.x, y = f.y;
+    AdvancePen(o, drawing.advance, x, y);
+    m_PenX = x;
+    m_PenY = y;
+    AddField("text " + std::string(1, font.name) + " " + std::to_string(font.height) + "x" +
+             std::to_string(font.width > 0 ? font.width : font.height) + " at " + std::to_string(f.x) + "," +
+             std::to_string(f.y) + ": " + Utf8(text));
+}
+
+}  // namespace zpl
