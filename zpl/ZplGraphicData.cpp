@@ -4,9 +4,12 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cassert>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "zpl/ZplGraphics.h"
@@ -36,21 +39,27 @@ std::string WithoutSpaces(const std::string& data) {
     return s;
 }
 
+// The image's bytes, rows one after another, as the decoders fill them.
+struct Bytes {
+    uint8_t* data;
+    size_t size;
+};
+
 // The image's bytes as hex digits are written into them: a nibble cursor that
 // runs across rows and stops at the end.
 class NibbleWriter {
 public:
-    NibbleWriter(std::vector<uint8_t>& bytes, size_t rowBytes) : m_Bytes(bytes), m_RowNibbles(rowBytes * 2) {}
+    NibbleWriter(Bytes bytes, size_t rowBytes) : m_Bytes(bytes), m_RowNibbles(rowBytes * 2) {}
 
-    bool Full() const { return m_Pos >= m_Bytes.size() * 2; }
+    bool Full() const { return m_Pos >= m_Bytes.size * 2; }
 
     // `count` copies of the nibble `v`, across rows, whole bytes at a time.
     void Put(int v, size_t count) {
-        const size_t end = std::min(m_Pos + count, m_Bytes.size() * 2);
+        const size_t end = std::min(m_Pos + count, m_Bytes.size * 2);
         if (m_Pos < end && (m_Pos & 1))
             PutOne(v);
         const size_t bytes = (end - m_Pos) / 2;
-        std::memset(&m_Bytes[m_Pos / 2], v * 0x11, bytes);
+        std::memset(m_Bytes.data + m_Pos / 2, v * 0x11, bytes);
         m_Pos += bytes * 2;
         if (m_Pos < end)
             PutOne(v);
@@ -59,7 +68,7 @@ public:
     // filled whole.
     void EndRow(uint8_t fill) {
         const size_t rowStart = m_Pos - m_Pos % m_RowNibbles;
-        const size_t end = std::min(rowStart + m_RowNibbles, m_Bytes.size() * 2);
+        const size_t end = std::min(rowStart + m_RowNibbles, m_Bytes.size * 2);
         if (fill)
             Put(fill & 0xF, end - m_Pos);
         m_Pos = end;
@@ -69,26 +78,26 @@ public:
         const size_t rowStart = m_Pos - m_Pos % m_RowNibbles;
         if (rowStart == 0)
             return EndRow(0);
-        const size_t end = std::min(rowStart + m_RowNibbles, m_Bytes.size() * 2);
+        const size_t end = std::min(rowStart + m_RowNibbles, m_Bytes.size * 2);
         if (m_Pos & 1)
-            PutOne(m_Bytes[(m_Pos - m_RowNibbles) / 2] & 0xF);
+            PutOne(m_Bytes.data[(m_Pos - m_RowNibbles) / 2] & 0xF);
         const size_t from = m_Pos / 2, to = (end + 1) / 2;
-        std::memcpy(&m_Bytes[from], &m_Bytes[from - m_RowNibbles / 2], to - from);
+        std::memcpy(m_Bytes.data + from, m_Bytes.data + from - m_RowNibbles / 2, to - from);
         m_Pos = end;
     }
 
 private:
     void PutOne(int v) {
-        uint8_t& b = m_Bytes[m_Pos / 2];
+        uint8_t& b = m_Bytes.data[m_Pos / 2];
         b = (m_Pos & 1) ? uint8_t((b & 0xF0) | v) : uint8_t((b & 0x0F) | v << 4);
         m_Pos++;
     }
 
-    std::vector<uint8_t>& m_Bytes;
+    Bytes m_Bytes;
     size_t m_RowNibbles, m_Pos = 0;
 };
 
-bool DecodeHex(const std::string& data, size_t rowBytes, std::vector<uint8_t>& bytes, std::string& problem) {
+bool DecodeHex(const std::string& data, size_t rowBytes, Bytes bytes, std::string& problem) {
     NibbleWriter out(bytes, rowBytes);
     size_t repeat = 0;
     for (size_t i = 0; i < data.size() && !out.Full(); i++) {
@@ -164,9 +173,9 @@ uint16_t Crc16(const std::string& text) {
     return crc;
 }
 
-// Inflates at most bytes.size() bytes: whatever the stream holds past the
-// image is never produced, so a zlib bomb costs no more than the image.
-bool Inflate(const std::vector<uint8_t>& in, std::vector<uint8_t>& bytes, std::string& problem) {
+// Inflates at most the image's bytes: whatever the stream holds past them is
+// never produced, so a zlib bomb costs no more than the image.
+bool Inflate(const std::vector<uint8_t>& in, Bytes bytes, std::string& problem) {
     z_stream z{};
     if (inflateInit2(&z, 15 + 32) != Z_OK) {
         problem = "zlib could not start";
@@ -174,8 +183,8 @@ bool Inflate(const std::vector<uint8_t>& in, std::vector<uint8_t>& bytes, std::s
     }
     z.next_in = const_cast<Bytef*>(in.data());
     z.avail_in = uInt(in.size());
-    z.next_out = bytes.data();
-    z.avail_out = uInt(bytes.size());
+    z.next_out = bytes.data;
+    z.avail_out = uInt(bytes.size);
     int rc = Z_OK;
     while (rc == Z_OK && z.avail_out > 0 && z.avail_in > 0)
         rc = inflate(&z, Z_NO_FLUSH);
@@ -193,7 +202,7 @@ bool Inflate(const std::vector<uint8_t>& in, std::vector<uint8_t>& bytes, std::s
 }
 
 // :Z64:<base64>:<crc> or :B64:<base64>:<crc>, spaces already gone.
-bool DecodeEncoded(const std::string& data, std::vector<uint8_t>& bytes, std::string& problem) {
+bool DecodeEncoded(const std::string& data, Bytes bytes, std::string& problem) {
     const bool zipped = data.compare(0, 5, ":Z64:") == 0;
     const size_t end = data.find(':', 5);
     const std::string text = data.substr(5, end == std::string::npos ? std::string::npos : end - 5);
@@ -223,7 +232,7 @@ bool DecodeEncoded(const std::string& data, std::vector<uint8_t>& bytes, std::st
         return false;
     if (zipped)
         return Inflate(raw, bytes, problem);
-    std::memcpy(bytes.data(), raw.data(), std::min(raw.size(), bytes.size()));
+    std::memcpy(bytes.data, raw.data(), std::min(raw.size(), bytes.size));
     return true;
 }
 
@@ -256,11 +265,15 @@ bool DecodeGraphic(char format, long totalBytes, long rowBytes, const std::strin
         return false;
     }
     const size_t d = size_t(rowBytes), height = (size_t(totalBytes) + d - 1) / d;
-    std::vector<uint8_t> bytes(height * d, 0);
+    // d bytes a row are exactly the bitmap's rows, one after another: the
+    // decoders write straight into them.
+    ZplBitmap image(int(d * 8), int(height));
+    assert(height < 2 || image.Row(1) == image.Row(0) + d);
+    const Bytes bytes{image.Row(0), height * d};
     const char f = char(toupper(static_cast<unsigned char>(format)));
     bool ok;
     if (f == 'B' && !IsEncoded(data)) {
-        std::memcpy(bytes.data(), data.data(), std::min(data.size(), bytes.size()));
+        std::memcpy(bytes.data, data.data(), std::min(data.size(), bytes.size));
         ok = true;
     } else if (f == 'A' || f == 'B' || f == 'C') {
         if (f == 'C' && !IsText(data)) {
@@ -276,10 +289,8 @@ bool DecodeGraphic(char format, long totalBytes, long rowBytes, const std::strin
     if (!ok)
         return false;
     // Bytes past the image's count are not part of it.
-    std::fill(bytes.begin() + totalBytes, bytes.end(), 0);
-    out = ZplBitmap(int(d * 8), int(height));
-    for (size_t y = 0; y < height; y++)
-        std::memcpy(out.Row(int(y)), &bytes[y * d], d);
+    std::fill(bytes.data + totalBytes, bytes.data + bytes.size, 0);
+    out = std::move(image);
     return true;
 }
 
@@ -287,17 +298,22 @@ ZplBitmap Magnified(const ZplBitmap& image, int mx, int my) {
     // ^XG takes 1 to 10; beyond that a hostile label would only cost memory.
     mx = std::min(std::max(mx, 1), 10);
     my = std::min(std::max(my, 1), 10);
-    ZplBitmap out(image.Width() * mx, image.Height() * my);
-    for (int y = 0; y < image.Height(); y++) {
+    constexpr int64_t kMaxDots = 32000;
+    const int width = int(std::min(int64_t(image.Width()) * mx, kMaxDots));
+    const int height = int(std::min(int64_t(image.Height()) * my, kMaxDots));
+    ZplBitmap out(width, height);
+    const int rows = std::min(image.Height(), (height + my - 1) / my);
+    const int cols = std::min(image.Width(), (width + mx - 1) / mx);
+    for (int y = 0; y < rows; y++) {
         const uint8_t* r = image.Row(y);
-        for (int x = 0; x < image.Width();) {
+        for (int x = 0; x < cols;) {
             if (!(r[x >> 3] >> (7 - (x & 7)) & 1)) {
                 // Skip white bytes whole.
                 x = (r[x >> 3] << (x & 7) & 0xFF) ? x + 1 : (x | 7) + 1;
                 continue;
             }
             int run = x;
-            while (run < image.Width() && (r[run >> 3] >> (7 - (run & 7)) & 1))
+            while (run < cols && (r[run >> 3] >> (7 - (run & 7)) & 1))
                 run++;
             out.Fill(x * mx, y * my, (run - x) * mx, my);
             x = run;

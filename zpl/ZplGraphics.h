@@ -14,8 +14,10 @@ namespace zpl {
 // `thickness` dots wide and corners rounded by `rounding` (0 to 8); a box
 // no wider or taller than its border is solid.
 ZplBitmap BoxShape(int width, int height, int thickness, int rounding);
-// ^GD: a line `thickness` dots wide across a `width` x `height` box,
-// rising to the right (`leansRight`, R or /) or falling (L or \).
+// ^GD: a line `thickness` dots wide (across each row) through a `width` x
+// `height` box, rising to the right (`leansRight`, R or /) or falling (L or
+// \); the mask is `width` + `thickness` wide, as the line's far end spills
+// past the box by its thickness.
 ZplBitmap DiagonalShape(int width, int height, int thickness, bool leansRight);
 // ^GC: a circle `diameter` across with a border `thickness` wide.
 ZplBitmap CircleShape(int diameter, int thickness);
@@ -39,7 +41,8 @@ struct GraphicLimits {
 bool DecodeGraphic(char format, long totalBytes, long rowBytes, const std::string& data, const GraphicLimits& limits,
                    ZplBitmap& out, std::string& problem);
 
-// ^XG's magnification: each dot becomes `mx` x `my` dots.
+// ^XG's magnification: each dot becomes `mx` x `my` dots (each 1 to 10);
+// dots beyond 32000 from the top left, where no label reaches, are dropped.
 ZplBitmap Magnified(const ZplBitmap& image, int mx, int my);
 
 }  // namespace zpl

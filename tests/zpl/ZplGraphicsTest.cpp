@@ -209,6 +209,11 @@ TEST(ZplGraphicMagnified, EachDotBecomesABlock) {
     ASSERT_EQ(big.Height(), 6);
     EXPECT_EQ(HexRows(big), (std::vector<std::string>{"CC00", "CC00", "CC00", "33FF", "33FF", "33FF"}));
     EXPECT_EQ(HexRows(Magnified(image, 1, 1)), HexRows(image));
+    // 4000 black dots ten times over stop where a label ends.
+    ASSERT_TRUE(DecodeGraphic('A', 500, 500, "!", GraphicLimits(), image, problem));
+    const ZplBitmap wide = Magnified(image, 10, 10);
+    EXPECT_EQ(wide.Width(), 32000);
+    EXPECT_TRUE(wide.Dot(31999, 9));
 }
 
 }  // namespace
