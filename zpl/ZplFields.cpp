@@ -37,8 +37,6 @@ std::string Utf8(const std::u32string& text) {
     return out;
 }
 
-bool IsOrientation(char c) { return c == 'N' || c == 'R' || c == 'I' || c == 'B'; }
-
 }  // namespace
 
 FontRequest ZplLabelMaker::FieldFont() const {

@@ -162,6 +162,14 @@ void ZplLabelMaker::EndLabel(bool closed) {
         return;
     }
     Page();
+    // On a canvas the caller named, a narrower ^PW label sits in the middle,
+    // as the reference viewer draws it.
+    const int margin = (m_Label.page.Width() - m_Stream.printWidth) / 2;
+    if (m_Options.width > 0 && m_Stream.printWidth > 0 && margin > 0) {
+        ZplBitmap centred(m_Label.page.Width(), m_Label.page.Height());
+        centred.Draw(m_Label.page, margin, 0);
+        m_Label.page = std::move(centred);
+    }
     if (m_Stream.inverted)
         m_Label.page = m_Label.page.Turned(2);
     m_Label.settings.copies = std::max(1, m_Label.settings.copies);

@@ -4,6 +4,8 @@
 
 namespace zpl {
 
+bool IsOrientation(char c) { return c == 'N' || c == 'R' || c == 'I' || c == 'B'; }
+
 int QuarterTurns(char orientation) {
     switch (orientation) {
         case 'R':

@@ -5,6 +5,7 @@
 // Where an upright field drawing lands once turned by its orientation.
 namespace zpl {
 
+bool IsOrientation(char c);
 // N (none), R (90 degrees clockwise), I (180), B (270); anything else is N.
 int QuarterTurns(char orientation);
 
