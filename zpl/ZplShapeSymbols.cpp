@@ -71,13 +71,16 @@ void AddScaled(std::vector<Piece>& to, const std::vector<Piece>& from, double sc
 
 // Each list was fitted, a coordinate at a time, to the reference symbols.
 std::vector<Piece> Registered() {
-    return {RingPiece(22.25, 22.75, 22.5, 22.5, 3.7, 3.7),  Box(13, 10, 18, 35),
-            Poly({13, 10, 28, 10, 27, 13, 13, 13}),         Box(13, 21, 27, 24),
-            RingPiece(26.5, 16.75, 6, 6.25, 5, 3, -90, 90), Poly({22, 22.25, 28, 24, 34.5, 35, 29, 35})};
+    return {RingPiece(22.375, 22.625, 22.5, 22.5, 3.825, 3.7),
+            Box(13, 10, 18, 35),
+            Poly({13, 10, 28, 10, 27, 13, 13, 13}),
+            Box(13, 21, 27, 24),
+            RingPiece(26.5, 16.75, 6, 6.25, 5, 3, -90, 90),
+            Poly({22, 22.25, 28, 24, 34.5, 35, 29, 35})};
 }
 
 std::vector<Piece> Copyright() {
-    return {RingPiece(22.25, 22.75, 22.5, 22.5, 3.7, 3.7), RingPiece(22.25, 22.5, 13.5, 13.5, 5, 3.5, -180, -48.25),
+    return {RingPiece(22.375, 22.625, 22.5, 22.5, 3.825, 3.7), RingPiece(22.25, 22.5, 13.5, 13.5, 5, 3.5, -180, -48.25),
             RingPiece(22.25, 22, 13.75, 14.5, 5, 3.5, 48, 180)};
 }
 
@@ -92,7 +95,7 @@ std::vector<Piece> Trademark() {
 }
 
 std::vector<Piece> Underwriters() {
-    std::vector<Piece> p = {RingPiece(35.75, 36.25, 36, 36, 5.5, 5),
+    std::vector<Piece> p = {RingPiece(35.875, 36.125, 36.125, 36, 5.5, 5.125),
                             RingPiece(26.5, 43.5, 10.25, 7.5, 8, 6.5, 0, 180),
                             Box(16, 15, 23, 44),
                             Box(30, 15, 37, 44),
@@ -103,18 +106,20 @@ std::vector<Piece> Underwriters() {
 }
 
 std::vector<Piece> Canadian() {
-    std::vector<Piece> p = {
-        RingPiece(36.25, 36, 36, 36, 9.25, 9.25, -180, -39.5), RingPiece(36, 36, 36, 36.25, 9.25, 9.25, 39.75, 180),
-        // S: two stems and three slanted bands.
-        Poly({27, 15, 33, 14, 33, 27, 26, 27}), Poly({28, 14, 33, 14, 32, 23, 22, 29, 14.5, 29, 14.5, 27}),
-        Poly({25, 24, 26, 24, 26, 27, 22.5, 28}, false), Poly({14, 29, 24.5, 29, 33, 37.5, 33, 40, 25, 40}),
-        Poly({26, 40, 33, 40, 33, 59, 25, 56}), Poly({15, 41, 19.5, 41, 26, 49, 27, 57, 24, 55.5, 18, 50.5, 15, 45}),
-        // A: a stem, a slanted roof with a white eye, and a leg.
-        Poly({38.75, 14, 46, 15, 46, 57, 39.75, 59}),
-        Poly({39, 14, 42.5, 14, 53, 20, 55, 24, 57, 28, 59, 32, 59, 40, 39, 40}),
-        Poly({46, 23.5, 48, 23.5, 52.5, 33, 46, 33}, false),
-        Poly({52.5, 39, 59, 40, 56.5, 47.5, 53.5, 51.5, 49, 46, 51, 42.5})};
-    AddScaled(p, Registered(), 0.205, 56.75, 45);
+    std::vector<Piece> p = {RingPiece(36.25, 36, 36.125, 35.875, 9.25, 9.125, -180, -39.375),
+                            RingPiece(36.125, 36, 36.125, 36.25, 9.375, 9.25, 39.875, 180),
+                            // S: two stems and three slanted bands.
+                            Poly({27, 15, 33, 14, 33, 27, 26, 27}),
+                            Poly({28.125, 14, 33, 14, 32, 23, 22, 29, 14.5, 29, 14.5, 26.875}),
+                            Poly({25, 24, 26, 24, 26, 27, 22.5, 28}, false),
+                            Poly({14, 29, 24.5, 29, 33, 37.5, 33, 40, 25, 40}), Poly({26, 40, 33, 40, 33, 59, 25, 56}),
+                            Poly({15, 41, 19.5, 41, 26, 49, 27, 57, 24, 55.5, 18.125, 50.5, 15, 45}),
+                            // A: a stem, a slanted roof with a white eye, and a leg.
+                            Poly({38.75, 14, 46, 15, 46, 57, 39.75, 59}),
+                            Poly({39, 14, 42.5, 14, 53, 19.875, 55, 24, 57, 28, 59, 32, 59, 40, 39, 40}),
+                            Poly({46, 23.5, 48, 23.5, 52.5, 33, 46, 33}, false),
+                            Poly({52.5, 39, 59, 40, 56.5, 47.5, 53.5, 51.5, 49, 46, 51, 42.5})};
+    AddScaled(p, Registered(), 0.2025, 56.75, 45.125);
     return p;
 }
 

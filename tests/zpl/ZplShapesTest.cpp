@@ -100,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
                                         p.Draw(BoxShape(70, 70, 70, 3), x, 100);
                                 },
                                 0, 107, 108, 706, 100},
-                      Reference{"gs", Symbols, 210, 0, 550, 813, 1076}),
+                      Reference{"gs", Symbols, 155, 0, 550, 813, 1076}),
     [](const ::testing::TestParamInfo<Reference>& i) { return std::string(i.param.label); });
 
 std::vector<std::string> Picture(const ZplBitmap& b) {
