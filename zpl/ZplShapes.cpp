@@ -84,7 +84,9 @@ ZplBitmap BoxShape(int width, int height, int thickness, int rounding) {
     const double share = Clamp(rounding, 0, 8) / 8.0;
     const double r = share * std::min(w, h) / 2;
     const int iw = w - 2 * t, ih = h - 2 * t;
-    const double ir = share * std::min(iw, ih) / 2;
+    // The reference viewer's inside corners have a whole number of dots as
+    // their radius (56 where the rule gives 56.25), its outside ones not.
+    const double ir = std::floor(share * std::min(iw, ih) / 2);
     return Ring(
         w, h, [&](int y, int& a, int& b) { return RoundedSpan(0, 0, w, h, r, y, a, b); },
         [&](int y, int& a, int& b) { return RoundedSpan(t, t, iw, ih, ir, y, a, b); });
