@@ -61,7 +61,7 @@ void ZplLabelMaker::DrawBarcodeField(const std::string& bytes) {
     if (page.Width() == 0)
         return;
     const char o = IsOrientation(f.barcodeOrientation) ? f.barcodeOrientation : FieldOrientation();
-    int x = f.x, y = f.y;
+    int x = JustifiedX(drawing.bitmap.Width()), y = f.y;
     // The reference viewer puts a QR code placed with ^FO lower by ^BY's height.
     if (field.command == "BQ" && !f.typeset)
         y += m_Stream.bars.height;

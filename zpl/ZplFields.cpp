@@ -59,9 +59,14 @@ Blend ZplLabelMaker::FieldBlend(Blend base) const {
 
 void ZplLabelMaker::AddField(const std::string& line) { m_Label.fields.push_back(line); }
 
+int ZplLabelMaker::JustifiedX(int length) const {
+    return m_Field.rightJustified && QuarterTurns(FieldOrientation()) % 2 == 0 ? m_Field.x - length : m_Field.x;
+}
+
 void ZplLabelMaker::FieldOrigin(const ZplParams& p, bool typeset) {
     m_Field.typeset = typeset;
     m_Field.positioned = true;
+    m_Field.rightJustified = p.Int(2, m_Stream.justification) == 1;
     if (typeset && !p.Has(0) && !p.Has(1)) {
         m_Field.x = m_PenX;
         m_Field.y = m_PenY;
@@ -183,9 +188,11 @@ bool ZplLabelMaker::ExecuteField(const std::string& name, const ZplParams& p, co
         f.kind = FieldState::Kind::Barcode;
         f.barcodeCommand = name;
         const ZplParams b(command.params, m_Reader.Delimiter());
-        f.barcodeOrientation = b.Letter(0, 0);
+        // ^BD (MaxiCode) alone has no orientation: its first parameter is the mode.
+        const size_t first = name == "BD" ? 0 : 1;
+        f.barcodeOrientation = first ? b.Letter(0, 0) : 'N';
         f.barcodeParams.clear();
-        for (size_t i = 1; i < b.Size(); i++)
+        for (size_t i = first; i < b.Size(); i++)
             f.barcodeParams.push_back(b.Text(i));
     } else {
         return false;
@@ -263,7 +270,8 @@ void ZplLabelMaker::DrawGraphicField() {
     if (page.Width() == 0)
         return;
     const char o = FieldOrientation();
-    PlaceField(page, f.graphic, f.graphic.Height(), o, f.typeset, f.x, f.y, FieldBlend(f.graphicBlend));
+    PlaceField(page, f.graphic, f.graphic.Height(), o, f.typeset, JustifiedX(f.graphic.Width()), f.y,
+               FieldBlend(f.graphicBlend));
     int x = f.x, y = f.y;
     AdvancePen(o, QuarterTurns(o) % 2 ? f.graphic.Height() : f.graphic.Width(), x, y);
     m_PenX = x;
@@ -299,7 +307,8 @@ void ZplLabelMaker::DrawText(const std::string& bytes) {
     if (page.Width() == 0)
         return;
     const char o = FieldOrientation();
-    PlaceField(page, drawing.bitmap, drawing.baseline, o, f.typeset, f.x, f.y, FieldBlend(Blend::Black));
+    PlaceField(page, drawing.bitmap, drawing.baseline, o, f.typeset, JustifiedX(drawing.advance), f.y,
+               FieldBlend(Blend::Black));
     int x = f.x, y = f.y;
     AdvancePen(o, drawing.advance, x, y);
     m_PenX = x;

@@ -266,6 +266,8 @@ bool ZplLabelMaker::ExecuteState(const std::string& name, const ZplParams& p, co
             s.bars.height = std::max(1, ToDots(p.Number(2, 10)));
     } else if (name == "FW") {
         s.orientation = p.Letter(0, s.orientation);
+        if (p.Has(1))
+            s.justification = p.Int(1, 0);
     } else if (name == "PO") {
         s.inverted = p.Letter(0, 'N') == 'I';
     } else if (name == "LR" && command.prefix == '^') {

@@ -33,6 +33,7 @@ struct StreamState {
     FontRequest defaultFont{'A', 0, 0};  // ^CF; 0 sizes: the font's own
     BarDefaults bars;
     char orientation = 'N';                                  // ^FW
+    int justification = 0;                                   // ^FW's j: 0 left, 1 right
     bool inverted = false;                                   // ^PO I
     bool reverseAll = false;                                 // ^LR Y
     char units = 'D';                                        // ^MU
@@ -53,6 +54,7 @@ struct FieldState {
     std::optional<char> orientation;
     std::optional<TextBlock> block;
     bool reverse = false;
+    bool rightJustified = false;  // ^FO / ^FT z = 1: x names the field's right end
     std::optional<char> hexEscape;
     int number = -1;  // ^FN
     bool hasData = false;
@@ -100,6 +102,9 @@ private:
     Blend FieldBlend(Blend base) const;
     char FieldOrientation() const;
     void AddField(const std::string& line);
+    // The field's x once its justification has spoken: a right-justified
+    // field `length` dots long ends at x.
+    int JustifiedX(int length) const;
     void Graphic(ZplBitmap mask, Blend blend, const std::string& what);
 
     InterpreterOptions m_Options;

@@ -26,8 +26,10 @@ constexpr double kWidthScale = 0.88;
 constexpr double kBaselineShare = 0.786;
 // The viewer's strokes are heavier than the free font's: outlines grow by
 // this share of the em; glyphs sit this many dots above the baseline row.
-constexpr double kBolden = 0.04;
+constexpr double kBolden = 0.05;
 constexpr int kRise = 1;
+// Its small letters are this much wider than the free font's.
+constexpr double kSmallWidth = 1.12;
 
 // Where the fonts may be installed (Debian fonts-texgyre, fonts-dejavu-core);
 // no fontconfig: the printer application runs with few libraries.
@@ -210,6 +212,10 @@ TextDrawing ZplFonts::DrawLine(const std::u32string& text, const FontRequest& fo
         FT_Set_Char_Size(face, FT_F26Dot6(std::lround(emX * 64)), FT_F26Dot6(std::lround(emY * 64)), 72, 72);
         double pen = 0;
         for (const char32_t c : text) {
+            const bool small = (c >= U'a' && c <= U'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7);
+            const double stretch = small ? kSmallWidth : 1.0;
+            FT_Matrix matrix = {FT_Fixed(std::lround(stretch * 65536)), 0, 0, 0x10000};
+            FT_Set_Transform(face, &matrix, nullptr);
             if (FT_Load_Char(face, c, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0)
                 continue;
             const FT_GlyphSlot g = face->glyph;
@@ -219,8 +225,9 @@ TextDrawing ZplFonts::DrawLine(const std::u32string& text, const FontRequest& fo
                 continue;
             glyphs.push_back(
                 {GlyphBitmap(g->bitmap), int(std::lround(pen)) + g->bitmap_left, out.baseline - kRise - g->bitmap_top});
-            pen += g->linearHoriAdvance / 65536.0;
+            pen += stretch * g->linearHoriAdvance / 65536.0;
         }
+        FT_Set_Transform(face, nullptr, nullptr);
         out.advance = int(std::lround(pen));
     }
     for (const Placed& p : glyphs)
