@@ -44,6 +44,8 @@ bool Inside(const Piece& p, double u, double v) {
         const double ix = p.rx - p.tx, iy = p.ry - p.ty;
         if (ix > 0 && iy > 0 && (dx / ix) * (dx / ix) + (dy / iy) * (dy / iy) < 1)
             return false;
+        if (p.a0 <= -180 && p.a1 >= 180)
+            return true;
         const double a = std::atan2(dy, dx) * 180 / M_PI;
         return a >= p.a0 && a <= p.a1;
     }
@@ -149,16 +151,27 @@ ZplBitmap SymbolShape(char symbol, int height, int width) {
     }
     ZplBitmap out(w, h);
     const double sx = kCell / w, sy = kCell / h;
-    for (int y = 0; y < h; y++) {
-        const double v = (y + 0.5) * sy;
-        for (int x = 0; x < w; x++) {
-            const double u = (x + 0.5) * sx;
-            bool black = false;
-            for (const Piece& p : pieces)
-                if (Inside(p, u, v))
-                    black = p.black;
-            if (black)
-                out.Row(y)[x >> 3] |= uint8_t(0x80 >> (x & 7));
+    // Piece by piece, only over the dots of its bounding box.
+    for (const Piece& p : pieces) {
+        double x0 = p.cx - p.rx, x1 = p.cx + p.rx, y0 = p.cy - p.ry, y1 = p.cy + p.ry;
+        if (p.kind == Piece::Polygon) {
+            x0 = y0 = kCell, x1 = y1 = 0;
+            for (size_t i = 0; i < p.xy.size(); i += 2) {
+                x0 = std::min(x0, p.xy[i]), x1 = std::max(x1, p.xy[i]);
+                y0 = std::min(y0, p.xy[i + 1]), y1 = std::max(y1, p.xy[i + 1]);
+            }
+        }
+        const int top = std::max(int(y0 / sy) - 1, 0), bottom = std::min(int(y1 / sy) + 1, h - 1);
+        const int left = std::max(int(x0 / sx) - 1, 0), right = std::min(int(x1 / sx) + 1, w - 1);
+        for (int y = top; y <= bottom; y++) {
+            uint8_t* row = out.Row(y);
+            const double v = (y + 0.5) * sy;
+            for (int x = left; x <= right; x++) {
+                if (!Inside(p, (x + 0.5) * sx, v))
+                    continue;
+                const uint8_t bit = uint8_t(0x80 >> (x & 7));
+                row[x >> 3] = p.black ? uint8_t(row[x >> 3] | bit) : uint8_t(row[x >> 3] & ~bit);
+            }
         }
     }
     return out;
