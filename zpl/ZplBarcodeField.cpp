@@ -23,6 +23,21 @@ bool FirstParamIsHeight(const std::string& command) {
     return false;
 }
 
+// The reference viewer's QR codes sit off where the printer's rules put
+// them: placed with ^FO, lower by ^BY's height; with ^FT, higher by
+// (modules - 18) modules and a dot (fitted to its pictures of versions 1 and
+// 2). Copied so that labels written against it print where their authors saw them.
+int QrViewerShift(const BarcodeField& field, int height, bool typeset, int barHeight) {
+    if (!typeset)
+        return barHeight;
+    double mag = 2;  // ^BQ's magnification, as the bar code piece reads it
+    if (field.params.size() > 1)
+        ParseNumber(field.params[1], mag);
+    const int m = std::max(1, std::min(10, int(std::lround(mag))));
+    const int modules = height / m;
+    return modules > 18 ? -(m * (modules - 18) + 1) : 0;
+}
+
 }  // namespace
 
 void ZplLabelMaker::DrawBarcodeField(const std::string& bytes) {
@@ -62,9 +77,8 @@ void ZplLabelMaker::DrawBarcodeField(const std::string& bytes) {
         return;
     const char o = IsOrientation(f.barcodeOrientation) ? f.barcodeOrientation : FieldOrientation();
     int x = JustifiedX(drawing.bitmap.Width()), y = f.y;
-    // The reference viewer puts a QR code placed with ^FO lower by ^BY's height.
-    if (field.command == "BQ" && !f.typeset)
-        y += m_Stream.bars.height;
+    if (field.command == "BQ")
+        y += QrViewerShift(field, drawing.bitmap.Height(), f.typeset, m_Stream.bars.height);
     // The field's x names the symbol's edge, not the digits left of it.
     const int quarters = QuarterTurns(o);
     if (quarters == 0)

@@ -259,9 +259,14 @@ bool DecodeGraphic(char format, long totalBytes, long rowBytes, const std::strin
             "graphic of " + std::to_string(totalBytes) + " bytes, " + std::to_string(rowBytes) + " a row, has no dots";
         return false;
     }
-    if (size_t(totalBytes) > limits.maxBytes || size_t(rowBytes) > limits.maxBytes) {
-        problem = "graphic of " + std::to_string(std::max(totalBytes, rowBytes)) + " bytes is larger than " +
-                  std::to_string(limits.maxBytes);
+    if (size_t(totalBytes) > limits.maxBytes) {
+        problem =
+            "graphic of " + std::to_string(totalBytes) + " bytes is larger than " + std::to_string(limits.maxBytes);
+        return false;
+    }
+    if (size_t(rowBytes) > limits.maxBytes) {
+        problem =
+            "graphic rows of " + std::to_string(rowBytes) + " bytes are larger than " + std::to_string(limits.maxBytes);
         return false;
     }
     const size_t d = size_t(rowBytes), height = (size_t(totalBytes) + d - 1) / d;

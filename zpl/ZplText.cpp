@@ -39,8 +39,11 @@ const char* const kScalablePaths[] = {
     "/usr/local/share/fonts/texgyreheroscn-bold.otf",
 };
 const char* const kMonoPaths[] = {
-    "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf",
     "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf",
+    "/usr/share/texmf/fonts/opentype/public/tex-gyre/texgyrecursor-regular.otf",
+};
+const char* const kMonoBoldPaths[] = {
+    "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf",
     "/usr/share/texmf/fonts/opentype/public/tex-gyre/texgyrecursor-bold.otf",
 };
 
@@ -51,8 +54,9 @@ struct NamedCell {
     FixedCell cell;
 };
 const NamedCell kCells[] = {
-    {'A', {9, 5, 1, 7}},    {'B', {11, 7, 2, 11}},  {'C', {18, 10, 2, 14}}, {'D', {18, 10, 2, 14}},
-    {'E', {28, 15, 5, 23}}, {'F', {26, 13, 3, 21}}, {'G', {60, 40, 8, 48}}, {'H', {21, 13, 6, 21}},
+    {'A', {9, 5, 1, 7, false}},    {'B', {11, 7, 2, 11, true}},   {'C', {18, 10, 2, 14, false}},
+    {'D', {18, 10, 2, 14, false}}, {'E', {28, 15, 5, 23, false}}, {'F', {26, 13, 3, 21, false}},
+    {'G', {60, 40, 8, 48, true}},  {'H', {21, 13, 6, 21, false}},
 };
 
 // The mono face's cap height and advance, per em.
@@ -90,7 +94,7 @@ bool FixedCellOf(char name, FixedCell& cell) {
 
 struct ZplFonts::Faces {
     FT_Library library = nullptr;
-    FT_Face scalable = nullptr, mono = nullptr;
+    FT_Face scalable = nullptr, mono = nullptr, monoBold = nullptr;
     bool tried = false;
 
     void Open() {
@@ -103,12 +107,15 @@ struct ZplFonts::Faces {
         }
         scalable = OpenFirst(library, kScalablePaths, std::size(kScalablePaths));
         mono = OpenFirst(library, kMonoPaths, std::size(kMonoPaths));
+        monoBold = OpenFirst(library, kMonoBoldPaths, std::size(kMonoBoldPaths));
     }
     ~Faces() {
         if (scalable)
             FT_Done_Face(scalable);
         if (mono)
             FT_Done_Face(mono);
+        if (monoBold)
+            FT_Done_Face(monoBold);
         if (library)
             FT_Done_FreeType(library);
     }
@@ -119,53 +126,97 @@ ZplFonts::~ZplFonts() = default;
 
 namespace {
 
-// A fixed-cell request in page dots: the cell, its advance and magnification.
-struct CellSize {
-    FixedCell cell;
-    int mh, mw;
-    int height, advance, baseline;
+// How a request in a monospace font is laid out, in page dots: the fixed
+// cells, and the stand-ins the reference viewer draws for font names a
+// printer has no font for.
+struct MonoLayout {
+    bool bold = false;
+    double emX = 0, emY = 0;  // the face's size
+    int advance = 0, height = 0, baseline = 0;
 };
 
-CellSize SizeCell(const FixedCell& cell, const FontRequest& font, double scale) {
-    CellSize s{cell, 1, 1, 0, 0, 0};
+// The cell of a fixed-cell font, magnified by whole multiples.
+MonoLayout CellLayout(const FixedCell& cell, const FontRequest& font, double scale) {
+    int mh = 1, mw;
     const double h = cell.height * scale, w = cell.width * scale;
     if (font.height > 0)
-        s.mh = std::max(1, int(std::lround(font.height / h)));
-    s.mw = font.width > 0 ? std::max(1, int(std::lround(font.width / w))) : s.mh;
+        mh = std::max(1, int(std::lround(font.height / h)));
+    mw = font.width > 0 ? std::max(1, int(std::lround(font.width / w))) : mh;
     if (font.height <= 0 && font.width > 0)
-        s.mh = s.mw;
-    s.height = std::max(1, int(std::lround(cell.height * s.mh * scale)));
-    s.advance = std::max(1, int(std::lround((cell.width + cell.gap) * s.mw * scale)));
-    s.baseline = int(std::lround(cell.baseline * s.mh * scale));
-    return s;
+        mh = mw;
+    MonoLayout l;
+    l.bold = cell.bold;
+    l.height = std::max(1, int(std::lround(cell.height * mh * scale)));
+    l.advance = std::max(1, int(std::lround((cell.width + cell.gap) * mw * scale)));
+    l.baseline = int(std::lround(cell.baseline * mh * scale));
+    l.emY = l.baseline / kMonoCapHeight;
+    l.emX = cell.width * mw * scale / kMonoAdvance;
+    return l;
+}
+
+// Font names the printer has no font for. The reference viewer draws digit
+// names (^A1) in a plain monospace font with an em of twice the width, and
+// letters (^AP, ^AQ, ^AS, ...) in a bold one stretched to an advance of the
+// width, capitals two thirds of the height tall.
+MonoLayout StandInLayout(const FontRequest& font) {
+    const int h = std::max(1, font.height), w = font.width > 0 ? font.width : h;
+    MonoLayout l;
+    if (std::isdigit(static_cast<unsigned char>(font.name))) {
+        l.emX = l.emY = 2.0 * w;
+        l.baseline = int(std::lround(l.emY * kMonoCapHeight));
+        l.height = int(std::lround(l.emY * 1.2));
+    } else {
+        l.bold = true;
+        l.emX = w / kMonoAdvance;
+        l.emY = 2.0 / 3.0 * h / kMonoCapHeight;
+        l.baseline = int(std::lround(h * kBaselineShare));
+        l.height = h;
+    }
+    l.advance = std::max(1, int(std::lround(l.emX * kMonoAdvance)));
+    return l;
+}
+
+// Font 0 by its name, and every name the viewer draws in it.
+bool IsScalable(char name) { return name == '0'; }
+
+bool MonoLayoutOf(const FontRequest& font, double scale, MonoLayout& layout) {
+    FixedCell cell;
+    if (FixedCellOf(font.name, cell)) {
+        layout = CellLayout(cell, font, scale);
+        return true;
+    }
+    if (IsScalable(font.name))
+        return false;
+    layout = StandInLayout(font);
+    return true;
 }
 
 }  // namespace
 
 bool ZplFonts::Available(const FontRequest& font, std::string& problem) {
     m_Faces->Open();
-    FixedCell cell;
-    const bool fixed = FixedCellOf(font.name, cell);
-    if (fixed ? m_Faces->mono : m_Faces->scalable)
+    MonoLayout layout;
+    const bool mono = MonoLayoutOf(font, m_DotScale, layout);
+    if (mono ? (layout.bold ? m_Faces->monoBold : m_Faces->mono) : m_Faces->scalable)
         return true;
-    problem = fixed ? "no monospace font is installed (Debian fonts-dejavu-core): text in font " +
-                          std::string(1, font.name) + " is not drawn"
-                    : "the scalable font TeX Gyre Heros Cn Bold is not installed (Debian fonts-texgyre): text in "
-                      "font 0 is not drawn";
+    problem = mono ? "no monospace font is installed (Debian fonts-dejavu-core): text in font " +
+                         std::string(1, font.name) + " is not drawn"
+                   : "the scalable font TeX Gyre Heros Cn Bold is not installed (Debian fonts-texgyre): text in "
+                     "font 0 is not drawn";
     return false;
 }
 
 int ZplFonts::LineHeight(const FontRequest& font) const {
-    FixedCell cell;
-    if (FixedCellOf(font.name, cell))
-        return SizeCell(cell, font, m_DotScale).height;
+    MonoLayout layout;
+    if (MonoLayoutOf(font, m_DotScale, layout))
+        return layout.height;
     return std::max(1, font.height);
 }
 
 int ZplFonts::Baseline(const FontRequest& font) const {
-    FixedCell cell;
-    if (FixedCellOf(font.name, cell))
-        return SizeCell(cell, font, m_DotScale).baseline;
+    MonoLayout layout;
+    if (MonoLayoutOf(font, m_DotScale, layout))
+        return layout.baseline;
     return int(std::lround(std::max(1, font.height) * kBaselineShare));
 }
 
@@ -176,9 +227,9 @@ TextDrawing ZplFonts::DrawLine(const std::u32string& text, const FontRequest& fo
     TextDrawing out;
     out.baseline = Baseline(font);
     const int height = LineHeight(font);
-    FixedCell cell;
-    const bool fixed = FixedCellOf(font.name, cell);
-    FT_Face face = fixed ? m_Faces->mono : m_Faces->scalable;
+    MonoLayout layout;
+    const bool mono = MonoLayoutOf(font, m_DotScale, layout);
+    FT_Face face = mono ? (layout.bold ? m_Faces->monoBold : m_Faces->mono) : m_Faces->scalable;
     if (!face || text.empty()) {
         out.bitmap = ZplBitmap(0, height);
         return out;
@@ -190,21 +241,20 @@ TextDrawing ZplFonts::DrawLine(const std::u32string& text, const FontRequest& fo
     };
     std::vector<Placed> glyphs;
     int right = 0;
-    if (fixed) {
-        const CellSize s = SizeCell(cell, font, m_DotScale);
-        const double emY = s.baseline / kMonoCapHeight, emX = cell.width * s.mw * m_DotScale / kMonoAdvance;
-        FT_Set_Char_Size(face, FT_F26Dot6(std::lround(emX * 64)), FT_F26Dot6(std::lround(emY * 64)), 72, 72);
+    if (mono) {
+        FT_Set_Char_Size(face, FT_F26Dot6(std::lround(layout.emX * 64)), FT_F26Dot6(std::lround(layout.emY * 64)), 72,
+                         72);
+        const int glyphWidth = int(std::lround(layout.emX * kMonoAdvance));
         for (size_t i = 0; i < text.size(); i++) {
             if (FT_Load_Char(face, text[i], FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0)
                 continue;
             const FT_GlyphSlot g = face->glyph;
-            const int cellX = int(i) * s.advance;
             const int advance = int(g->advance.x >> 6);
-            const int width = int(std::lround(cell.width * s.mw * m_DotScale));
-            glyphs.push_back(
-                {GlyphBitmap(g->bitmap), cellX + (width - advance) / 2 + g->bitmap_left, s.baseline - g->bitmap_top});
+            glyphs.push_back({GlyphBitmap(g->bitmap),
+                              int(i) * layout.advance + (glyphWidth - advance) / 2 + g->bitmap_left,
+                              layout.baseline - g->bitmap_top});
         }
-        out.advance = int(text.size()) * s.advance;
+        out.advance = int(text.size()) * layout.advance;
     } else {
         const int h = std::max(1, font.height), w = font.width > 0 ? font.width : h;
         // The reference viewer's widths follow the mean of height and width.

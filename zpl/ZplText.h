@@ -67,6 +67,7 @@ constexpr char32_t kLineBreak = U'\u2028';
 // The cell of fixed-cell font `name` (A-H, any case) at 203 dpi, false for others.
 struct FixedCell {
     int height, width, gap, baseline;
+    bool bold;  // drawn in the bold monospace face
 };
 bool FixedCellOf(char name, FixedCell& cell);
 

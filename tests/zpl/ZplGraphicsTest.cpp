@@ -176,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Refused{'A', 6, 3, WithCrc(":B64:", "AB==CD"), "after its padding"},
                       Refused{'A', 4, 2, "FFZZ", "neither hex nor"},
                       Refused{'A', 4000000000L, 100, "FF", "graphic of 4000000000 bytes is larger than 16777216"},
-                      Refused{'A', 100, 4000000000L, "FF", "larger than"},
+                      Refused{'A', 100, 4000000000L, "FF", "rows of 4000000000 bytes are larger than"},
                       Refused{'A', 1001, 10, "FF", "larger than 1000", 1000}, Refused{'A', 0, 1, "", "no dots"},
                       Refused{'A', 10, -1, "", "no dots"}, Refused{'X', 4, 2, "FF", "not A, B or C"},
                       Refused{'C', 4, 2, std::string("\x01\x80\x00", 3), "compressed binary"}));
