@@ -1,6 +1,7 @@
 // ^GS: the five symbols, drawn from a few rings, boxes and polygons laid
-// out in a 72 x 72 cell (the reference viewer's symbols at a 72-dot font,
-// measured dot by dot) and stretched to the field's height and width.
+// out in a 72 x 72 cell (fitted to the reference viewer's symbols at a 72-dot
+// font, whose dots they match to about 2 %) and stretched to the field's
+// height and width.
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -23,7 +24,8 @@ struct Piece {
     // Ring: centre, outer radii, border widths across and down, and the
     // angles (degrees clockwise from east) it covers, from `a0` to `a1`.
     double cx, cy, rx, ry, tx, ty, a0, a1;
-    // Polygon: a convex outline, clockwise on screen.
+    // Polygon: the dots on the inner side of every edge of an outline that
+    // runs clockwise on screen (a convex one, give or take the fitting).
     std::vector<double> xy;
 };
 
