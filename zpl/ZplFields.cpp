@@ -86,7 +86,7 @@ bool ZplLabelMaker::ExecuteField(const std::string& name, const ZplParams& p, co
             font.height = std::max(1, ToDots(p.Number(1, 0)));
         if (p.Has(2))
             font.width = std::max(1, ToDots(p.Number(2, 0)));
-        f.font = font;
+        f.font = m_LastFont = font;
         const char o = p.Letter(0, 0);
         if (IsOrientation(o))
             f.orientation = o;
@@ -144,7 +144,8 @@ bool ZplLabelMaker::ExecuteField(const std::string& name, const ZplParams& p, co
         const char o = p.Letter(0, 0);
         if (IsOrientation(o))
             f.orientation = o;
-        const FontRequest font = FieldFont();
+        // Without a size the reference viewer draws the symbol in the size of the label's last ^A.
+        const FontRequest font = f.font ? *f.font : m_LastFont ? *m_LastFont : FieldFont();
         f.kind = FieldState::Kind::Symbol;
         f.symbolHeight = p.Has(1) ? std::max(1, ToDots(p.Number(1, 0))) : m_Fonts.LineHeight(font);
         f.symbolWidth = p.Has(2) ? std::max(1, ToDots(p.Number(2, 0))) : f.symbolHeight;
@@ -250,7 +251,11 @@ void ZplLabelMaker::EndField() {
             const std::u32string text = DecodeText(bytes, m_Stream.charset);
             const size_t first = text.find_first_not_of(U' ');
             if (first != std::u32string::npos && text[first] < 0x80) {
-                m_Field.graphic = SymbolShape(char(text[first]), m_Field.symbolHeight, m_Field.symbolWidth);
+                // Spaces before the symbol's letter move it on by a symbol's width each.
+                const ZplBitmap shape = SymbolShape(char(text[first]), m_Field.symbolHeight, m_Field.symbolWidth);
+                const int shift = int(first) * m_Field.symbolWidth;
+                m_Field.graphic = ZplBitmap(shape.Width() + shift, shape.Height());
+                m_Field.graphic.Draw(shape, shift, 0);
                 m_Field.graphicName = "symbol " + std::string(1, char(text[first]));
                 DrawGraphicField();
             }
@@ -307,8 +312,11 @@ void ZplLabelMaker::DrawText(const std::string& bytes) {
     if (page.Width() == 0)
         return;
     const char o = FieldOrientation();
-    PlaceField(page, drawing.bitmap, drawing.baseline, o, f.typeset, JustifiedX(drawing.advance), f.y,
-               FieldBlend(Blend::Black));
+    // Text turned 180 or 270 degrees with ^FO sits a dot further on in the
+    // reference viewer's pictures: its box ends a dot after the last glyph.
+    const int q = QuarterTurns(o), nudge = f.typeset ? 0 : 1;
+    PlaceField(page, drawing.bitmap, drawing.baseline, o, f.typeset, JustifiedX(drawing.advance) + (q == 2 ? nudge : 0),
+               f.y + (q == 3 ? nudge : 0), FieldBlend(Blend::Black));
     int x = f.x, y = f.y;
     AdvancePen(o, drawing.advance, x, y);
     m_PenX = x;

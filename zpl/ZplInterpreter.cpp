@@ -123,6 +123,7 @@ void ZplLabelMaker::BeginLabel() {
     m_Filled.clear();
     m_Field = FieldState();
     m_PenX = m_PenY = 0;
+    m_LastFont.reset();
 }
 
 void ZplLabelMaker::EndLabel(bool closed) {

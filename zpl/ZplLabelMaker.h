@@ -127,7 +127,8 @@ private:
     std::map<int, std::string> m_Filled;  // ^FN n data for it
     bool m_Replaying = false;
     FieldState m_Field;
-    int m_PenX = 0, m_PenY = 0;  // where ^FT without a position goes on
+    int m_PenX = 0, m_PenY = 0;             // where ^FT without a position goes on
+    std::optional<FontRequest> m_LastFont;  // the label's last ^A: ^GS's size
 };
 
 }  // namespace zpl

@@ -19,10 +19,12 @@ namespace zpl {
 namespace {
 
 // Font 0's metrics against the field's height h and width w, tuned to the
-// reference viewer's pictures: the em is a little over h, widths follow the
-// mean of h and w, and the baseline sits this share of h below the field's top.
+// reference viewer's pictures: the em is a little over h, and the baseline
+// sits this share of h below the field's top.
 constexpr double kEmPerHeight = 1.045;
 constexpr double kWidthScale = 0.88;
+// Widths follow w, and h a little: the viewer's narrow fields are wider than w alone makes them.
+constexpr double kWidthFromHeight = 0.25;
 constexpr double kBaselineShare = 0.786;
 // The viewer's strokes are heavier than the free font's: outlines grow by
 // this share of the em; glyphs sit this many dots above the baseline row.
@@ -257,8 +259,8 @@ TextDrawing ZplFonts::DrawLine(const std::u32string& text, const FontRequest& fo
         out.advance = int(text.size()) * layout.advance;
     } else {
         const int h = std::max(1, font.height), w = font.width > 0 ? font.width : h;
-        // The reference viewer's widths follow the mean of height and width.
-        const double emY = kEmPerHeight * h, emX = kEmPerHeight * kWidthScale * (h + w) / 2;
+        const double emY = kEmPerHeight * h,
+                     emX = kEmPerHeight * kWidthScale * (kWidthFromHeight * h + (1 - kWidthFromHeight) * w);
         FT_Set_Char_Size(face, FT_F26Dot6(std::lround(emX * 64)), FT_F26Dot6(std::lround(emY * 64)), 72, 72);
         double pen = 0;
         for (const char32_t c : text) {
