@@ -164,27 +164,16 @@ bool ZplLabelMaker::ExecuteField(const std::string& name, const ZplParams& p, co
             Problem("a graphic (^GF) is not drawn: " + problem);
             return true;
         }
-        Graphic(std::move(image), Blend::Black, "graphic");
+        Graphic(std::move(image), Blend::Black, "graphic", true);
     } else if (name == "XG") {
-        const std::string object = p.Text(0);
-        std::string key = object;
-        {
-            const size_t colon = key.find(':');
-            if (colon != std::string::npos && colon <= 1)
-                key.erase(0, colon + 1);
-            const size_t dot = key.find('.');
-            if (dot != std::string::npos)
-                key.erase(dot);
-            for (char& c : key)
-                c = char(std::toupper(static_cast<unsigned char>(c)));
-        }
+        const std::string object = p.Text(0), key = StoredName(object);
         const auto stored = m_Stream.graphics.find(key);
         if (stored == m_Stream.graphics.end()) {
             Problem("the graphic " + object + " (^XG) was never stored");
             return true;
         }
         const int mx = std::max(1, std::min(10, p.Int(1, 1))), my = std::max(1, std::min(10, p.Int(2, 1)));
-        Graphic(Magnified(stored->second, mx, my), Blend::Black, "graphic " + key);
+        Graphic(Magnified(stored->second, mx, my), Blend::Black, "graphic " + key, true);
     } else if (name.size() == 2 && name[0] == 'B' && name != "BY") {
         f.kind = FieldState::Kind::Barcode;
         f.barcodeCommand = name;
@@ -201,11 +190,10 @@ bool ZplLabelMaker::ExecuteField(const std::string& name, const ZplParams& p, co
     return true;
 }
 
-void ZplLabelMaker::Graphic(ZplBitmap mask, Blend blend, const std::string& what) {
+void ZplLabelMaker::Graphic(ZplBitmap mask, Blend blend, const std::string& what, bool inFormatDots) {
     m_Field.kind = FieldState::Kind::Graphic;
-    // Graphics given as dots scale with the page; shapes are already in page dots.
     const double scale = Scale();
-    if (what.rfind("graphic", 0) == 0 && std::abs(scale - 1) > 1e-9)
+    if (inFormatDots && std::abs(scale - 1) > 1e-9)
         mask = Scaled(mask, std::max(1, int(std::lround(mask.Width() * scale))),
                       std::max(1, int(std::lround(mask.Height() * scale))));
     m_Field.graphic = std::move(mask);

@@ -27,21 +27,6 @@ bool IsQuiet(const std::string& name) {
     return false;
 }
 
-// "R:LOGO.GRF" and "LOGO" name the same stored object.
-std::string ObjectName(std::string name) {
-    const size_t colon = name.find(':');
-    if (colon != std::string::npos && colon <= 1)
-        name.erase(0, colon + 1);
-    const size_t dot = name.find('.');
-    if (dot != std::string::npos)
-        name.erase(dot);
-    while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back())))
-        name.pop_back();
-    for (char& c : name)
-        c = char(std::toupper(static_cast<unsigned char>(c)));
-    return name;
-}
-
 // The reader keeps at most this much of a command: big enough for the
 // largest graphic in hex.
 size_t ReaderLimit(const InterpreterOptions& o) { return std::max(o.maxFieldBytes, 2 * o.maxGraphicBytes + 4096); }
@@ -302,7 +287,7 @@ bool ZplLabelMaker::ExecuteState(const std::string& name, const ZplParams& p, co
             s.settings.mediaType = settings.mediaType = p.Letter(0, 'T');
     } else if (name == "DG") {
         const ZplParams d(command.params, m_Reader.Delimiter(), 4);
-        const std::string object = ObjectName(d.Text(0));
+        const std::string object = StoredName(d.Text(0));
         ZplBitmap image;
         std::string problem;
         GraphicLimits limits;
@@ -317,13 +302,13 @@ bool ZplLabelMaker::ExecuteState(const std::string& name, const ZplParams& p, co
             s.graphics[object] = std::move(image);
     } else if (name == "DF") {
         if (m_InLabel)
-            m_Storing = ObjectName(p.Text(0));
+            m_Storing = StoredName(p.Text(0));
     } else if (name == "XF") {
         if (m_InLabel)
-            m_Recalled = ObjectName(p.Text(0));
+            m_Recalled = StoredName(p.Text(0));
     } else if (name == "ID" || name == "EG") {
         // Deleting stored objects: only what the name says.
-        const std::string object = ObjectName(p.Text(0));
+        const std::string object = StoredName(p.Text(0));
         s.graphics.erase(object);
     } else {
         return false;

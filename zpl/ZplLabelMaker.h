@@ -105,7 +105,9 @@ private:
     // The field's x once its justification has spoken: a right-justified
     // field `length` dots long ends at x.
     int JustifiedX(int length) const;
-    void Graphic(ZplBitmap mask, Blend blend, const std::string& what);
+    // The field's drawing; a picture `inFormatDots` (^GF, ^XG) scales with
+    // the page, shapes come in page dots already.
+    void Graphic(ZplBitmap mask, Blend blend, const std::string& what, bool inFormatDots = false);
 
     InterpreterOptions m_Options;
     ZplInterpreter::LogSink m_Log;

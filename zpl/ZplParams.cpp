@@ -36,6 +36,20 @@ const std::string& ZplParams::Text(size_t i) const {
     return i < m_Items.size() ? m_Items[i] : kEmpty;
 }
 
+std::string StoredName(std::string name) {
+    const size_t colon = name.find(':');
+    if (colon != std::string::npos && colon <= 1)
+        name.erase(0, colon + 1);
+    const size_t dot = name.find('.');
+    if (dot != std::string::npos)
+        name.erase(dot);
+    while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back())))
+        name.pop_back();
+    for (char& c : name)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    return name;
+}
+
 bool ParseNumber(const std::string& text, double& value) {
     size_t i = 0;
     while (i < text.size() && !std::isdigit(static_cast<unsigned char>(text[i])) &&

@@ -26,6 +26,10 @@ private:
     std::vector<std::string> m_Items;
 };
 
+// A stored graphic's or format's name as the label writes it ("R:LOGO.GRF")
+// reduced to what tells it apart ("LOGO").
+std::string StoredName(std::string name);
+
 // The number in `text` after any stray non-digits; false when none.
 bool ParseNumber(const std::string& text, double& value);
 

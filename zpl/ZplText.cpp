@@ -32,6 +32,8 @@ constexpr double kBolden = 0.05;
 constexpr int kRise = 1;
 // Its small letters are this much wider than the free font's.
 constexpr double kSmallWidth = 1.12;
+// And its spaces wider by this share of the em.
+constexpr double kSpaceExtra = 0.17;
 
 // Where the fonts may be installed (Debian fonts-texgyre, fonts-dejavu-core);
 // no fontconfig: the printer application runs with few libraries.
@@ -277,7 +279,7 @@ TextDrawing ZplFonts::DrawLine(const std::u32string& text, const FontRequest& fo
                 continue;
             glyphs.push_back(
                 {GlyphBitmap(g->bitmap), int(std::lround(pen)) + g->bitmap_left, out.baseline - kRise - g->bitmap_top});
-            pen += stretch * g->linearHoriAdvance / 65536.0;
+            pen += stretch * g->linearHoriAdvance / 65536.0 + (c == U' ' ? kSpaceExtra * emX : 0);
         }
         FT_Set_Transform(face, nullptr, nullptr);
         out.advance = int(std::lround(pen));

@@ -131,4 +131,17 @@ long BlackDots(const zpl::ZplBitmap& a) {
     return count;
 }
 
+InkBox Ink(const zpl::ZplBitmap& a) {
+    InkBox box{a.Width(), a.Height(), -1, -1};
+    for (int y = 0; y < a.Height(); y++)
+        for (int x = 0; x < a.Width(); x++)
+            if (a.Dot(x, y)) {
+                box.left = std::min(box.left, x);
+                box.right = std::max(box.right, x);
+                box.top = std::min(box.top, y);
+                box.bottom = std::max(box.bottom, y);
+            }
+    return box;
+}
+
 }  // namespace zpl_testing

@@ -26,6 +26,13 @@ Drawn DrawZpl(const std::string& zpl, const zpl::InterpreterOptions& options = {
 long DifferingDots(const zpl::ZplBitmap& a, const zpl::ZplBitmap& b);
 long BlackDots(const zpl::ZplBitmap& a);
 
+// The smallest rectangle holding every black dot (right and bottom inclusive);
+// left > right when there is none.
+struct InkBox {
+    int left, top, right, bottom;
+};
+InkBox Ink(const zpl::ZplBitmap& a);
+
 std::string LabelsDir();
 std::string ReadText(const std::string& path);
 
