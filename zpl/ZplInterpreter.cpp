@@ -32,6 +32,8 @@ bool IsQuiet(const std::string& name) {
 size_t ReaderLimit(const InterpreterOptions& o) { return std::max(o.maxFieldBytes, 2 * o.maxGraphicBytes + 4096); }
 
 constexpr int kDefaultWidthInches = 4, kDefaultHeightInches = 6;
+// What a stored command costs beside its text.
+constexpr size_t kStoredCommandCost = 48;
 
 }  // namespace
 
@@ -104,6 +106,7 @@ void ZplLabelMaker::BeginLabel() {
     m_CanvasRefused = false;
     m_Storing.clear();
     m_Stored.clear();
+    m_StoringBytes = 0;
     m_Recalled.clear();
     m_Filled.clear();
     m_Field = FieldState();
@@ -132,10 +135,7 @@ void ZplLabelMaker::EndLabel(bool closed) {
     m_InLabel = false;
     if (!m_Storing.empty()) {
         // ^DF: the label was a format to keep, not to print.
-        size_t bytes = 0;
-        for (const ZplCommand& c : m_Stored)
-            bytes += c.name.size() + c.params.size() + 8;
-        if (Store(bytes, "the format " + m_Storing))
+        if (Store(m_StoringBytes, "the format " + m_Storing))
             m_Stream.formats[m_Storing] = std::move(m_Stored);
         m_Storing.clear();
         return;
@@ -172,6 +172,16 @@ void ZplLabelMaker::Run(const ZplCommand& command) {
         return;
     const bool framing = command.prefix == '^' && (command.name == "XA" || command.name == "XZ");
     if (m_InLabel && !m_Storing.empty() && !framing) {
+        // Counted as it grows: a format without its ^XZ must not take all memory.
+        m_StoringBytes += command.name.size() + command.params.size() + kStoredCommandCost;
+        if (m_Stream.storedBytes + m_StoringBytes > m_Options.maxStoredBytes) {
+            Problem("the format " + m_Storing + " is not stored: stored graphics and formats would take more than " +
+                    std::to_string(m_Options.maxStoredBytes) + " bytes");
+            m_Storing.clear();
+            m_Stored.clear();
+            m_Stored.shrink_to_fit();
+            return;
+        }
         m_Stored.push_back(command);
         return;
     }

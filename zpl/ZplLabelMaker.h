@@ -125,6 +125,7 @@ private:
     const ZplInterpreter::LabelSink* m_Sink = nullptr;
     std::string m_Storing;  // ^DF: the format being stored
     std::vector<ZplCommand> m_Stored;
+    size_t m_StoringBytes = 0;
     std::string m_Recalled;               // ^XF: the format filled at ^XZ
     std::map<int, std::string> m_Filled;  // ^FN n data for it
     bool m_Replaying = false;

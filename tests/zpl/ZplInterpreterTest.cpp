@@ -126,6 +126,9 @@ TEST(ZplInterpreter, RefusesWhatIsOverItsLimitsAndDrawsTheNextLabel) {
     options.maxGraphicBytes = 1000;
     options.maxStoredBytes = 2000;
     const std::string next = "^XA^PW200^LL200^FO0,0^GB10,10,10^FS^XZ";
+    std::string manyFields;  // a format bigger than all that may be stored
+    for (int i = 0; i < 100; i++)
+        manyFields += "^FO1,1^FDxx^FS";
     struct Case {
         std::string zpl;
         const char* says;
@@ -134,6 +137,7 @@ TEST(ZplInterpreter, RefusesWhatIsOverItsLimitsAndDrawsTheNextLabel) {
         {"^XA^FO0,0^FD" + std::string(5000, 'x') + "^FS^XZ", "over the limit of 1000 bytes"},
         {"~DGR:BIG.GRF,4000,10," + std::string(8000, 'F') + "^XA^XGR:BIG.GRF^FS^XZ", "is not stored"},
         {"^XA^FO0,0^GFA,4000,4000,10," + std::string(8000, 'F') + "^FS^XZ", "is not drawn"},
+        {"^XA^DFR:BIG.ZPL^FS" + manyFields + "^XZ", "the format BIG is not stored"},
     };
     for (const Case& c : cases) {
         const Drawn drawn = DrawZpl(c.zpl + next, options);
