@@ -21,6 +21,8 @@ int QuarterTurns(char orientation) {
 
 void PlaceField(ZplBitmap& page, const ZplBitmap& upright, int baseline, char orientation, bool typeset, int x, int y,
                 Blend blend) {
+    if (upright.Width() == 0 || upright.Height() == 0)
+        return;  // nothing to draw (an empty text line)
     const int quarters = QuarterTurns(orientation);
     const ZplBitmap turned = upright.Turned(quarters);
     if (!typeset) {
