@@ -23,8 +23,8 @@ namespace {
 // sits this share of h below the field's top.
 constexpr double kEmPerHeight = 1.045;
 constexpr double kWidthScale = 0.88;
-// Widths follow w, and h a little: the viewer's narrow fields are wider than w alone makes them.
-constexpr double kWidthFromHeight = 0.25;
+// Widths follow w, a little more than in proportion: w (w / h)^0.1.
+constexpr double kWidthGrowth = 0.1;
 constexpr double kBaselineShare = 0.786;
 // The viewer's strokes are heavier than the free font's: outlines grow by
 // this share of the em; glyphs sit this many dots above the baseline row.
@@ -262,7 +262,7 @@ TextDrawing ZplFonts::DrawLine(const std::u32string& text, const FontRequest& fo
     } else {
         const int h = std::max(1, font.height), w = font.width > 0 ? font.width : h;
         const double emY = kEmPerHeight * h,
-                     emX = kEmPerHeight * kWidthScale * (kWidthFromHeight * h + (1 - kWidthFromHeight) * w);
+                     emX = kEmPerHeight * kWidthScale * w * std::pow(double(w) / h, kWidthGrowth);
         FT_Set_Char_Size(face, FT_F26Dot6(std::lround(emX * 64)), FT_F26Dot6(std::lround(emY * 64)), 72, 72);
         double pen = 0;
         for (const char32_t c : text) {
