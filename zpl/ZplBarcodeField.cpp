@@ -13,14 +13,18 @@ namespace {
 // fixed-cell font of font D's cell.
 constexpr char kLineFont = 'D';
 
-// Codes whose first parameter after the orientation is a height in dots:
-// scaled with the page; module sizes are the bar code piece's, from ^BY.
-bool FirstParamIsHeight(const std::string& command) {
-    static const char* const kCodes[] = {"BC", "B3", "B2", "BK", "BE", "B8", "BU", "B9", "BA"};
-    for (const char* c : kCodes)
-        if (command == c)
-            return true;
-    return false;
+// Where the one-row codes keep their height (dots) among the parameters
+// after the orientation: scaled with the page, and the top of their bars.
+// Module sizes are the bar code piece's, from ^BY.
+int HeightIndex(const std::string& command) {
+    static const struct {
+        const char* command;
+        int index;
+    } kCodes[] = {{"BC", 0}, {"B3", 1}, {"BK", 1}, {"B2", 0}, {"BE", 0}, {"B8", 0}, {"BU", 0}, {"B9", 0}};
+    for (const auto& c : kCodes)
+        if (command == c.command)
+            return c.index;
+    return -1;
 }
 
 // The reference viewer's QR codes sit off where the printer's rules put
@@ -55,9 +59,13 @@ void ZplLabelMaker::DrawBarcodeField(const std::string& bytes) {
     field.moduleWidth = m_Stream.bars.moduleWidth;
     field.ratio = m_Stream.bars.ratio;
     field.barHeight = m_Stream.bars.height;
+    const int heightAt = HeightIndex(field.command);
+    int barsHeight = m_Stream.bars.height;  // page dots
     double height;
-    if (FirstParamIsHeight(field.command) && !field.params.empty() && ParseNumber(field.params[0], height))
-        field.params[0] = std::to_string(std::max(1, ToDots(height)));
+    if (heightAt >= 0 && int(field.params.size()) > heightAt && ParseNumber(field.params[heightAt], height)) {
+        barsHeight = std::max(1, ToDots(height));
+        field.params[heightAt] = std::to_string(barsHeight);
+    }
     const LineWriter writeLine = [this](ZplBitmap* into, int x, int y, int height, const std::string& text) {
         const FontRequest font{kLineFont, height, 0};
         const std::u32string line(text.begin(), text.end());
@@ -77,6 +85,11 @@ void ZplLabelMaker::DrawBarcodeField(const std::string& bytes) {
         return;
     const char o = IsOrientation(f.barcodeOrientation) ? f.barcodeOrientation : FieldOrientation();
     int x = JustifiedX(drawing.bitmap.Width()), y = f.y;
+    // ^FO names the top of the bars: an interpretation line above them sits
+    // above the field's origin (the reference viewer's pictures show it so).
+    const int barsTop = heightAt >= 0 ? drawing.baseline - barsHeight : 0;
+    if (!f.typeset && barsTop > 0 && QuarterTurns(o) == 0)
+        y -= barsTop;
     if (field.command == "BQ")
         y += QrViewerShift(field, drawing.bitmap.Height(), f.typeset, m_Stream.bars.height);
     // The field's x names the symbol's edge, not the digits left of it.
