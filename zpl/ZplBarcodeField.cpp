@@ -87,9 +87,17 @@ void ZplLabelMaker::DrawBarcodeField(const std::string& bytes) {
     int x = JustifiedX(drawing.bitmap.Width()), y = f.y;
     // ^FO names the top of the bars: an interpretation line above them sits
     // above the field's origin (the reference viewer's pictures show it so).
-    const int barsTop = heightAt >= 0 ? drawing.baseline - barsHeight : 0;
-    if (!f.typeset && barsTop > 0 && QuarterTurns(o) == 0)
-        y -= barsTop;
+    if (heightAt >= 0 && !f.typeset) {
+        // Rows of the drawing before the bars once turned: the line above
+        // them (N, B) or below them turned over (I, R).
+        const int quarters = QuarterTurns(o);
+        const int before =
+            quarters == 0 || quarters == 3 ? drawing.baseline - barsHeight : drawing.bitmap.Height() - drawing.baseline;
+        if (quarters % 2 == 0)
+            y -= std::max(0, before);
+        else
+            x -= std::max(0, before);
+    }
     if (field.command == "BQ")
         y += QrViewerShift(field, drawing.bitmap.Height(), f.typeset, m_Stream.bars.height);
     // The field's x names the symbol's edge, not the digits left of it.
