@@ -81,7 +81,9 @@ bool ZplLabelMaker::ExecuteField(const std::string& name, const ZplParams& p, co
     if (name == "FO" || name == "FT") {
         FieldOrigin(p, name == "FT");
     } else if (name.size() == 2 && name[0] == 'A') {
-        FontRequest font{name[1], 0, 0};
+        // ^A@ and ^CW's letters name downloaded fonts: font 0 stands in for them.
+        const char letter = name[1] == '@' || m_Stream.downloadedFonts.count(name[1]) ? '0' : name[1];
+        FontRequest font{letter, 0, 0};
         if (p.Has(1))
             font.height = std::max(1, ToDots(p.Number(1, 0)));
         if (p.Has(2))

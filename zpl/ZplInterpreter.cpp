@@ -14,11 +14,11 @@ namespace {
 
 // Commands that change nothing a page shows (printer configuration, media
 // handling, host queries): accepted silently.
-const char* const kQuietCommands[] = {"PM", "JM", "JU", "JS", "TA", "PA", "MC", "CV", "CW", "PF", "JZ", "JA",
-                                      "JC", "MF", "ML", "SZ", "FX", "PP", "PH", "HH", "JB", "JE", "FP", "SN",
-                                      "SF", "FC", "HS", "HM", "HW", "WD", "JR", "NC", "NT", "KD", "KL", "SE",
-                                      "SO", "ST", "SX", "XB", "ID", "EG", "PS", "JL", "JT", "JW", "JI", "JH",
-                                      "LR", "CM", "DU", "DN", "RS", "RT", "WT", "WV", "HZ", "HG", "JD", "JX"};
+const char* const kQuietCommands[] = {"PM", "JM", "JU", "JS", "TA", "PA", "MC", "CV", "PF", "JZ", "JA", "JC",
+                                      "MF", "ML", "SZ", "FX", "PP", "PH", "HH", "JB", "JE", "FP", "SN", "SF",
+                                      "FC", "HS", "HM", "HW", "WD", "JR", "NC", "NT", "KD", "KL", "SE", "SO",
+                                      "ST", "SX", "XB", "ID", "EG", "PS", "JL", "JT", "JW", "JI", "JH", "LR",
+                                      "CM", "DU", "DN", "RS", "RT", "WT", "WV", "HZ", "HG", "JD", "JX"};
 
 bool IsQuiet(const std::string& name) {
     for (const char* q : kQuietCommands)
@@ -273,6 +273,11 @@ bool ZplLabelMaker::ExecuteState(const std::string& name, const ZplParams& p, co
         const double from = p.Number(1, 0), to = p.Number(2, 0);
         if (from > 0 && to > 0)
             s.formatScale = to / from;
+    } else if (name == "CW") {
+        // A downloaded font has no glyphs here: its letter draws in font 0.
+        const char letter = p.Letter(0, 0);
+        if (letter)
+            s.downloadedFonts.insert(letter);
     } else if (name == "CI") {
         s.charset = std::max(0, p.Int(0, 0));
     } else if (name == "PQ") {

@@ -39,6 +39,7 @@ struct StreamState {
     char units = 'D';                                        // ^MU
     double formatScale = 1;                                  // ^MU d,a,b: b / a
     int charset = 0;                                         // ^CI
+    std::set<char> downloadedFonts;                          // ^CW letters: drawn in font 0
     PrintSettings settings;                                  // all but the copies last
     std::map<std::string, ZplBitmap> graphics;               // ~DG, by name
     std::map<std::string, std::vector<ZplCommand>> formats;  // ^DF, by name

@@ -107,6 +107,14 @@ TEST(ZplText, DrawsFontNamesWithoutAFontInStandIns) {
     EXPECT_NEAR(box.right - box.left + 1, 10 * 30, 8);
 }
 
+TEST(ZplText, DrawsDownloadedFontsInTheScalableFont) {
+    const Drawn drawn = DrawZpl("^XA^CWZ,E:ARIAL.TTF^FO10,10^AZN,30,30^FDA^FS^FO10,50^A@N,30,30,E:X.TTF^FDB^FS^XZ");
+    ASSERT_EQ(drawn.labels.size(), 1u);
+    ASSERT_EQ(drawn.labels[0].fields.size(), 2u);
+    EXPECT_EQ(drawn.labels[0].fields[0].substr(0, 7), "text 0 ");
+    EXPECT_EQ(drawn.labels[0].fields[1].substr(0, 7), "text 0 ");
+}
+
 TEST(ZplText, RefusesNothingForMissingHeights) {
     // ^A0 with only a width takes the width as height; ^CF's size otherwise.
     const InkBox a = InkOf("^FO10,10^A0N,,40^FDH^FS");
