@@ -255,7 +255,7 @@ bool ZplLabelMaker::ExecuteState(const std::string& name, const ZplParams& p, co
     } else if (name == "BY") {
         // Module widths are whole dots, at least one, after scaling.
         if (p.Has(0))
-            s.bars.moduleWidth = std::max(1, int(std::lround(std::min(10.0, p.Number(0, 2)) * Scale())));
+            s.bars.moduleWidth = std::max(1, std::min(ToDots(p.Number(0, 2)), int(std::lround(10 * Scale()))));
         if (p.Has(1))
             s.bars.ratio = std::max(2.0, std::min(3.0, p.Number(1, 3)));
         if (p.Has(2))
