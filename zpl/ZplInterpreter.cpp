@@ -14,11 +14,10 @@ namespace {
 
 // Commands that change nothing a page shows (printer configuration, media
 // handling, host queries): accepted silently.
-const char* const kQuietCommands[] = {"PM", "JM", "JU", "JS", "TA", "PA", "MC", "CV", "PF", "JZ", "JA", "JC",
-                                      "MF", "ML", "SZ", "FX", "PP", "PH", "HH", "JB", "JE", "FP", "SN", "SF",
-                                      "FC", "HS", "HM", "HW", "WD", "JR", "NC", "NT", "KD", "KL", "SE", "SO",
-                                      "ST", "SX", "XB", "ID", "EG", "PS", "JL", "JT", "JW", "JI", "JH", "LR",
-                                      "CM", "DU", "DN", "RS", "RT", "WT", "WV", "HZ", "HG", "JD", "JX"};
+const char* const kQuietCommands[] = {
+    "PM", "JM", "JU", "JS", "TA", "PA", "MC", "CV", "PF", "JZ", "JA", "JC", "MF", "ML", "SZ", "FX", "PP", "PH", "HH",
+    "JB", "JE", "FP", "SN", "SF", "FC", "HS", "HM", "HW", "WD", "JR", "NC", "NT", "KD", "KL", "SE", "SO", "ST", "SX",
+    "XB", "PS", "JL", "JT", "JW", "JI", "JH", "LR", "CM", "DU", "DN", "RS", "RT", "WT", "WV", "HZ", "HG", "JD", "JX"};
 
 bool IsQuiet(const std::string& name) {
     for (const char* q : kQuietCommands)
