@@ -5,6 +5,7 @@
 
 #include "ZplPictures.h"
 #include "zpl/ZplCharsets.h"
+#include "zpl/ZplParams.h"
 #include "zpl/ZplReader.h"
 
 using namespace zpl_testing;
@@ -60,6 +61,20 @@ TEST(ZplReader, CutsOverlongCommandsAndSaysSo) {
     ASSERT_EQ(commands.size(), 2u);
     EXPECT_TRUE(commands[0].truncated);
     EXPECT_EQ(commands[0].params.size(), 10u);
+}
+
+TEST(ZplParams, ReadsNumbersAsCarriersWriteThem) {
+    const zpl::ZplParams p("18.64,81.5,B50,,x,-3", ',');
+    struct Case {
+        size_t index;
+        int value;
+    } cases[] = {{0, 19}, {1, 82}, {2, 50}, {3, 7}, {4, 7}, {5, -3}, {9, 7}};
+    for (const Case& c : cases)
+        EXPECT_EQ(p.Int(c.index, 7), c.value) << c.index;
+    EXPECT_EQ(p.Letter(4, '?'), 'X');
+    EXPECT_FALSE(p.Has(3));
+    EXPECT_EQ(zpl::ZplParams("A,3,3,1,a,b", ',', 5).Text(4), "a,b");
+    EXPECT_EQ(zpl::StoredName("r:logo.grf"), "LOGO");
 }
 
 TEST(ZplCharsets, DecodesTheCharacterSetsCarriersUse) {
