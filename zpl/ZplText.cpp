@@ -25,7 +25,7 @@ constexpr double kEmPerHeight = 1.045;
 constexpr double kWidthScale = 0.88;
 // Widths follow w, a little more than in proportion: w (w / h)^0.1.
 constexpr double kWidthGrowth = 0.1;
-constexpr double kBaselineShare = 0.786;
+constexpr double kBaselineShare = 0.77;
 // The viewer's strokes are heavier than the free font's: outlines grow by
 // this share of the em; glyphs sit this many dots above the baseline row.
 constexpr double kBolden = 0.05;
