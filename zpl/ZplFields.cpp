@@ -154,14 +154,8 @@ bool ZplLabelMaker::ExecuteField(const std::string& name, const ZplParams& p, co
     } else if (name == "GF") {
         const ZplParams g(command.params, m_Reader.Delimiter(), 5);
         ZplBitmap image;
-        std::string problem;
-        GraphicLimits limits;
-        limits.maxBytes = m_Options.maxGraphicBytes;
-        if (command.truncated)
-            problem = "its data is over the limit of " + std::to_string(m_Options.maxGraphicBytes) + " bytes";
-        else if (!DecodeGraphic(g.Letter(0, 'A'), long(g.Number(2, 0)), long(g.Number(3, 0)), g.Text(4), limits, image,
-                                problem))
-            problem = problem.empty() ? "its data is damaged" : problem;
+        const std::string problem =
+            GraphicData(command, g.Letter(0, 'A'), long(g.Number(2, 0)), long(g.Number(3, 0)), g.Text(4), image);
         if (!problem.empty()) {
             Problem("a graphic (^GF) is not drawn: " + problem);
             return true;
@@ -314,6 +308,18 @@ void ZplLabelMaker::DrawText(const std::string& bytes) {
     AddField("text " + std::string(1, font.name) + " " + std::to_string(font.height) + "x" +
              std::to_string(font.width > 0 ? font.width : font.height) + " at " + std::to_string(f.x) + "," +
              std::to_string(f.y) + ": " + Utf8(text));
+}
+
+std::string ZplLabelMaker::GraphicData(const ZplCommand& command, char format, long totalBytes, long rowBytes,
+                                       const std::string& data, ZplBitmap& image) const {
+    if (command.truncated)
+        return "its data is over the limit of " + std::to_string(m_Options.maxGraphicBytes) + " bytes";
+    GraphicLimits limits;
+    limits.maxBytes = m_Options.maxGraphicBytes;
+    std::string problem;
+    if (!DecodeGraphic(format, totalBytes, rowBytes, data, limits, image, problem))
+        return problem.empty() ? "its data is damaged" : problem;
+    return std::string();
 }
 
 }  // namespace zpl

@@ -303,13 +303,8 @@ bool ZplLabelMaker::ExecuteState(const std::string& name, const ZplParams& p, co
         const ZplParams d(command.params, m_Reader.Delimiter(), 4);
         const std::string object = StoredName(d.Text(0));
         ZplBitmap image;
-        std::string problem;
-        GraphicLimits limits;
-        limits.maxBytes = m_Options.maxGraphicBytes;
-        if (command.truncated)
-            problem = "its data is over the limit of " + std::to_string(m_Options.maxGraphicBytes) + " bytes";
-        else if (!DecodeGraphic('A', long(d.Number(1, 0)), long(d.Number(2, 0)), d.Text(3), limits, image, problem))
-            problem = problem.empty() ? "its data is damaged" : problem;
+        const std::string problem =
+            GraphicData(command, 'A', long(d.Number(1, 0)), long(d.Number(2, 0)), d.Text(3), image);
         if (!problem.empty())
             Problem("the graphic " + object + " (~DG) is not stored: " + problem);
         else if (Store(image.RowBytes() * size_t(image.Height()), "the graphic " + object))

@@ -109,6 +109,10 @@ private:
     // The field's drawing; a picture `inFormatDots` (^GF, ^XG) scales with
     // the page, shapes come in page dots already.
     void Graphic(ZplBitmap mask, Blend blend, const std::string& what, bool inFormatDots = false);
+    // ^GF's and ~DG's data decoded into `image`; what is wrong with it, in
+    // words, else empty.
+    std::string GraphicData(const ZplCommand& command, char format, long totalBytes, long rowBytes,
+                            const std::string& data, ZplBitmap& image) const;
 
     InterpreterOptions m_Options;
     ZplInterpreter::LogSink m_Log;
