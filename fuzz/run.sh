@@ -12,7 +12,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
-targets="fuzz_job_raw fuzz_job_struct fuzz_ppd_options fuzz_preview fuzz_document_reads"
+targets="fuzz_job_raw fuzz_job_struct fuzz_ppd_options fuzz_preview fuzz_document_reads fuzz_zpl"
 
 mkdir -p build-fuzz/logs
 # The targets need neither the tests nor the printer application (nor PAPPL's source).

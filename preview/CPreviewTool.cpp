@@ -6,20 +6,27 @@
 
 #include "preview/PngWriter.h"
 #include "preview/PreviewLanguages.h"
+#include "preview/ZplPreview.h"
+#include "zpl/ZplInterpreter.h"
 
 namespace {
 
 const char* kName = "quorvant-preview";
+// ZPL is drawn rather than decoded: carriers' labels, not a printer
+// family's stream.
+const char* kZpl = "zpl";
 
 }  // namespace
 
 int CPreviewTool::Usage() {
     std::fprintf(m_bHelp ? m_pOut : m_pErr,
-                 "Usage: %s [--png PREFIX] [--lang %s] [--dpi N] [FILE]\n"
+                 "Usage: %s [--png PREFIX] [--lang %s|%s] [--dpi N] [--size WxH] [FILE]\n"
                  "Decodes a printer stream from FILE (or standard input, also as -), prints its commands\n"
                  "and a summary of every page, and with --png writes the pages as PREFIX-1.png, ...\n"
-                 "--dpi gives the resolution for the sizes in millimetres (default 203).\n",
-                 kName, PreviewLanguages::Joined(PreviewLanguages::Names(), "|", "|").c_str());
+                 "--dpi gives the resolution for the sizes in millimetres (default 203).\n"
+                 "ZPL labels are drawn at --dpi on a canvas of --size (dots, or with in or mm: 813x1626,\n"
+                 "4x6in, 100x150mm; default: the label's ^PW and ^LL, else 4 x 6 in).\n",
+                 kName, PreviewLanguages::Joined(PreviewLanguages::Names(), "|", "|").c_str(), kZpl);
     return m_bHelp ? 0 : 2;
 }
 
@@ -27,7 +34,7 @@ bool CPreviewTool::ParseArguments(int argc, char** argv) {
     bool haveFile = false;
     for (int i = 1; i < argc; i++) {
         const std::string arg = argv[i];
-        const bool takesValue = arg == "--png" || arg == "--lang" || arg == "--dpi";
+        const bool takesValue = arg == "--png" || arg == "--lang" || arg == "--dpi" || arg == "--size";
         if (takesValue && i + 1 >= argc) {
             std::fprintf(m_pErr, "%s: %s needs a value\n", kName, arg.c_str());
             return false;
@@ -36,10 +43,12 @@ bool CPreviewTool::ParseArguments(int argc, char** argv) {
             m_strPngPrefix = argv[++i];
         } else if (arg == "--lang") {
             m_strLanguage = argv[++i];
-            if (!PreviewLanguages::Create(m_strLanguage)) {
+            if (m_strLanguage != kZpl && !PreviewLanguages::Create(m_strLanguage)) {
                 std::fprintf(m_pErr, "%s: unknown language \"%s\"\n", kName, m_strLanguage.c_str());
                 return false;
             }
+        } else if (arg == "--size") {
+            m_strSize = argv[++i];
         } else if (arg == "--dpi") {
             char* end = nullptr;
             const long dpi = std::strtol(argv[++i], &end, 10);
@@ -124,6 +133,10 @@ int CPreviewTool::Run(int argc, char** argv) {
     std::string language = m_strLanguage;
     if (language.empty())
         language = PreviewLanguages::Detect(data.data(), data.size());
+    if (language.empty() && zpl::LooksLikeZpl(data.data(), data.size()))
+        language = kZpl;
+    if (language == kZpl)
+        return ZplPreview::Run(data, source, {m_iDpi, m_strSize, m_strPngPrefix}, m_pOut, m_pErr);
     if (language.empty()) {
         CByteReader in(data.data(), data.size());
         std::fprintf(m_pErr, "%s: %s: byte 0: expected the start of a %s stream, found %s\n", kName, source.c_str(),

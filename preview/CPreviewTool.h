@@ -28,7 +28,7 @@ private:
 
     std::FILE* m_pOut;
     std::FILE* m_pErr;
-    std::string m_strPngPrefix, m_strLanguage, m_strFile;
+    std::string m_strPngPrefix, m_strLanguage, m_strFile, m_strSize;
     int m_iDpi = 203;
     bool m_bHelp = false;
 };

@@ -49,20 +49,26 @@ bool WriteRows(std::FILE* file, png_uint_32 width, png_uint_32 height, const std
 }  // namespace
 
 bool WritePng(const CPreviewPage& page, const std::string& path, std::string& error) {
+    return WritePng(page.Width(), page.Height(), page.Height() ? page.Row(0) : nullptr, size_t(page.RowBytes()), path,
+                    error);
+}
+
+bool WritePng(int width, int height, const uint8_t* dots, size_t rowBytes, const std::string& path,
+              std::string& error) {
     error.clear();
-    if (page.Width() == 0 || page.Height() == 0) {
+    if (width <= 0 || height <= 0) {
         error = "the page has no dots";
         return false;
     }
-    std::vector<png_bytep> rows(page.Height());
-    for (int y = 0; y < page.Height(); y++)
-        rows[y] = const_cast<png_bytep>(page.Row(y));
+    std::vector<png_bytep> rows(height);
+    for (int y = 0; y < height; y++)
+        rows[y] = const_cast<png_bytep>(dots + size_t(y) * rowBytes);
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
         error = std::strerror(errno);
         return false;
     }
-    bool ok = WriteRows(file, page.Width(), page.Height(), rows, error);
+    bool ok = WriteRows(file, png_uint_32(width), png_uint_32(height), rows, error);
     if (std::fclose(file) != 0 && ok) {
         error = std::strerror(errno);
         ok = false;

@@ -15,5 +15,6 @@ $SUDO apt-get install -y --no-install-recommends \
     clang libclang-rt-14-dev clang-format \
     libpam0g-dev libgnutls28-dev libavahi-client-dev libjpeg-dev libusb-1.0-0-dev libpoppler-cpp-dev \
     cups-ipp-utils chromium zbar-tools zxing-cpp-tools dmtx-utils \
+    libzint-dev libfreetype-dev fonts-texgyre \
     "$@"
 ./tools/fetch-pappl.sh

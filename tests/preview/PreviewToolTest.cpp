@@ -187,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(PreviewTool, PreviewCommandLine, ::testing::ValuesIn(kC
 TEST(PreviewTool, HelpGoesToStandardOutput) {
     PreviewRun run = RunPreview("--help", {});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out.rfind("Usage: quorvant-preview [--png PREFIX] [--lang " + LanguageNames() + "]", 0), 0u);
+    EXPECT_EQ(run.out.rfind("Usage: quorvant-preview [--png PREFIX] [--lang " + LanguageNames() + "|zpl]", 0), 0u);
 }
 
 }  // namespace

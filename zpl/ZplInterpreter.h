@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "zpl/ZplBitmap.h"
+
+// ZPL labels drawn to one-bit pages: a stream of ^XA ... ^XZ labels, fed in
+// pieces of any size, each label handed over as its ^XZ arrives.
+namespace zpl {
+
+// What the label asks of the printer; absent = not said.
+struct PrintSettings {
+    int copies = 1;                     // ^PQ
+    std::optional<int> darkness;        // ~SD 0-30, absolute
+    std::optional<int> darknessChange;  // ^MD -30..30, relative to the printer's
+    std::optional<int> speed;           // ^PR, inches per second
+    std::optional<char> tracking;       // ^MN: N continuous, Y/W gap, M black mark, A auto
+    std::optional<char> mode;           // ^MM: T tear, P peel, R rewind, C cut, ...
+    std::optional<char> mediaType;      // ^MT: T transfer, D direct
+};
+
+struct Label {
+    int number = 0;  // 1, 2, ... within the stream
+    ZplBitmap page;  // the canvas, 1 = black
+    PrintSettings settings;
+    int printWidth = 0, labelLength = 0;  // ^PW / ^LL in page dots, 0 when not given
+    std::vector<std::string> fields;      // one line per field drawn
+    std::vector<std::string> problems;    // fields refused, with why
+};
+
+struct InterpreterOptions {
+    int dpi = 203;              // the page's resolution
+    int sourceDpi = 203;        // what the ZPL was written for: positions and sizes scale by dpi / sourceDpi
+    int width = 0, height = 0;  // canvas in page dots; 0: ^PW / ^LL, else 4 x 6 in
+    // Beyond these a label, field or graphic is refused with a message and
+    // the stream goes on.
+    size_t maxCanvasDots = size_t(64) << 20;   // 8 MB of one-bit page
+    size_t maxFieldBytes = size_t(64) << 10;   // a field's data
+    size_t maxGraphicBytes = size_t(8) << 20;  // a graphic, decoded
+    size_t maxStoredBytes = size_t(32) << 20;  // stored graphics and formats together
+    int maxLabels = 10000;                     // per stream
+};
+
+class ZplInterpreter {
+public:
+    using LabelSink = std::function<bool(Label&)>;  // false: stop
+    using LogSink = std::function<void(const std::string&)>;
+
+    ZplInterpreter(const InterpreterOptions& options, LogSink log);
+    ~ZplInterpreter();
+    ZplInterpreter(const ZplInterpreter&) = delete;
+    ZplInterpreter& operator=(const ZplInterpreter&) = delete;
+
+    // False when the sink asked to stop or the stream is over its label limit.
+    bool Feed(const char* data, size_t size, const LabelSink& sink);
+    // End of stream: a label begun with ^XA but never closed is drawn and
+    // reported as such.
+    bool Finish(const LabelSink& sink);
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> m_Impl;
+};
+
+// True when the first command (after whitespace and prefix changes) is a
+// ZPL one such as ^XA, ~DG, ^XZ or ~SD.
+bool LooksLikeZpl(const void* data, size_t size);
+
+}  // namespace zpl
