@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "zpl/ZplCode128.h"
+#include "zpl/ZplGraphics.h"
 #include "zpl/ZplLinearCodes.h"
 #include "zpl/ZplMatrixCodes.h"
 
@@ -125,18 +126,8 @@ bool DrawLinear(const LinearSymbol& s, const BarcodeField& f, int height, bool l
 
 // Each module `mx` x `my` dots.
 void DrawScaled(const ZplBitmap& m, int mx, int my, BarcodeDrawing& out) {
-    out.bitmap = ZplBitmap(m.Width() * mx, m.Height() * my);
+    out.bitmap = Enlarged(m, mx, my, kMaxSide);
     out.baseline = out.bitmap.Height();
-    for (int y = 0; y < m.Height(); y++) {
-        const uint8_t* src = m.Row(y);
-        uint8_t* first = out.bitmap.Row(y * my);
-        for (int x = 0; x < m.Width(); x++)
-            if (src[x >> 3] >> (7 - (x & 7)) & 1)
-                for (int d = x * mx; d < (x + 1) * mx; d++)
-                    first[d >> 3] |= uint8_t(0x80 >> (d & 7));
-        for (int k = 1; k < my; k++)
-            std::copy(first, first + out.bitmap.RowBytes(), out.bitmap.Row(y * my + k));
-    }
 }
 
 bool FitsLabel(const MatrixSymbol& m, int mx, int my, BarcodeDrawing& out, std::string& problem) {

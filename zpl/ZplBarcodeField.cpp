@@ -84,13 +84,13 @@ void ZplLabelMaker::DrawBarcodeField(const std::string& bytes) {
     if (page.Width() == 0)
         return;
     const char o = IsOrientation(f.barcodeOrientation) ? f.barcodeOrientation : FieldOrientation();
+    const int quarters = QuarterTurns(o);
     int x = JustifiedX(drawing.bitmap.Width()), y = f.y;
     // ^FO names the top of the bars: an interpretation line above them sits
     // above the field's origin (the reference viewer's pictures show it so).
     if (heightAt >= 0 && !f.typeset) {
         // Rows of the drawing before the bars once turned: the line above
         // them (N, B) or below them turned over (I, R).
-        const int quarters = QuarterTurns(o);
         const int before =
             quarters == 0 || quarters == 3 ? drawing.baseline - barsHeight : drawing.bitmap.Height() - drawing.baseline;
         if (quarters % 2 == 0)
@@ -101,7 +101,6 @@ void ZplLabelMaker::DrawBarcodeField(const std::string& bytes) {
     if (field.command == "BQ")
         y += QrViewerShift(field, drawing.bitmap.Height(), f.typeset, m_Stream.bars.height);
     // The field's x names the symbol's edge, not the digits left of it.
-    const int quarters = QuarterTurns(o);
     if (quarters == 0)
         x -= drawing.left;
     else if (quarters == 1)

@@ -299,13 +299,11 @@ bool DecodeGraphic(char format, long totalBytes, long rowBytes, const std::strin
     return true;
 }
 
-ZplBitmap Magnified(const ZplBitmap& image, int mx, int my) {
-    // ^XG takes 1 to 10; beyond that a hostile label would only cost memory.
-    mx = std::min(std::max(mx, 1), 10);
-    my = std::min(std::max(my, 1), 10);
-    constexpr int64_t kMaxDots = 32000;
-    const int width = int(std::min(int64_t(image.Width()) * mx, kMaxDots));
-    const int height = int(std::min(int64_t(image.Height()) * my, kMaxDots));
+ZplBitmap Enlarged(const ZplBitmap& image, int mx, int my, int maxSide) {
+    mx = std::max(mx, 1);
+    my = std::max(my, 1);
+    const int width = int(std::min(int64_t(image.Width()) * mx, int64_t(maxSide)));
+    const int height = int(std::min(int64_t(image.Height()) * my, int64_t(maxSide)));
     ZplBitmap out(width, height);
     const int rows = std::min(image.Height(), (height + my - 1) / my);
     const int cols = std::min(image.Width(), (width + mx - 1) / mx);
@@ -325,6 +323,11 @@ ZplBitmap Magnified(const ZplBitmap& image, int mx, int my) {
         }
     }
     return out;
+}
+
+ZplBitmap Magnified(const ZplBitmap& image, int mx, int my) {
+    // ^XG takes 1 to 10; beyond that a hostile label would only cost memory.
+    return Enlarged(image, std::min(mx, 10), std::min(my, 10), 32000);
 }
 
 }  // namespace zpl

@@ -41,6 +41,10 @@ struct GraphicLimits {
 bool DecodeGraphic(char format, long totalBytes, long rowBytes, const std::string& data, const GraphicLimits& limits,
                    ZplBitmap& out, std::string& problem);
 
+// Each dot becomes `mx` x `my` dots (at least one each), cut at `maxSide`
+// dots a side.
+ZplBitmap Enlarged(const ZplBitmap& image, int mx, int my, int maxSide);
+
 // ^XG's magnification: each dot becomes `mx` x `my` dots (each 1 to 10);
 // dots beyond 32000 from the top left, where no label reaches, are dropped.
 ZplBitmap Magnified(const ZplBitmap& image, int mx, int my);
