@@ -70,17 +70,26 @@ const NamedCell kCells[] = {
 // The mono face's cap height and advance, per em.
 constexpr double kMonoCapHeight = 0.729, kMonoAdvance = 0.602;
 
-// Font file `which`: the first of `paths` that reads, whole; empty when
+// The faces a label uses: scalable, mono, mono bold.
+enum FaceIndex { kScalableFace, kMonoFace, kMonoBoldFace, kFaceCount };
+const struct {
+    const char* const* paths;
+    size_t count;
+} kFaceFiles[kFaceCount] = {{kScalablePaths, std::size(kScalablePaths)},
+                            {kMonoPaths, std::size(kMonoPaths)},
+                            {kMonoBoldPaths, std::size(kMonoBoldPaths)}};
+
+// Face `which`'s file: the first of its paths that reads, whole; empty when
 // none does. Read once per process and shared, read only, by every
 // interpreter (a job then opens its faces from memory, sparing it the
 // file's mapping, page faults and unmapping); tried again while missing.
-const std::string& FontFile(int which, const char* const* paths, size_t count) {
+const std::string& FontFile(FaceIndex which) {
     static std::mutex lock;
-    static std::string files[3];
+    static std::string files[kFaceCount];
     std::lock_guard<std::mutex> hold(lock);
     std::string& bytes = files[which];
-    for (size_t i = 0; i < count && bytes.empty(); i++) {
-        std::ifstream file(paths[i], std::ios::binary);
+    for (size_t i = 0; i < kFaceFiles[which].count && bytes.empty(); i++) {
+        std::ifstream file(kFaceFiles[which].paths[i], std::ios::binary);
         bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     }
     return bytes;  // never changed once read
@@ -122,7 +131,9 @@ struct CachedGlyph {
 struct GlyphKey {
     FT_Face face;
     char32_t c;
-    FT_F26Dot6 width, height;  // the size the face was set to
+    // The size the face was set to; for font 0 it also names the field's
+    // height and width, which the emboldening and the space's width follow.
+    FT_F26Dot6 width, height;
     bool operator==(const GlyphKey& o) const {
         return face == o.face && c == o.c && width == o.width && height == o.height;
     }
@@ -146,18 +157,12 @@ const size_t kMaxCachedGlyphs = 4096;
 struct ZplFonts::Faces {
     FT_Library library = nullptr;
     bool libraryTried = false;
-    FT_Face faces[3] = {};  // scalable, mono, mono bold
-    bool tried[3] = {};
+    FT_Face faces[kFaceCount] = {};
+    bool tried[kFaceCount] = {};
     std::unordered_map<GlyphKey, CachedGlyph, GlyphKeyHash> glyphs;
 
     FT_Face Face(bool mono, bool bold) {
-        static const struct {
-            const char* const* paths;
-            size_t count;
-        } kFaces[3] = {{kScalablePaths, std::size(kScalablePaths)},
-                       {kMonoPaths, std::size(kMonoPaths)},
-                       {kMonoBoldPaths, std::size(kMonoBoldPaths)}};
-        const int which = mono ? (bold ? 2 : 1) : 0;
+        const FaceIndex which = mono ? (bold ? kMonoBoldFace : kMonoFace) : kScalableFace;
         if (!libraryTried) {
             libraryTried = true;
             if (FT_Init_FreeType(&library) != 0)
@@ -165,7 +170,7 @@ struct ZplFonts::Faces {
         }
         if (library && !tried[which]) {
             tried[which] = true;
-            const std::string& font = FontFile(which, kFaces[which].paths, kFaces[which].count);
+            const std::string& font = FontFile(which);
             if (font.empty() || FT_New_Memory_Face(library, reinterpret_cast<const FT_Byte*>(font.data()),
                                                    FT_Long(font.size()), 0, &faces[which]) != 0)
                 faces[which] = nullptr;
@@ -359,6 +364,7 @@ TextDrawing ZplFonts::DrawLine(const std::u32string& text, const FontRequest& fo
             FT_Set_Transform(face, nullptr, nullptr);
         };
         double pen = 0;
+        // Room for every dash first: the line points at them.
         dashes.reserve(size_t(std::count(text.begin(), text.end(), U'-')));
         for (const char32_t c : text) {
             if (c == U'-') {
