@@ -41,9 +41,9 @@ void FillRows(ZplBitmap& page, int x0, int x1, int y0, int y1) {
     }
 }
 
-// Rows y0..y1 of `source` placed with its top left at (x, y), the columns
-// [x0, x1) of the page, a destination byte at a time: each takes eight
-// source bits from two neighbouring source bytes.
+// `source` with its top left at (x, y), on the page's rows [y0, y1) and
+// columns [x0, x1), a destination byte at a time: each takes eight source
+// bits from two neighbouring source bytes.
 template <Blend B>
 void DrawRows(ZplBitmap& page, const ZplBitmap& source, int x, int y, int x0, int x1, int y0, int y1) {
     const int first = x0 >> 3, last = (x1 - 1) >> 3;
