@@ -69,6 +69,9 @@ const Choice kCashDrawer[] = {{"closed", "0", 0}, {"before", "1", 1}, {"after", 
 // A receipt as long as its content (white above and below trimmed) or as
 // the page.
 const Choice kReceiptLengths[] = {{"page", "False", 0}, {"content", "True", 1}};
+// What ZPL documents were written for: carriers write them for 203 dpi
+// printers; "native" takes them as written for the printer's own dots.
+const Choice kZplResolutions[] = {{"203dpi", "203dpi", 203}, {"native", "Native", 0}};
 // The PPDs' "Rotate" choices, in their order: iRotate 2 is 90 degrees, 1 is 180.
 const Choice kRotations[] = {{"none", "0", 0}, {"rotate-90", "2", 2}, {"rotate-180", "1", 1}, {"rotate-270", "3", 3}};
 
@@ -149,6 +152,14 @@ const Setting kSettings[] = {
      {0, 1, kSwitch},
      {},
      {CountsCopies, On}},
+    // The ZPL filter's: labels keep their size on heads of other resolutions.
+    {"zpl-resolution",
+     {"qvZplResolution"},
+     {"zpl-resolution"},
+     Ext<&E::iZplDpi>(),
+     {0, 600},
+     kZplResolutions,
+     {Always}},
     // The copies the language's own count makes of each page, as the host
     // decides from the job (no PPD keyword or IPP attribute of its own);
     // up to CUPS's default MaxCopies, above PAPPL's 999.

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "filter/CCupsRender.h"
-#include "filter/CFilterCopies.h"
 #include "filter/CupsLang.h"
 #include "filter/RasterPage.h"
 #include "filter/RendererFactory.h"
@@ -154,9 +153,11 @@ int CCupsInstance::Run(int argc, char** argv) {
     g_pRender->SetPpd(ppd);
     g_pRender->GetPrinterParameters();
     g_pRender->SetModelName(modelName.c_str());
+    if (m_hooks.job)
+        m_hooks.job(*g_pRender, numOptions, options);
     g_pRender->OnStartDoc(0);
     CFilterCopies copies;
-    copies.Start(*g_pRender, argv[4], numOptions, options, m_copiesFromArguments);
+    copies.Start(*g_pRender, argv[4], numOptions, options, m_copies);
 
     CStatusCheck status;
     status.Start(*g_pRender, ModelNumber);
@@ -217,6 +218,8 @@ int CCupsInstance::Run(int argc, char** argv) {
                 if (!peeked)
                     copies.OnlyPage();
             }
+            if (m_hooks.page)
+                m_hooks.page(*g_pRender, header);
             StartPage(ppd, &header, read);
         }
 

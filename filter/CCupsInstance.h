@@ -7,6 +7,7 @@
 #include <functional>
 #include <utility>
 
+#include "filter/CFilterCopies.h"
 #include "render/CBaseRender.h"
 #include "render/PagePlan.h"
 
@@ -44,7 +45,18 @@ public:
     // The copies argument is what the printer is to make of each page, as
     // for the job's own raster (see CFilterCopies), rather than the pages'
     // NumCopies: for a rasterizer that does not carry them.
-    void TakeCopiesFromArguments() { m_copiesFromArguments = true; }
+    void TakeCopiesFromArguments() { m_copies = CFilterCopies::Source::Arguments; }
+    // Each page's NumCopies is its copies, made by the printer or sent again
+    // (see CFilterCopies): for a chain that draws its own pages.
+    void TakeCopiesFromPages() { m_copies = CFilterCopies::Source::Pages; }
+    // What a chain that draws its own pages adds to the job: `job` runs once
+    // the renderer has read the PPD, with the job's options, before the
+    // first page; `page` before each page is drawn, with its header.
+    struct Hooks {
+        std::function<void(CBaseRender& render, int numOptions, cups_option_t* options)> job;
+        std::function<void(CBaseRender& render, const cups_page_header2_t& header)> page;
+    };
+    void SetHooks(Hooks hooks) { m_hooks = std::move(hooks); }
     // The least scale a page of the document was shrunk to before it was
     // rasterized, given the head's dots per inch: the job is warned when bar
     // codes may not scan.
@@ -56,6 +68,7 @@ public:
     void EndPage(ppd_file_t* ppd, cups_page_header2_t* header);
 
 private:
-    bool m_copiesFromArguments = false;
+    CFilterCopies::Source m_copies = CFilterCopies::Source::Document;
+    Hooks m_hooks;
     std::function<double(int dpi)> m_documentScale;
 };

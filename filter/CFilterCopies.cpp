@@ -22,28 +22,35 @@ bool IsTrue(const char* value) {
 CFilterCopies::~CFilterCopies() { CupsHost::SetRecording(nullptr); }
 
 void CFilterCopies::Start(CBaseRender& render, const char* copies, int numOptions, cups_option_t* options,
-                          bool fromArguments) {
+                          Source source) {
     m_render = &render;
+    if (source == Source::Pages) {
+        m_on = true;
+        render.AddLog("copies: each page's own, %s",
+                      render.m_Extension.bPrinterCopies ? "by the printer where it counts them" : "sent again");
+        return;
+    }
     m_on = render.m_Extension.bPrinterCopies;
     if (!m_on)
         return;
+    const bool fromArguments = source == Source::Arguments;
     const char* type = getenv("CONTENT_TYPE");
     m_jobsOwn = fromArguments || (type && std::strcmp(type, "application/vnd.cups-raster") == 0);
     m_copies = copies ? std::max(1, std::atoi(copies)) : 1;
     const char* handling = cupsGetOption("multiple-document-handling", numOptions, options);
     m_collated = IsTrue(cupsGetOption("Collate", numOptions, options)) ||
                  (handling && std::strcmp(handling, "separate-documents-collated-copies") == 0);
-    const char* source = fromArguments ? "left by the PDF filter"
-                         : m_jobsOwn   ? "the job's raster"
-                                       : "from the page headers";
-    render.AddLog("printer copies: %s, %d copies%s", source, m_copies, m_collated ? ", collated" : "");
+    const char* from = fromArguments ? "left by the PDF filter"
+                       : m_jobsOwn   ? "the job's raster"
+                                     : "from the page headers";
+    render.AddLog("printer copies: %s, %d copies%s", from, m_copies, m_collated ? ", collated" : "");
 }
 
 int CFilterCopies::BeginPage(const cups_page_header2_t& header) {
     if (!m_on)
         return 1;
     const Families::Info* family = Families::Find(ModelNumber);
-    m_copyCount = family && family->copyCount;
+    m_copyCount = family && family->copyCount && m_render->m_Extension.bPrinterCopies;
     m_pages++;
     // The job's own raster: its copies; otherwise the page header's. Either
     // collated as asked (whether the job has more than one page is known

@@ -18,13 +18,23 @@
 // "multiple-document-handling") of a job of one page are the printer's
 // count; of several, the filter sends the job's pages again. Without the
 // attribute nothing changes: every page prints once, as before.
+//
+// A document drawn by the filter's own chain (ZPL labels) has no one else
+// to make its copies: each page's NumCopies is its copies, made by the
+// printer's count where the family and the PPD let it, else by sending the
+// page again, whatever the PPD says.
 class CFilterCopies {
 public:
+    // Where a page's copies come from.
+    enum class Source {
+        Document,   // as said above
+        Arguments,  // `copies` for every page, whatever the document
+        Pages,      // each page's NumCopies, never collated, with or without the attribute
+    };
     // Nothing is kept for copies once the job has ended, however it ended.
     ~CFilterCopies();
-    // `fromArguments`: `copies` applies to every page, whatever the document.
     void Start(CBaseRender& render, const char* copies, int numOptions, cups_option_t* options,
-               bool fromArguments = false);
+               Source source = Source::Document);
     bool On() const { return m_on; }
     // The copies of the page `header` begins (1 when the printer makes
     // none); sets the renderer's count for it.
@@ -50,7 +60,7 @@ private:
     int m_copies = 1;        // the job's copies, for its own raster
     int m_pageCopies = 1;    // the current page's
     bool m_collated = false;
-    bool m_copyCount = false;  // the language counts copies
+    bool m_copyCount = false;  // the printer counts copies: its language does and the PPD lets it
     int m_pages = 0;           // pages begun
     CopyPlan m_plan;
     CCopyRecording m_recording;

@@ -159,7 +159,7 @@ int Run(int argc, char** argv, const Chain& chain) {
         _cupsLangPrintFilter(stderr, "ERROR", "%s job-id user title copies options [file]", chain.name);
         return 1;
     }
-    const std::string rasterizer = RasterizerPath(chain.program);
+    const std::string rasterizer = chain.rasterize ? chain.name : RasterizerPath(chain.program);
     if (rasterizer.empty()) {
         fprintf(stderr, "DEBUG: %s is not in the filter directory.\n", chain.program);
         _cupsLangPrintFilter(stderr, "ERROR", "The %s rasterizer is not installed.", chain.kind);
@@ -205,6 +205,13 @@ int Run(int argc, char** argv, const Chain& chain) {
         }
         char* rasterizerArgs[8] = {
             argv[0], argv[1], argv[2], argv[3], argv[4], argv[5], const_cast<char*>(document.Path().c_str()), nullptr};
+        if (chain.rasterize) {
+            // The filter's own code on the document: a cancel ends it, and it
+            // gets the filter's memory ceiling.
+            signal(SIGTERM, SIG_DFL);
+            MemoryCeiling::Apply();
+            _exit(chain.rasterize(7, rasterizerArgs, document.Path()));
+        }
         execv(rasterizer.c_str(), rasterizerArgs);
         fprintf(stderr, "ERROR: %s: %s\n", rasterizer.c_str(), strerror(errno));
         _exit(127);
@@ -231,6 +238,8 @@ int Run(int argc, char** argv, const Chain& chain) {
         if (reading.copiesLeft)
             instance.TakeCopiesFromArguments();
         instance.SetDocumentScale(reading.scale);
+        if (chain.prepare)
+            chain.prepare(instance);
         char* filterArgs[7] = {argv[0], argv[1], argv[2], argv[3], &copies[0], argv[5], nullptr};
         status = instance.Run(6, filterArgs);
     }

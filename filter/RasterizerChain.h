@@ -3,12 +3,15 @@
 #include <functional>
 #include <string>
 
+class CCupsInstance;
+
 // The end of CUPS's chains for PDF and pictures on the project's PPDs: the
 // document is spooled to a file, a rasterizer of cups-filters renders it to
 // the printer's dot grid into a pipe, and the filter reads that pipe in the
 // same process. The chain reads from the document, or from what the
 // rasterizer says of it, how much its pages were shrunk, and warns the job
-// when bar codes may not scan.
+// when bar codes may not scan. A chain may rasterize the document itself,
+// in a child process, in place of a rasterizer program.
 namespace RasterizerChain {
 
 // What the chain learns of the document before its first page.
@@ -28,6 +31,12 @@ struct Chain {
     // are) until it returns true, the rasterizer ends, or its first page
     // comes.
     std::function<bool(const std::string& line, Reading& reading)> readMessage;
+    // Where set, rasterizes the spooled document in a child process in place
+    // of `program`: writes its pages as CUPS raster to standard output and
+    // returns the child's exit status. It takes the filter's arguments.
+    std::function<int(int argc, char** argv, const std::string& path)> rasterize;
+    // Where set, readies the job driver before it reads the first page.
+    std::function<void(CCupsInstance& instance)> prepare;
 };
 
 // The filter's arguments (job user title copies options [file]) and exit

@@ -131,10 +131,12 @@ int CPreviewTool::Run(int argc, char** argv) {
         return 2;
     const std::string source = m_strFile.empty() || m_strFile == "-" ? "standard input" : m_strFile;
     std::string language = m_strLanguage;
-    if (language.empty())
-        language = PreviewLanguages::Detect(data.data(), data.size());
+    // ZPL first: the strict test, where TSPL's (a capital letter first)
+    // would take the "CT~~CD,~CC^~CT~" prefix carriers write.
     if (language.empty() && zpl::LooksLikeZpl(data.data(), data.size()))
         language = kZpl;
+    if (language.empty())
+        language = PreviewLanguages::Detect(data.data(), data.size());
     if (language == kZpl)
         return ZplPreview::Run(data, source, {m_iDpi, m_strSize, m_strPngPrefix}, m_pOut, m_pErr);
     if (language.empty()) {

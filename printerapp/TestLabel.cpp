@@ -8,7 +8,7 @@
 
 #include "marks/BitmapFont.h"
 #include "marks/Code128.h"
-#include "marks/QrCode.h"
+#include "marks/QrSymbol.h"
 
 namespace TestLabel {
 
@@ -118,7 +118,7 @@ Block Barcode(const Metrics& m, const std::string& text, int width, int height, 
 
 // The symbol in a quiet zone of four modules; smaller modules, down to two
 // dots, where the full size does not fit.
-Block Qr(const Metrics& m, const std::shared_ptr<QrCode>& code, int width, int height, bool full) {
+Block Qr(const Metrics& m, const std::shared_ptr<QrSymbol>& code, int width, int height, bool full) {
     const int quiet = 4, span = code->Size() + 2 * quiet;
     int module = m.qrModule;
     while (!full && module > 2 && span * module > std::min(width, height))
@@ -225,8 +225,9 @@ CGrayCanvas Draw(const Facts& f) {
 
     // The codes first: on a small label they matter most. The Code 128 has
     // one size (or turns), the QR code may shrink into what it leaves.
-    auto qr = std::make_shared<QrCode>();
-    const bool haveQr = qr->Encode(f.qrcode);
+    auto qr = std::make_shared<QrSymbol>();
+    std::string problem;
+    const bool haveQr = qr->Encode(f.qrcode, QrSymbol::kLevelM, -1, problem);
     const std::vector<std::string> lines = TextLines(f);
     const BlockMaker blocks[] = {
         [&](int w, int h, bool full) { return Barcode(m, f.barcode, w, h, full); },

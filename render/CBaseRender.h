@@ -65,6 +65,9 @@ public:
     // Complements every byte of the pixel area, row fill bytes included.
     void Negative();
 
+    // Prepares the page for the head: gray, fitted to the head, halftoned
+    // (or, for drawn pages, thresholded at the middle), scaled, cropped,
+    // mirrored, inverted and turned as the settings say.
     void AdjustImage();
     // The size a page of width x height dots is shrunk to, aspect kept, so
     // that it prints no wider than the head once scaled and turned. False
@@ -99,5 +102,10 @@ public:
     ppd_file_t* m_pPpd = nullptr;
     cups_page_header2_t* m_pHeader = nullptr;
     bool m_bInited = false;
+    // Set by a host whose pages are drawn dot by dot as they print (ZPL
+    // labels): only a shrink to the head makes gray, which is thresholded at
+    // the middle; brightness, contrast and halftoning, which would add stray
+    // dots to black and white, are skipped.
+    bool m_bDrawnPages = false;
     std::string m_strModelName;
 };

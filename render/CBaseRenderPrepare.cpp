@@ -72,14 +72,20 @@ void CBaseRender::AdjustImage() {
     // Fitting comes before the tone changes, as when the page is fitted
     // while it is read.
     FitToHead();
-    if (tone.iLiangdu != 0 || tone.iDuibidu != 0)
-        m_Image.Light(tone.iLiangdu, tone.iDuibidu);
-    if (m_Extension.bEdgeKeeping)
-        m_Image.DitherEdgeKeeping();
-    else if (tone.iGrayMethod > 0)
-        m_Image.Dither(tone.iGrayMethod - 1);
-    else
-        m_Image.Threshold(static_cast<uint8_t>(tone.iThreValue & 0xFF));
+    if (m_bDrawnPages) {
+        // Levels 0-127 black, 128-255 white: a shrunk edge goes to the side
+        // it covers most.
+        m_Image.Threshold(127);
+    } else {
+        if (tone.iLiangdu != 0 || tone.iDuibidu != 0)
+            m_Image.Light(tone.iLiangdu, tone.iDuibidu);
+        if (m_Extension.bEdgeKeeping)
+            m_Image.DitherEdgeKeeping();
+        else if (tone.iGrayMethod > 0)
+            m_Image.Dither(tone.iGrayMethod - 1);
+        else
+            m_Image.Threshold(static_cast<uint8_t>(tone.iThreValue & 0xFF));
+    }
     if (reg.iScale != 100) {
         // 32-bit unsigned on purpose: a negative scale wraps, and Resample
         // refuses what it cannot hold.

@@ -65,6 +65,9 @@ struct tagEXTENSIONSTRUCT {
     // Labels a language with a copy count of its own prints of each page
     // (TSPL's PRINT, CPCL's label quantity); the others ignore it.
     int iCopies = 1;
+    // The resolution ZPL documents were written for, which their labels
+    // are scaled from to keep their size; 0: the printer's own.
+    int iZplDpi = 203;
 };
 
 // Watermark settings: carried with the renderer, read by nothing.

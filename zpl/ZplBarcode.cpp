@@ -9,6 +9,7 @@
 #include "zpl/ZplGraphics.h"
 #include "zpl/ZplLinearCodes.h"
 #include "zpl/ZplMatrixCodes.h"
+#include "zpl/ZplPlacement.h"
 
 namespace zpl {
 
@@ -194,6 +195,9 @@ bool DrawOneRow(const BarcodeField& f, const Params& p, const LineWriter& writeL
     return true;
 }
 
+// A module size the command gives, in the label's dots, in whole page dots.
+int PageDots(int dots, const BarcodeField& f) { return std::max(1, int(std::lround(dots * f.scale))); }
+
 bool DrawMatrix(const BarcodeField& f, const Params& p, BarcodeDrawing& out, std::string& problem) {
     const std::string& c = f.command;
     MatrixSymbol m;
@@ -201,7 +205,7 @@ bool DrawMatrix(const BarcodeField& f, const Params& p, BarcodeDrawing& out, std
         // Model 1 is drawn as model 2, the only one libzint makes.
         if (!EncodeQr(f.data, p.Letter(2, 0), p.Int(3, -1, -1, 7), m, problem))
             return false;
-        const int mag = p.Int(1, 2, 1, 10);
+        const int mag = PageDots(p.Int(1, 2, 1, 10), f);
         return FitsLabel(m, mag, mag, out, problem);
     }
     if (c == "BX") {
@@ -211,7 +215,7 @@ bool DrawMatrix(const BarcodeField& f, const Params& p, BarcodeDrawing& out, std
             return false;
         // Without a module size the symbol is about ^BY's height tall.
         const int size = p.Int(0, 0, 0, 1000);
-        const int module = size > 0 ? size : std::max(1, f.barHeight / std::max(1, m.modules.Height()));
+        const int module = size > 0 ? PageDots(size, f) : std::max(1, f.barHeight / std::max(1, m.modules.Height()));
         return FitsLabel(m, module, module, out, problem);
     }
     if (c == "B7") {
@@ -219,20 +223,23 @@ bool DrawMatrix(const BarcodeField& f, const Params& p, BarcodeDrawing& out, std
                           problem))
             return false;
         const int w = std::max(1, std::min(f.moduleWidth, 10));
-        const int rowHeight =
-            p.Int(0, 0, 0, kMaxSide) > 0 ? p.Int(0, 0, 0, kMaxSide) : std::max(1, f.barHeight / m.modules.Height());
+        const int rowHeight = p.Int(0, 0, 0, kMaxSide) > 0 ? PageDots(p.Int(0, 0, 0, kMaxSide), f)
+                                                           : std::max(1, f.barHeight / m.modules.Height());
         return FitsLabel(m, w, rowHeight, out, problem);
     }
     if (c == "BO") {
         if (!EncodeAztec(f.data, p.Int(2, 0, 0, 300), m, problem))
             return false;
-        const int mag = p.Int(0, 2, 1, 10);
+        const int mag = PageDots(p.Int(0, 2, 1, 10), f);
         return FitsLabel(m, mag, mag, out, problem);
     }
     // ^BD has no orientation: its parameters are mode, symbol number, total.
     if (!DrawMaxiCode(f.data, p.Int(0, 2, 0, 9), p.Int(1, 1, 1, 8), p.Int(2, 1, 1, 8), out.bitmap, out.summary,
                       problem))
         return false;
+    // Drawn at 8 dots/mm; enlarged a dot to one or two, which readers take.
+    if (f.scale != 1)
+        out.bitmap = Scaled(out.bitmap, PageDots(out.bitmap.Width(), f), PageDots(out.bitmap.Height(), f));
     out.baseline = out.bitmap.Height();
     return true;
 }

@@ -19,6 +19,10 @@ struct BarcodeField {
     int moduleWidth = 2;  // ^BY w, dots
     double ratio = 3.0;   // ^BY r, wide to narrow
     int barHeight = 10;   // ^BY h, dots: the height when the command gives none
+    // Page dots per dot the label was written in (300 / 203 for a 203 dpi
+    // label on a 300 dpi head): the 2D codes' own module sizes follow it, at
+    // whole dots, and MaxiCode keeps its size.
+    double scale = 1;
 };
 
 // Draws the interpretation line's `text` upright into `into` with its top

@@ -37,7 +37,7 @@ int QrViewerShift(const BarcodeField& field, int height, bool typeset, int barHe
     double mag = 2;  // ^BQ's magnification, as the bar code piece reads it
     if (field.params.size() > 1)
         ParseNumber(field.params[1], mag);
-    const int m = std::max(1, std::min(10, int(std::lround(mag))));
+    const int m = std::max(1, int(std::lround(std::max(1, std::min(10, int(std::lround(mag)))) * field.scale)));
     const int modules = height / m;
     return modules > 18 ? -(m * (modules - 18) + 1) : 0;
 }
@@ -59,6 +59,7 @@ void ZplLabelMaker::DrawBarcodeField(const std::string& bytes) {
     field.moduleWidth = m_Stream.bars.moduleWidth;
     field.ratio = m_Stream.bars.ratio;
     field.barHeight = m_Stream.bars.height;
+    field.scale = Scale();
     const int heightAt = HeightIndex(field.command);
     int barsHeight = m_Stream.bars.height;  // page dots
     double height;

@@ -55,16 +55,19 @@ void ZplLabelMaker::Problem(const std::string& text) {
 }
 
 double ZplLabelMaker::Scale() const {
-    return m_Stream.formatScale * double(m_Options.dpi) / std::max(1, m_Options.sourceDpi);
+    if (m_Stream.formatDpi > 0)
+        return m_Stream.formatScale;
+    return double(m_Options.dpi) / std::max(1, m_Options.sourceDpi);
 }
 
 int ZplLabelMaker::ToDots(double value) const {
     double dots = value;
     // Inches and millimetres at the format's resolution (8 dots/mm at 203 dpi).
+    const int formatDpi = m_Stream.formatDpi > 0 ? m_Stream.formatDpi : m_Options.sourceDpi;
     if (m_Stream.units == 'I')
-        dots = value * m_Options.sourceDpi;
+        dots = value * formatDpi;
     else if (m_Stream.units == 'M')
-        dots = value * std::round(m_Options.sourceDpi / 25.4);
+        dots = value * std::round(formatDpi / 25.4);
     dots *= Scale();
     return int(std::lround(std::max(-1e8, std::min(1e8, dots))));
 }
@@ -84,10 +87,12 @@ ZplBitmap& ZplLabelMaker::Page() {
     if (m_Label.page.Width() > 0 || m_CanvasRefused)
         return m_Label.page;
     long width = m_Options.width, height = m_Options.height;
+    const auto fallback = [this](int dots, int inches) { return dots > 0 ? long(dots) : long(inches) * m_Options.dpi; };
     if (width <= 0)
-        width = m_Stream.printWidth > 0 ? m_Stream.printWidth : long(kDefaultWidthInches) * m_Options.dpi;
+        width = m_Stream.printWidth > 0 ? m_Stream.printWidth : fallback(m_Options.fallbackWidth, kDefaultWidthInches);
     if (height <= 0)
-        height = m_Stream.labelLength > 0 ? m_Stream.labelLength : long(kDefaultHeightInches) * m_Options.dpi;
+        height =
+            m_Stream.labelLength > 0 ? m_Stream.labelLength : fallback(m_Options.fallbackHeight, kDefaultHeightInches);
     if (double(width) * double(height) > double(m_Options.maxCanvasDots)) {
         m_CanvasRefused = true;
         Problem("the label's canvas of " + std::to_string(width) + " x " + std::to_string(height) +
@@ -270,8 +275,10 @@ bool ZplLabelMaker::ExecuteState(const std::string& name, const ZplParams& p, co
     } else if (name == "MU") {
         s.units = p.Letter(0, s.units);
         const double from = p.Number(1, 0), to = p.Number(2, 0);
-        if (from > 0 && to > 0)
+        if (from >= 1 && to >= 1 && from <= 10000 && to <= 10000) {
+            s.formatDpi = int(std::lround(from));
             s.formatScale = to / from;
+        }
     } else if (name == "CW") {
         // A downloaded font has no glyphs here: its letter draws in font 0.
         const char letter = p.Letter(0, 0);

@@ -3,26 +3,15 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "zpl/ZplBitmap.h"
+#include "zpl/ZplPrintSettings.h"
 
 // ZPL labels drawn to one-bit pages: a stream of ^XA ... ^XZ labels, fed in
 // pieces of any size, each label handed over as its ^XZ arrives.
 namespace zpl {
-
-// What the label asks of the printer; absent = not said.
-struct PrintSettings {
-    int copies = 1;                     // ^PQ
-    std::optional<int> darkness;        // ~SD 0-30, absolute
-    std::optional<int> darknessChange;  // ^MD -30..30, relative to the printer's
-    std::optional<int> speed;           // ^PR, inches per second
-    std::optional<char> tracking;       // ^MN: N continuous, Y/W gap, M black mark, A auto
-    std::optional<char> mode;           // ^MM: T tear, P peel, R rewind, C cut, ...
-    std::optional<char> mediaType;      // ^MT: T transfer, D direct
-};
 
 struct Label {
     int number = 0;  // 1, 2, ... within the stream
@@ -34,9 +23,14 @@ struct Label {
 };
 
 struct InterpreterOptions {
-    int dpi = 203;              // the page's resolution
-    int sourceDpi = 203;        // what the ZPL was written for: positions and sizes scale by dpi / sourceDpi
-    int width = 0, height = 0;  // canvas in page dots; 0: ^PW / ^LL, else 4 x 6 in
+    int dpi = 203;  // the page's resolution
+    // What the ZPL was written for: positions and sizes scale by dpi /
+    // sourceDpi, unless a label's ^MU d,a,b states a conversion of its own.
+    int sourceDpi = 203;
+    int width = 0, height = 0;  // canvas in page dots; 0: ^PW / ^LL, else the fallback
+    // The canvas where ^PW / ^LL give none (a host's media), in page dots;
+    // 0: 4 x 6 in.
+    int fallbackWidth = 0, fallbackHeight = 0;
     // Beyond these a label, field or graphic is refused with a message and
     // the stream goes on.
     size_t maxCanvasDots = size_t(64) << 20;   // 8 MB of one-bit page

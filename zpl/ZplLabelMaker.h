@@ -32,12 +32,15 @@ struct StreamState {
     int printWidth = 0, labelLength = 0;
     FontRequest defaultFont{'A', 0, 0};  // ^CF; 0 sizes: the font's own
     BarDefaults bars;
-    char orientation = 'N';                                  // ^FW
-    int justification = 0;                                   // ^FW's j: 0 left, 1 right
-    bool inverted = false;                                   // ^PO I
-    bool reverseAll = false;                                 // ^LR Y
-    char units = 'D';                                        // ^MU
-    double formatScale = 1;                                  // ^MU d,a,b: b / a
+    char orientation = 'N';   // ^FW
+    int justification = 0;    // ^FW's j: 0 left, 1 right
+    bool inverted = false;    // ^PO I
+    bool reverseAll = false;  // ^LR Y
+    char units = 'D';         // ^MU
+    // ^MU d,a,b: the format says it was written for a dpi and prints at b
+    // dpi; that conversion (b / a) replaces the interpreter's dpi / sourceDpi.
+    int formatDpi = 0;  // a; 0: not said
+    double formatScale = 1;
     int charset = 0;                                         // ^CI
     std::set<char> downloadedFonts;                          // ^CW letters: drawn in font 0
     PrintSettings settings;                                  // all but the copies last

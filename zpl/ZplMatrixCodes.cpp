@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "marks/QrSymbol.h"
 #include "zpl/ZplCode128.h"
 
 namespace zpl {
@@ -95,14 +96,14 @@ std::string ManualQrData(const std::string& data) {
 bool EncodeQr(const std::string& data, char ecDefault, int mask, MatrixSymbol& out, std::string& problem) {
     if (TooLong(data, "QR", problem))
         return false;
-    static const char kLevels[] = "LMQH";  // libzint's 1 to 4
+    static const char kLevels[] = "LMQH";  // QrSymbol's levels in order
     auto level = [](char c) {
         const char* at = c ? strchr(kLevels, toupper((unsigned char)c)) : nullptr;
-        return at ? int(at - kLevels) + 1 : 0;
+        return at ? int(at - kLevels) + QrSymbol::kLevelL : 0;
     };
     int ec = data.empty() ? 0 : level(data[0]);
     if (!ec)
-        ec = level(ecDefault) ? level(ecDefault) : 4;
+        ec = level(ecDefault) ? level(ecDefault) : QrSymbol::kLevelH;
     // Error correction, input mode and a separator come first, whatever
     // they are.
     const bool manual = data.size() > 1 && toupper((unsigned char)data[1]) == 'M';
@@ -113,32 +114,28 @@ bool EncodeQr(const std::string& data, char ecDefault, int mask, MatrixSymbol& o
         problem = "QR code has no data after its error correction and input mode";
         return false;
     }
-    auto encode = [&](int level, MatrixSymbol& into, std::string& why) {
-        Symbol s = NewSymbol(BARCODE_QRCODE);
-        if (!s) {
-            why = "QR: out of memory";
-            return false;
-        }
-        s->option_1 = level;
-        if (mask >= 0 && mask <= 7)
-            s->option_3 = (mask + 1) << 8;
-        if (!Encode(*s, text, "QR", why))
-            return false;
-        Matrix(*s, "QR", into);
-        return true;
-    };
-    if (!encode(ec, out, problem))
+    QrSymbol symbol;
+    if (!symbol.Encode(text, QrSymbol::Level(ec), mask, problem))
         return false;
     // The strongest error correction the same size holds, as the reference
     // viewer gives ("MA," data comes out at Q when Q fits).
-    for (int level = 4; level > ec; level--) {
-        MatrixSymbol stronger;
+    for (int tried = QrSymbol::kLevelH; tried > ec; tried--) {
+        QrSymbol stronger;
         std::string ignored;
-        if (encode(level, stronger, ignored) && stronger.modules.Width() == out.modules.Width()) {
-            out = stronger;
+        if (stronger.Encode(text, QrSymbol::Level(tried), mask, ignored) && stronger.Size() == symbol.Size()) {
+            symbol = stronger;
             break;
         }
     }
+    const int size = symbol.Size();
+    out.modules = ZplBitmap(size, size);
+    for (int y = 0; y < size; y++) {
+        const uint8_t* modules = symbol.Row(y);
+        uint8_t* row = out.modules.Row(y);
+        for (int x = 0; x < size; x++)
+            row[x >> 3] |= uint8_t(modules[x] << (7 - (x & 7)));
+    }
+    out.summary = "QR " + std::to_string(size) + "x" + std::to_string(size);
     return true;
 }
 

@@ -24,7 +24,10 @@ void PlaceField(ZplBitmap& page, const ZplBitmap& upright, int baseline, char or
     if (upright.Width() == 0 || upright.Height() == 0)
         return;  // nothing to draw (an empty text line)
     const int quarters = QuarterTurns(orientation);
-    const ZplBitmap turned = upright.Turned(quarters);
+    ZplBitmap turnedCopy;
+    if (quarters)
+        turnedCopy = upright.Turned(quarters);
+    const ZplBitmap& turned = quarters ? turnedCopy : upright;  // an upright field is drawn as it is
     if (!typeset) {
         page.Draw(turned, x, y, blend);
         return;

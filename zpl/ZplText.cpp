@@ -4,14 +4,15 @@
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <iterator>
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
 namespace zpl {
@@ -69,13 +70,29 @@ const NamedCell kCells[] = {
 // The mono face's cap height and advance, per em.
 constexpr double kMonoCapHeight = 0.729, kMonoAdvance = 0.602;
 
-FT_Face OpenFirst(FT_Library library, const char* const* paths, size_t count) {
-    for (size_t i = 0; i < count; i++) {
-        FT_Face face = nullptr;
-        if (access(paths[i], R_OK) == 0 && FT_New_Face(library, paths[i], 0, &face) == 0)
-            return face;
+// The faces a label uses: scalable, mono, mono bold.
+enum FaceIndex { kScalableFace, kMonoFace, kMonoBoldFace, kFaceCount };
+const struct {
+    const char* const* paths;
+    size_t count;
+} kFaceFiles[kFaceCount] = {{kScalablePaths, std::size(kScalablePaths)},
+                            {kMonoPaths, std::size(kMonoPaths)},
+                            {kMonoBoldPaths, std::size(kMonoBoldPaths)}};
+
+// Face `which`'s file: the first of its paths that reads, whole; empty when
+// none does. Read once per process and shared, read only, by every
+// interpreter (a job then opens its faces from memory, sparing it the
+// file's mapping, page faults and unmapping); tried again while missing.
+const std::string& FontFile(FaceIndex which) {
+    static std::mutex lock;
+    static std::string files[kFaceCount];
+    std::lock_guard<std::mutex> hold(lock);
+    std::string& bytes = files[which];
+    for (size_t i = 0; i < kFaceFiles[which].count && bytes.empty(); i++) {
+        std::ifstream file(kFaceFiles[which].paths[i], std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     }
-    return nullptr;
+    return bytes;  // never changed once read
 }
 
 // The glyph FreeType just rendered in one bit, as a bitmap.
@@ -99,34 +116,92 @@ bool FixedCellOf(char name, FixedCell& cell) {
     return false;
 }
 
+namespace {
+
+// A glyph as FreeType drew it at one size. Drawing an outline is most of a
+// label's time, and a label repeats its characters (a stream its labels):
+// each is drawn once per interpreter.
+struct CachedGlyph {
+    bool drawn = false;  // false: FreeType has no such glyph, nothing is drawn
+    ZplBitmap bitmap;
+    int left = 0, top = 0;  // FreeType's bitmap_left and bitmap_top
+    double advance = 0;     // the pen's advance in dots
+};
+
+struct GlyphKey {
+    FT_Face face;
+    char32_t c;
+    // The size the face was set to; for font 0 it also names the field's
+    // height and width, which the emboldening and the space's width follow.
+    FT_F26Dot6 width, height;
+    bool operator==(const GlyphKey& o) const {
+        return face == o.face && c == o.c && width == o.width && height == o.height;
+    }
+};
+
+struct GlyphKeyHash {
+    size_t operator()(const GlyphKey& k) const {
+        size_t h = std::hash<const void*>()(k.face);
+        for (const size_t v : {size_t(k.c), size_t(k.width), size_t(k.height)})
+            h = h * 1000003u ^ v;
+        return h;
+    }
+};
+
+// Beyond this many glyphs (a stream of ever new sizes) the cache starts over.
+const size_t kMaxCachedGlyphs = 4096;
+
+}  // namespace
+
+// Each face is opened when a field first needs it.
 struct ZplFonts::Faces {
     FT_Library library = nullptr;
-    FT_Face scalable = nullptr, mono = nullptr, monoBold = nullptr;
-    bool tried = false;
+    bool libraryTried = false;
+    FT_Face faces[kFaceCount] = {};
+    bool tried[kFaceCount] = {};
+    std::unordered_map<GlyphKey, CachedGlyph, GlyphKeyHash> glyphs;
 
-    void Open() {
-        if (tried)
-            return;
-        tried = true;
-        if (FT_Init_FreeType(&library) != 0) {
-            library = nullptr;
-            return;
+    FT_Face Face(bool mono, bool bold) {
+        const FaceIndex which = mono ? (bold ? kMonoBoldFace : kMonoFace) : kScalableFace;
+        if (!libraryTried) {
+            libraryTried = true;
+            if (FT_Init_FreeType(&library) != 0)
+                library = nullptr;
         }
-        scalable = OpenFirst(library, kScalablePaths, std::size(kScalablePaths));
-        mono = OpenFirst(library, kMonoPaths, std::size(kMonoPaths));
-        monoBold = OpenFirst(library, kMonoBoldPaths, std::size(kMonoBoldPaths));
+        if (library && !tried[which]) {
+            tried[which] = true;
+            const std::string& font = FontFile(which);
+            if (font.empty() || FT_New_Memory_Face(library, reinterpret_cast<const FT_Byte*>(font.data()),
+                                                   FT_Long(font.size()), 0, &faces[which]) != 0)
+                faces[which] = nullptr;
+        }
+        return faces[which];
     }
     ~Faces() {
-        if (scalable)
-            FT_Done_Face(scalable);
-        if (mono)
-            FT_Done_Face(mono);
-        if (monoBold)
-            FT_Done_Face(monoBold);
+        for (FT_Face face : faces)
+            if (face)
+                FT_Done_Face(face);
         if (library)
             FT_Done_FreeType(library);
     }
 };
+
+namespace {
+
+// The cached glyph of `c` at `face`'s size, drawn by `draw` (which sets the
+// face's size first) when new.
+template <typename Draw>
+const CachedGlyph& Glyph(std::unordered_map<GlyphKey, CachedGlyph, GlyphKeyHash>& cache, const GlyphKey& key,
+                         const Draw& draw) {
+    auto found = cache.find(key);
+    if (found != cache.end())
+        return found->second;
+    CachedGlyph& glyph = cache[key];
+    draw(glyph);
+    return glyph;
+}
+
+}  // namespace
 
 ZplFonts::ZplFonts(double dotScale) : m_Faces(new Faces), m_DotScale(dotScale) {}
 ZplFonts::~ZplFonts() = default;
@@ -201,10 +276,9 @@ bool MonoLayoutOf(const FontRequest& font, double scale, MonoLayout& layout) {
 }  // namespace
 
 bool ZplFonts::Available(const FontRequest& font, std::string& problem) {
-    m_Faces->Open();
     MonoLayout layout;
     const bool mono = MonoLayoutOf(font, m_DotScale, layout);
-    if (mono ? (layout.bold ? m_Faces->monoBold : m_Faces->mono) : m_Faces->scalable)
+    if (m_Faces->Face(mono, layout.bold))
         return true;
     problem = mono ? "no monospace font is installed (Debian fonts-dejavu-core): text in font " +
                          std::string(1, font.name) + " is not drawn"
@@ -230,78 +304,96 @@ int ZplFonts::Baseline(const FontRequest& font) const {
 int ZplFonts::Measure(const std::u32string& text, const FontRequest& font) { return DrawLine(text, font).advance; }
 
 TextDrawing ZplFonts::DrawLine(const std::u32string& text, const FontRequest& font) {
-    m_Faces->Open();
     TextDrawing out;
     out.baseline = Baseline(font);
     const int height = LineHeight(font);
     MonoLayout layout;
     const bool mono = MonoLayoutOf(font, m_DotScale, layout);
-    FT_Face face = mono ? (layout.bold ? m_Faces->monoBold : m_Faces->mono) : m_Faces->scalable;
+    FT_Face face = m_Faces->Face(mono, layout.bold);
     if (!face || text.empty()) {
         out.bitmap = ZplBitmap(0, height);
         return out;
     }
+    auto& cache = m_Faces->glyphs;
+    if (cache.size() > kMaxCachedGlyphs)
+        cache.clear();  // before any glyph of this line is taken from it
     // Glyphs first, then the line: its width is known only at the end.
     struct Placed {
-        ZplBitmap bitmap;
+        const ZplBitmap* bitmap;
         int x, y;
     };
     std::vector<Placed> glyphs;
+    std::vector<ZplBitmap> dashes;
     int right = 0;
     if (mono) {
-        FT_Set_Char_Size(face, FT_F26Dot6(std::lround(layout.emX * 64)), FT_F26Dot6(std::lround(layout.emY * 64)), 72,
-                         72);
+        const FT_F26Dot6 sizeX = std::lround(layout.emX * 64), sizeY = std::lround(layout.emY * 64);
+        auto draw = [&](char32_t c, CachedGlyph& glyph) {
+            FT_Set_Char_Size(face, sizeX, sizeY, 72, 72);
+            if (FT_Load_Char(face, c, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0)
+                return;
+            const FT_GlyphSlot g = face->glyph;
+            glyph = {true, GlyphBitmap(g->bitmap), g->bitmap_left, g->bitmap_top, double(g->advance.x >> 6)};
+        };
         const int glyphWidth = int(std::lround(layout.emX * kMonoAdvance));
         for (size_t i = 0; i < text.size(); i++) {
-            if (FT_Load_Char(face, text[i], FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0)
+            const CachedGlyph& g =
+                Glyph(cache, {face, text[i], sizeX, sizeY}, [&](CachedGlyph& glyph) { draw(text[i], glyph); });
+            if (!g.drawn)
                 continue;
-            const FT_GlyphSlot g = face->glyph;
-            const int advance = int(g->advance.x >> 6);
-            glyphs.push_back({GlyphBitmap(g->bitmap),
-                              int(i) * layout.advance + (glyphWidth - advance) / 2 + g->bitmap_left,
-                              layout.baseline - g->bitmap_top});
+            const int advance = int(g.advance);
+            glyphs.push_back(
+                {&g.bitmap, int(i) * layout.advance + (glyphWidth - advance) / 2 + g.left, layout.baseline - g.top});
         }
         out.advance = int(text.size()) * layout.advance;
     } else {
         const int h = std::max(1, font.height), w = font.width > 0 ? font.width : h;
         const double emY = kEmPerHeight * h,
                      emX = kEmPerHeight * kWidthScale * w * std::pow(double(w) / h, kWidthGrowth);
-        FT_Set_Char_Size(face, FT_F26Dot6(std::lround(emX * 64)), FT_F26Dot6(std::lround(emY * 64)), 72, 72);
+        const FT_F26Dot6 sizeX = std::lround(emX * 64), sizeY = std::lround(emY * 64);
+        auto draw = [&](char32_t c, double stretch, CachedGlyph& glyph) {
+            FT_Set_Char_Size(face, sizeX, sizeY, 72, 72);
+            FT_Matrix matrix = {FT_Fixed(std::lround(stretch * 65536)), 0, 0, 0x10000};
+            FT_Set_Transform(face, &matrix, nullptr);
+            const bool loaded = FT_Load_Char(face, c, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) == 0;
+            const FT_GlyphSlot g = face->glyph;
+            if (loaded && kBolden > 0)
+                FT_Outline_Embolden(&g->outline, FT_Pos(kBolden * emY * 64));
+            if (loaded && FT_Render_Glyph(g, FT_RENDER_MODE_MONO) == 0)
+                glyph = {true, GlyphBitmap(g->bitmap), g->bitmap_left, g->bitmap_top,
+                         stretch * g->linearHoriAdvance / 65536.0 + (c == U' ' ? kSpaceExtra * emX : 0)};
+            FT_Set_Transform(face, nullptr, nullptr);
+        };
         double pen = 0;
+        // Room for every dash first: the line points at them.
+        dashes.reserve(size_t(std::count(text.begin(), text.end(), U'-')));
         for (const char32_t c : text) {
             if (c == U'-') {
                 // The viewer's hyphen is a dash with room either side.
                 const int width = int(std::lround(kDash.width * emX)), top = int(std::lround(kDash.top * h));
-                ZplBitmap bar(width, std::max(1, top - int(std::lround(kDash.bottom * h))));
+                dashes.emplace_back(width, std::max(1, top - int(std::lround(kDash.bottom * h))));
+                ZplBitmap& bar = dashes.back();
                 bar.Fill(0, 0, bar.Width(), bar.Height());
                 const double advance = kDash.advance * emX;
-                glyphs.push_back({std::move(bar), int(std::lround(pen + (advance - width) / 2)), out.baseline - top});
+                glyphs.push_back({&bar, int(std::lround(pen + (advance - width) / 2)), out.baseline - top});
                 pen += advance;
                 continue;
             }
             const bool small = (c >= U'a' && c <= U'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7);
             const double stretch = small ? kSmallWidth : 1.0;
-            FT_Matrix matrix = {FT_Fixed(std::lround(stretch * 65536)), 0, 0, 0x10000};
-            FT_Set_Transform(face, &matrix, nullptr);
-            if (FT_Load_Char(face, c, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0)
+            const CachedGlyph& g =
+                Glyph(cache, {face, c, sizeX, sizeY}, [&](CachedGlyph& glyph) { draw(c, stretch, glyph); });
+            if (!g.drawn)
                 continue;
-            const FT_GlyphSlot g = face->glyph;
-            if (kBolden > 0)
-                FT_Outline_Embolden(&g->outline, FT_Pos(kBolden * emY * 64));
-            if (FT_Render_Glyph(g, FT_RENDER_MODE_MONO) != 0)
-                continue;
-            glyphs.push_back(
-                {GlyphBitmap(g->bitmap), int(std::lround(pen)) + g->bitmap_left, out.baseline - kRise - g->bitmap_top});
-            pen += stretch * g->linearHoriAdvance / 65536.0 + (c == U' ' ? kSpaceExtra * emX : 0);
+            glyphs.push_back({&g.bitmap, int(std::lround(pen)) + g.left, out.baseline - kRise - g.top});
+            pen += g.advance;
         }
-        FT_Set_Transform(face, nullptr, nullptr);
         out.advance = int(std::lround(pen));
     }
     for (const Placed& p : glyphs)
-        right = std::max(right, p.x + p.bitmap.Width());
+        right = std::max(right, p.x + p.bitmap->Width());
     out.bitmap = ZplBitmap(std::max(right, out.advance), height);
     for (const Placed& p : glyphs)
-        out.bitmap.Draw(p.bitmap, p.x, p.y);
+        out.bitmap.Draw(*p.bitmap, p.x, p.y);
     return out;
 }
 

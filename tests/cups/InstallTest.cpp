@@ -42,14 +42,23 @@ CommandResult StagedInstall::result;
 
 }  // namespace
 
-TEST_F(StagedInstall, FilterGoesToTheServerBinWithSafePermissions) {
+TEST_F(StagedInstall, FiltersGoToTheServerBinWithSafePermissions) {
     CommandResult serverbin = RunCommand("cups-config --serverbin");
-    std::string filter = Staged(serverbin.out.substr(0, serverbin.out.find('\n')) + "/filter/quorvant");
-    struct stat st;
-    ASSERT_EQ(stat(filter.c_str(), &st), 0) << filter;
-    // CUPS refuses a filter that group or others can write.
-    EXPECT_EQ(st.st_mode & 07777, 0755u);
-    EXPECT_EQ(st.st_uid, geteuid());
+    for (const char* name : {"quorvant", "quorvant-pdf", "quorvant-image", "quorvant-zpl"}) {
+        std::string filter = Staged(serverbin.out.substr(0, serverbin.out.find('\n')) + "/filter/" + name);
+        struct stat st;
+        ASSERT_EQ(stat(filter.c_str(), &st), 0) << filter;
+        // CUPS refuses a filter that group or others can write.
+        EXPECT_EQ(st.st_mode & 07777, 0755u) << name;
+        EXPECT_EQ(st.st_uid, geteuid()) << name;
+    }
+}
+
+// The PPDs' ZPL filter needs CUPS to know the type.
+TEST_F(StagedInstall, ZplTypeGoesWhereCupsReadsTypes) {
+    CommandResult datadir = RunCommand("cups-config --datadir");
+    const std::string types = Staged(datadir.out.substr(0, datadir.out.find('\n')) + "/mime/quorvant.types");
+    EXPECT_EQ(access(types.c_str(), R_OK), 0) << types;
 }
 
 TEST_F(StagedInstall, PpdsGoWhereTheDriverListingLooks) {

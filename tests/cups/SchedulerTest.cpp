@@ -136,6 +136,18 @@ TEST_F(Scheduler, PdfJobWithOptionsReachesTheDevice) {
     EXPECT_EQ(DiffBytes(chain.out, ToBytes(out)), "");
 }
 
+// lp takes a ZPL file by the project's MIME type: its label prints with
+// its copies (^PQ) times the job's, counted by the printer.
+TEST_F(Scheduler, ZplLabelPrintsWithItsCopiesTimesTheJobs) {
+    const std::string label = tree->File("copies.zpl");
+    WriteFile(label, ToBytes("^XA^PQ3^FO10,10^GB200,100,10^FS^XZ"));
+    int id = 0;
+    const std::string out = Text(PrintJob(label, "-n 2", &id));
+    EXPECT_EQ(Count(out, "\r\nPRINT 1,6\r\n"), 1u) << out.substr(0, 200);
+    EXPECT_EQ(JobLines(id, "PAGE: "), std::vector<std::string>{"PAGE: 1 6"});
+    EXPECT_EQ(JobLines(id, "", "E"), std::vector<std::string>{});
+}
+
 // The page programs a device file holds, decoded by the preview.
 std::vector<Program> Programs(const std::string& language, const std::string& out) {
     std::unique_ptr<CPreviewDecoder> decoder = PreviewLanguages::Create(language);

@@ -1,6 +1,6 @@
-// The label marks: the Code 128 table's shape, the QR versions chosen for a
-// length, and both codes drawn on a canvas as zbarimg (Debian zbar-tools)
-// reads them back.
+// The label marks: the Code 128 table's shape, the QR sizes libzint chooses
+// for a length and level, and both codes drawn on a canvas as zbarimg
+// (Debian zbar-tools) reads them back.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,7 +8,7 @@
 
 #include "marks/CGrayCanvas.h"
 #include "marks/Code128.h"
-#include "marks/QrCode.h"
+#include "marks/QrSymbol.h"
 #include "support/CodeReader.h"
 #include "support/TestFiles.h"
 
@@ -52,21 +52,32 @@ TEST(Code128, EncodesStartTextCheckAndStop) {
     EXPECT_FALSE(Code128::Encode("\xc3\xa9", modules));
 }
 
-// Level M byte capacities of versions 1 to 10.
-TEST(QrCode, SmallestVersionThatHoldsTheData) {
-    const int capacity[] = {14, 26, 42, 62, 84, 106, 122, 152, 180, 213};
-    QrCode code;
-    for (int v = 1; v <= QrCode::kMaxVersion; v++) {
-        EXPECT_EQ(capacity[v - 1], QrCode::DataCapacity(v)) << v;
-        ASSERT_TRUE(code.Encode(std::string(capacity[v - 1], 'a')));
-        EXPECT_EQ(v, code.Version());
-        EXPECT_EQ(17 + 4 * v, code.Size());
-        if (v < QrCode::kMaxVersion) {
-            ASSERT_TRUE(code.Encode(std::string(capacity[v - 1] + 1, 'a')));
-            EXPECT_EQ(v + 1, code.Version());
+// The most bytes a version holds at a level: one more takes the next version.
+struct QrCapacity {
+    QrSymbol::Level level;
+    int version, bytes;
+};
+const QrCapacity kQrCapacities[] = {
+    {QrSymbol::kLevelM, 1, 14}, {QrSymbol::kLevelM, 2, 26}, {QrSymbol::kLevelM, 10, 213},  {QrSymbol::kLevelL, 1, 17},
+    {QrSymbol::kLevelH, 1, 7},  {QrSymbol::kLevelQ, 5, 60}, {QrSymbol::kLevelL, 40, 2953},
+};
+
+TEST(QrSymbol, SmallestVersionThatHoldsTheData) {
+    for (const QrCapacity& c : kQrCapacities) {
+        SCOPED_TRACE("level " + std::to_string(c.level) + ", version " + std::to_string(c.version));
+        QrSymbol code;
+        std::string problem;
+        ASSERT_TRUE(code.Encode(std::string(c.bytes, 'a'), c.level, -1, problem)) << problem;
+        EXPECT_EQ(17 + 4 * c.version, code.Size());
+        const bool more = code.Encode(std::string(c.bytes + 1, 'a'), c.level, -1, problem);
+        if (c.version < 40) {
+            ASSERT_TRUE(more) << problem;
+            EXPECT_EQ(21 + 4 * c.version, code.Size());
+        } else {
+            EXPECT_FALSE(more);
+            EXPECT_NE(std::string::npos, problem.find("QR cannot encode")) << problem;
         }
     }
-    EXPECT_FALSE(code.Encode(std::string(capacity[9] + 1, 'a')));
 }
 
 // What zbarimg reads from the canvas, saved as a PGM.
@@ -79,16 +90,34 @@ std::string Scan(const CGrayCanvas& canvas, const TempDir& dir, bool& skipped) {
     return ReadCodes(path, true, skipped);
 }
 
-// Data of every version, of bytes that vary, so that each mask and block
-// layout is exercised.
-TEST(QrCode, ZbarReadsEveryVersion) {
+// The level and mask a symbol's format information names, from the copy
+// beside the top left finder: bits 0-7 down column 8 (skipping the timing
+// row), bits 8-14 leftwards along row 8.
+int FormatBits(const QrSymbol& code) {
+    int bits = 0;
+    for (int i = 0; i < 15; i++) {
+        const int x = i < 8 ? 8 : i == 8 ? 7 : 14 - i, y = i < 6 ? i : i < 8 ? i + 1 : 8;
+        bits |= code.Row(y)[x] << i;
+    }
+    return (bits ^ 0x5412) >> 10;  // level (M 0, L 1, H 2, Q 3) times 8, plus the mask
+}
+
+// Bytes that vary, of several versions, each with a mask of its own, so
+// that the masks and block layouts are all exercised.
+TEST(QrSymbol, ZbarReadsEachMask) {
     TempDir dir;
-    for (int v = 1; v <= QrCode::kMaxVersion; v++) {
+    for (int mask = -1; mask <= 7; mask++) {
+        const int length = 10 + 25 * (mask + 1);
         std::string data;
-        for (int i = 0; i < QrCode::DataCapacity(v); i++)
-            data.push_back(static_cast<char>(' ' + (i * 7 + v) % 95));
-        QrCode code;
-        ASSERT_TRUE(code.Encode(data));
+        for (int i = 0; i < length; i++)
+            data.push_back(static_cast<char>(' ' + (i * 7 + mask + 1) % 95));
+        QrSymbol code;
+        std::string problem;
+        ASSERT_TRUE(code.Encode(data, QrSymbol::kLevelM, mask, problem)) << problem;
+        EXPECT_EQ(0, FormatBits(code) >> 3) << "level M";
+        if (mask >= 0) {
+            EXPECT_EQ(mask, FormatBits(code) & 7);
+        }
         const int module = 3, side = (code.Size() + 8) * module;
         CGrayCanvas canvas(side, side);
         canvas.Matrix(4 * module, 4 * module, code.Size(), code.Row(0), module);
@@ -96,7 +125,7 @@ TEST(QrCode, ZbarReadsEveryVersion) {
         const std::string read = Scan(canvas, dir, skipped);
         if (skipped)
             GTEST_SKIP() << kNoCodeReader;
-        EXPECT_EQ(data + "\n", read) << "version " << v << ", mask " << code.Mask();
+        EXPECT_EQ(data + "\n", read) << "mask " << mask << ", " << code.Size() << " modules";
     }
 }
 

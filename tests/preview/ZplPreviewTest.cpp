@@ -72,6 +72,13 @@ TEST(ZplPreview, CanvasSizesInDotsInchesAndMillimetres) {
     }
 }
 
+// The prefix carriers write before the first label is no TSPL command.
+TEST(ZplPreview, KnowsZplBehindTheCarriersPrefix) {
+    const PreviewRun run = RunPreview("-", ToBytes("CT~~CD,~CC^~CT~\r\n^XA^FO0,0^GB10,10,10^FS^XZ"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("standard input: zpl stream, "), std::string::npos) << run.out;
+}
+
 TEST(ZplPreview, ResolutionAndCanvasFromTheCommandLine) {
     const PreviewRun run = RunPreview("--lang zpl --dpi 300 -", ToBytes("^XA^FO0,0^GB10,10,10^FS^XZ"));
     ASSERT_EQ(run.status, 0) << run.err;

@@ -232,7 +232,31 @@ INSTANTIATE_TEST_SUITE_P(
                                        r.m_Image.Resample(91, 34);
                                    }},
                       PipelineCase{"ZeroScaleIsRefusedAndIgnored", 8, [](CBaseRender& r) { r.m_RegStruct.iScale = 0; },
-                                   [](CBaseRender& r) { r.m_Image.Dither(2); }}),
+                                   [](CBaseRender& r) { r.m_Image.Dither(2); }},
+                      // Drawn pages: gray only where shrunk, thresholded at
+                      // the middle whatever tone and halftoning say; the
+                      // geometry stays the job's.
+                      PipelineCase{"DrawnPagesAreThresholdedAtTheMiddle", 8,
+                                   [](CBaseRender& r) {
+                                       r.m_bDrawnPages = true;
+                                       r.m_HalfTone.iLiangdu = 40;
+                                       r.m_HalfTone.iDuibidu = -50;
+                                       r.m_HalfTone.iThreValue = 175;
+                                   },
+                                   [](CBaseRender& r) { r.m_Image.Threshold(127); }},
+                      PipelineCase{"DrawnPagesKeepTheJobsGeometry", 24,
+                                   [](CBaseRender& r) {
+                                       r.m_bDrawnPages = true;
+                                       r.m_Extension.bEdgeKeeping = true;
+                                       r.m_RegStruct.bMirror = true;
+                                       r.m_RegStruct.iRotate = 2;
+                                   },
+                                   [](CBaseRender& r) {
+                                       r.m_Image.GrayScale();
+                                       r.m_Image.Threshold(127);
+                                       r.m_Image.Mirror(false, true);
+                                       r.m_Image.Rotate(90.0f);
+                                   }}),
     PipelineName);
 
 TEST(AdjustImage, PreparedPageIsOneBitWithWhiteRowEnds) {

@@ -112,12 +112,17 @@ CupsTree::CupsTree() {
     // would overwrite the system's.
     for (auto [name, built] : {std::pair<const char*, const char*>{"quorvant", QUORVANT_BIN},
                                {"quorvant-pdf", QUORVANT_PDF_BIN},
-                               {"quorvant-image", QUORVANT_IMAGE_BIN}})
+                               {"quorvant-image", QUORVANT_IMAGE_BIN},
+                               {"quorvant-zpl", QUORVANT_ZPL_BIN}})
         MustRun("rm -f " + Quote(sb + "/filter/" + name) + " && cp " + Quote(built) + " " +
                 Quote(sb + "/filter/" + name));
-    // The data directory is the system's, with the project's PPDs as models.
-    MustRun("for f in /usr/share/cups/*; do [ \"$(basename \"$f\")\" = model ] || ln -s \"$f\" " +
-            Quote(DataDir() + "/") + "; done");
+    // The data directory is the system's, with the project's PPDs as models
+    // and its MIME type beside the system's.
+    MustRun("for f in /usr/share/cups/*; do case \"$(basename \"$f\")\" in model | mime) ;; *) ln -s \"$f\" " +
+            Quote(DataDir() + "/") + ";; esac; done");
+    MustRun("mkdir -p " + Quote(DataDir() + "/mime") + " && ln -s /usr/share/cups/mime/* " +
+            Quote(DataDir() + "/mime/") + " && cp " + Quote(QUORVANT_SOURCE_DIR "/drv/quorvant.types") + " " +
+            Quote(DataDir() + "/mime/"));
     MustRun("cp " + Quote(QUORVANT_BUILD_DIR) + "/ppd/*.ppd " + Quote(DataDir() + "/model/") + " 2>/dev/null || true");
     // Leak-check suppressions for filters built with the sanitizers, where
     // the lp user that runs them can read them.
@@ -148,11 +153,16 @@ FilterResult RunCupsfilter(const CupsTree& tree, const std::string& ppd, const s
     std::string out = tree.File("cupsfilter.out"), err = tree.File("cupsfilter.err");
     std::string command = "LSAN_OPTIONS=suppressions=" + Quote(tree.root() + "/lsan.supp") + " cupsfilter -c " +
                           Quote(tree.FilesConf()) + " -p " + Quote(ppd) + " -m printer/test -e";
-    if (!options.empty()) {
-        std::istringstream words(options);
-        std::string word;
-        while (words >> word)
+    // Options, and cupsfilter's own flags with their values (-n 2).
+    std::istringstream words(options);
+    for (std::string word; words >> word;) {
+        if (word.rfind("-", 0) == 0) {
+            std::string value;
+            words >> value;
+            command += " " + word + " " + Quote(value);
+        } else {
             command += " -o " + Quote(word);
+        }
     }
     command += " " + Quote(document) + " > " + Quote(out) + " 2> " + Quote(err);
     FilterResult r;

@@ -44,6 +44,8 @@ std::string BuiltPpd(const std::string& name);
 std::vector<std::string> ShippedPpds();
 
 // Runs the whole CUPS filter chain for a document without a scheduler.
+// `options` are job options (-o), and cupsfilter's flags with their values
+// ("-n 2").
 FilterResult RunCupsfilter(const CupsTree& tree, const std::string& ppd, const std::string& document,
                            const std::string& options = "");
 

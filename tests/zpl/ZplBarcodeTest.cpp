@@ -159,6 +159,42 @@ TEST(ZplBarcode, MatrixCodesHaveTheReferenceViewersSizes) {
     }
 }
 
+// A 203 dpi label on a 300 dpi head: the 2D codes' own module sizes become
+// whole page dots (8 -> 12, 5 -> 7, rows of 6 -> 9) and MaxiCode keeps its
+// size, still read.
+TEST(ZplBarcode, MatrixModulesFollowThePageScale) {
+    const std::string aztec = "Part:123;Warehouse:BYZA;Position:12-12-1";
+    const std::string maxi =
+        "001840999990001[)>\x1e"
+        "01\x1d"
+        "96QV0000000001\x1dQVRT\x1e\x04";
+    const SizeCase kSizes[] = {
+        {"qr_code_offset", Field("BQ", {"2", "8"}, "EXAMPLE CODE"), 21 * 12, 21 * 12},
+        {"aztec_ec_1_ec23", Field("BO", {"5", "", "23"}, aztec), 23 * 7, 23 * 7},
+        {"pdf417_basic", Field("B7", {"6", "4", "10", "N"}, "Hello World PDF417 Test Data"), 478, 6 * 9},
+        {"shipping-label", Field("BD", {"2"}, maxi), 296, 285},
+    };
+    TempDir dir;
+    for (SizeCase c : kSizes) {
+        c.field.scale = 300.0 / 203;
+        BarcodeDrawing d;
+        std::string problem;
+        ASSERT_TRUE(DrawBarcode(c.field, Boxes(), d, problem)) << c.label << ": " << problem;
+        EXPECT_EQ(d.bitmap.Width(), c.width) << c.label;
+        EXPECT_EQ(d.bitmap.Height(), c.height) << c.label;
+        if (c.field.command != "BD")
+            continue;
+        bool skipped = false;
+        const std::vector<std::string> texts = Read(dir, d, "MaxiCode", skipped);
+        if (skipped)
+            GTEST_SKIP() << kNoSymbolReaders;
+        const bool found = std::any_of(texts.begin(), texts.end(), [](const std::string& t) {
+            return t.find("QV0000000001") != std::string::npos;
+        });
+        EXPECT_TRUE(found) << (texts.empty() ? std::string("nothing read") : texts[0]);
+    }
+}
+
 TEST(ZplBarcode, QrMatchesTheReferenceModuleForModule) {
     // qr_ft_test.png: "MA," asks for M; the reference viewer draws the
     // strongest level the same size holds (Q), and so do we.

@@ -185,15 +185,45 @@ TEST(ZplInterpreter, DrawsAnUnclosedLabelAndSaysSo) {
     EXPECT_NE(drawn.labels[0].problems[0].find("no ^XZ"), std::string::npos);
 }
 
+// A format written for another resolution scales by dpi / sourceDpi; one
+// whose ^MU d,a,b says what it was written for scales by b / a instead.
 TEST(ZplInterpreter, ScalesAFormatWrittenForAnotherResolution) {
+    const struct {
+        const char* zpl;
+        int sourceDpi;
+        long black;
+        int corner;  // the box's top left dot, on the diagonal
+    } kCases[] = {
+        {"^XA^FO10,10^GB20,10,10^FS^XZ", 200, 30 * 15, 15},
+        {"^XA^MUd,150,300^FO10,10^GB20,10,10^FS^XZ", 203, 40 * 20, 20},
+    };
+    for (const auto& c : kCases) {
+        zpl::InterpreterOptions options;
+        options.dpi = 300;
+        options.sourceDpi = c.sourceDpi;
+        const Drawn drawn = DrawZpl(c.zpl, options);
+        ASSERT_EQ(drawn.labels.size(), 1u) << c.zpl;
+        EXPECT_EQ(BlackDots(drawn.labels[0].page), c.black) << c.zpl;
+        EXPECT_TRUE(drawn.labels[0].page.Dot(c.corner, c.corner)) << c.zpl;
+        EXPECT_FALSE(drawn.labels[0].page.Dot(c.corner - 1, c.corner)) << c.zpl;
+    }
+}
+
+// The host's media stands in for what ^PW and ^LL do not say.
+TEST(ZplInterpreter, DrawsOnTheFallbackCanvasWhereTheLabelNamesNone) {
     zpl::InterpreterOptions options;
-    options.dpi = 300;
-    options.sourceDpi = 200;
-    const Drawn drawn = DrawZpl("^XA^FO10,10^GB20,10,10^FS^XZ", options);
-    ASSERT_EQ(drawn.labels.size(), 1u);
-    EXPECT_EQ(BlackDots(drawn.labels[0].page), 30 * 15);
-    EXPECT_TRUE(drawn.labels[0].page.Dot(15, 15));
-    EXPECT_FALSE(drawn.labels[0].page.Dot(14, 15));
+    options.fallbackWidth = 300;
+    options.fallbackHeight = 200;
+    const struct {
+        const char* zpl;
+        int width, height;
+    } kCases[] = {{"^XA^XZ", 300, 200}, {"^XA^PW100^XZ", 100, 200}, {"^XA^LL50^XZ", 300, 50}};
+    for (const auto& c : kCases) {
+        const Drawn drawn = DrawZpl(c.zpl, options);
+        ASSERT_EQ(drawn.labels.size(), 1u) << c.zpl;
+        EXPECT_EQ(drawn.labels[0].page.Width(), c.width) << c.zpl;
+        EXPECT_EQ(drawn.labels[0].page.Height(), c.height) << c.zpl;
+    }
 }
 
 TEST(ZplInterpreter, TurnsTheLabelWithPrintOrientation) {

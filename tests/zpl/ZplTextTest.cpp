@@ -122,3 +122,21 @@ TEST(ZplText, RefusesNothingForMissingHeights) {
     EXPECT_EQ(a.bottom - a.top, b.bottom - b.top);
     EXPECT_NEAR(a.bottom - a.top + 1, 30, 2);
 }
+
+// Glyphs are drawn once per size and kept: a label later in a stream, its
+// sizes met in another order, has the dots it has when drawn alone.
+TEST(ZplText, KeptGlyphsDrawAsNewOnes) {
+    const std::string first =
+        "^XA^PW500^LL300^FO10,10^A0N,30,30^FDHello-World ab^FS^FO10,60^A0N,40,32^FDHello ab^FS"
+        "^FO10,120^ADN,36,20^FDHello^FS^XZ";
+    const std::string second =
+        "^XA^PW500^LL300^FO10,10^ADN,36,20^FDWorld^FS^FO10,60^A0N,30,30^FDab-Hello^FS"
+        "^FO10,120^A0N,40,40^FDHello ab^FS^FO10,170^A0N,40,32^FDba olleH^FS^XZ";
+    const Drawn stream = DrawZpl(first + second + first);
+    const Drawn alone = DrawZpl(second);
+    ASSERT_EQ(stream.labels.size(), 3u);
+    ASSERT_EQ(alone.labels.size(), 1u);
+    EXPECT_GT(BlackDots(alone.labels[0].page), 1000);
+    EXPECT_EQ(0, DifferingDots(stream.labels[1].page, alone.labels[0].page));
+    EXPECT_EQ(0, DifferingDots(stream.labels[0].page, stream.labels[2].page));
+}
