@@ -106,8 +106,8 @@ bool Fill(pappl_system_t* system, const char* driverName, const char*, const cha
         data->darkness_default = 0;
     }
     if (driver->speed) {
-        data->speed_supported[0] = 2 * DriverTable::kSpeedPerInch;
-        data->speed_supported[1] = 8 * DriverTable::kSpeedPerInch;
+        data->speed_supported[0] = DriverTable::kLeastSpeed * DriverTable::kSpeedPerInch;
+        data->speed_supported[1] = DriverTable::kMostSpeed * DriverTable::kSpeedPerInch;
         data->speed_default = 0;
     }
     if (driver->stock == DriverTable::Stock::Labels) {

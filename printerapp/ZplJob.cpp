@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <vector>
 
+#include "families/NamedSettings.h"
 #include "printerapp/RasterJob.h"
+#include "printerapp/VendorOptions.h"
+#include "render/LabelJob.h"
 #include "zpl/ZplInterpreter.h"
 
 namespace ZplJob {
@@ -23,32 +25,19 @@ const char* Type(const unsigned char* header, size_t size, void*) {
 
 namespace {
 
-// Carriers write their labels for a 203 dpi head; other heads draw them
-// scaled so that a label keeps its size.
-constexpr int kZplDpi = 203;
-
-// The job's media, as PAPPL made its header, for one-bit black lines: the
-// interpreter's rows as they are (most significant bit leftmost, 1 black).
-cups_page_header2_t BitHeader(const cups_page_header2_t& media) {
-    cups_page_header2_t header = media;
-    header.cupsBitsPerColor = 1;
-    header.cupsBitsPerPixel = 1;
-    header.cupsBytesPerLine = (header.cupsWidth + 7) / 8;
-    header.cupsColorSpace = CUPS_CSPACE_K;
-    header.cupsNumColors = 1;
-    return header;
-}
-
-// Feeds the raster callbacks, one page per label copy; the raster job
-// starts with the first label, so that a stream without one sends nothing.
+// Feeds the raster callbacks one page per label, headed as render/LabelJob
+// heads a label's page: its own size, its copies and print settings; 1
+// black, the interpreter's rows as they are (most significant bit
+// leftmost). The raster job starts with the first label, so that a stream
+// without one sends nothing.
 class LabelPages {
 public:
     LabelPages(pappl_job_t* job, pappl_device_t* device, pappl_pr_options_t* options)
         : m_Job(job),
           m_Device(device),
           m_Options(options),
-          m_Header(BitHeader(options->header)),
-          m_Line(m_Header.cupsBytesPerLine) {}
+          m_Media(options->header),
+          m_JobCopies(std::max(1, options->copies)) {}
 
     // False once the job cannot go on (cancelled, the printer failed).
     bool Print(const zpl::Label& label) {
@@ -56,13 +45,26 @@ public:
             papplLogJob(m_Job, PAPPL_LOGLEVEL_WARN, "label %d: %s", label.number, problem.c_str());
         papplLogJob(m_Job, PAPPL_LOGLEVEL_INFO, "label %d: %d x %d dots, %d %s", label.number, label.page.Width(),
                     label.page.Height(), label.settings.copies, label.settings.copies == 1 ? "copy" : "copies");
+        // The job's copies are the raster job's to make; the warning is for
+        // the label's and the job's together.
+        std::string warning;
+        const int most = NamedSettings::Find("copies")->range.high;
+        LabelJob::Copies(label.number, label.settings.copies, m_JobCopies, most, warning);
+        if (!warning.empty())
+            papplLogJob(m_Job, PAPPL_LOGLEVEL_WARN, "%s", warning.c_str());
+        if (label.page.Width() <= 0 || label.page.Height() <= 0)
+            return true;
         if (!m_Started) {
-            m_Options->header = m_Header;
-            m_Stopped = !RasterJob::StartJob(m_Job, m_Options, m_Device);
+            m_Stopped = !RasterJob::StartLabelJob(m_Job, m_Options, m_Device);
             m_Started = !m_Stopped;
         }
-        for (int copy = 0; !m_Stopped && copy < label.settings.copies; copy++)
-            m_Stopped = !Page(label.page);
+        m_Options->header = m_Media;
+        cups_page_header2_t& header = m_Options->header;
+        LabelJob::SetLabelPage(header, unsigned(label.page.Width()), unsigned(label.page.Height()));
+        header.cupsColorSpace = CUPS_CSPACE_K;
+        header.NumCopies = unsigned(std::min(label.settings.copies, most));
+        LabelJob::PutSettings(label.settings, header);
+        m_Stopped = m_Stopped || !Page(label.page);
         return !m_Stopped;
     }
 
@@ -80,41 +82,38 @@ public:
     unsigned Pages() const { return m_Page; }
 
 private:
-    // The label from the page's top left corner, cut to the media or
-    // padded with white.
     bool Page(const zpl::ZplBitmap& dots) {
         if (papplJobIsCanceled(m_Job))
             return false;
         m_Page++;
         papplJobSetImpressionsCompleted(m_Job, 1);
-        m_Options->header = m_Header;
         if (!RasterJob::StartPage(m_Job, m_Options, m_Device, m_Page))
             return false;
-        const size_t copied = std::min(m_Line.size(), dots.RowBytes());
-        const unsigned rows = std::min(m_Header.cupsHeight, static_cast<unsigned>(dots.Height()));
-        const unsigned spare = m_Header.cupsWidth % 8;
-        for (unsigned y = 0; y < m_Header.cupsHeight; y++) {
-            std::fill(m_Line.begin(), m_Line.end(), 0);
-            if (y < rows) {
-                std::memcpy(m_Line.data(), dots.Row(static_cast<int>(y)), copied);
-                // Dots past the page's width in its last byte are not the page's.
-                if (spare && copied == m_Line.size())
-                    m_Line.back() &= static_cast<unsigned char>(0xff00 >> spare);
-            }
-            if (!RasterJob::WriteLine(m_Job, m_Options, m_Device, y, m_Line.data()))
+        for (int y = 0; y < dots.Height(); y++)
+            if (!RasterJob::WriteLine(m_Job, m_Options, m_Device, unsigned(y), dots.Row(y)))
                 return false;
-        }
         return RasterJob::EndPage(m_Job, m_Options, m_Device, m_Page);
     }
 
     pappl_job_t* m_Job;
     pappl_device_t* m_Device;
     pappl_pr_options_t* m_Options;
-    const cups_page_header2_t m_Header;
-    std::vector<unsigned char> m_Line;
+    const cups_page_header2_t m_Media;  // the job's, as PAPPL made it
+    const int m_JobCopies;              // before the raster job takes them over
     bool m_Started = false, m_Stopped = false;
     unsigned m_Page = 0;
 };
+
+// The "zpl-resolution" the job asks for, or the printer's default, read as
+// the job's other vendor settings are.
+int ZplDpi(pappl_job_t* job, const pappl_pr_options_t& options) {
+    pappl_printer_t* printer = papplJobGetPrinter(job);
+    const DriverTable::Driver* driver = DriverTable::Find(papplPrinterGetDriverName(printer));
+    CBaseRender settings;
+    if (driver)
+        VendorOptions::Apply(settings, *driver, printer, options.num_vendor, options.vendor);
+    return settings.m_Extension.iZplDpi;
+}
 
 }  // namespace
 
@@ -133,9 +132,11 @@ bool PrintZplJob(pappl_job_t* job, pappl_device_t* device, void*) {
         close(fd);
         return false;
     }
-    zpl::InterpreterOptions drawing;
-    drawing.dpi = static_cast<int>(options->header.HWResolution[0]);
-    drawing.sourceDpi = kZplDpi;
+    const cups_page_header2_t& media = options->header;
+    const zpl::InterpreterOptions drawing =
+        LabelJob::Drawing(static_cast<int>(media.HWResolution[0]), ZplDpi(job, *options),
+                          static_cast<int>(media.cupsWidth), static_cast<int>(media.cupsHeight));
+    papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "%s", LabelJob::Describe(drawing).c_str());
     zpl::ZplInterpreter interpreter(
         drawing, [job](const std::string& line) { papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "ZPL: %s", line.c_str()); });
     LabelPages pages(job, device, options);

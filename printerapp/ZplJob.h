@@ -6,9 +6,12 @@
 
 // ZPL labels in the printer application: over IPP as application/vnd.zebra-zpl
 // and on the raw port. Each label is drawn by zpl::ZplInterpreter at the
-// printer's resolution and goes through the raster callbacks (RasterJob) as
-// one page on the job's media, its dots as they are drawn (one bit, no
-// halftoning), once per ^PQ copy.
+// printer's resolution, scaled from the "zpl-resolution" the job or printer
+// says, and goes through the raster callbacks (RasterJob) as one page of its
+// own size (^PW / ^LL, else the job's media), its dots as they are drawn
+// (no halftoning). Its ^PQ copies, within the job's copies, and its print
+// settings, below those the job names, apply as in the CUPS filter
+// (render/LabelJob).
 namespace ZplJob {
 
 // The MIME type IPP clients and CUPS name ZPL with.

@@ -14,13 +14,16 @@
 #include <sstream>
 #include <string>
 
+#include "preview/PreviewTestSupport.h"
 #include "printerapp/AppServer.h"
+#include "support/CodeReader.h"
+#include "support/ShippingLabel.h"
 
 namespace testing_support {
 namespace {
 
 // Printers the suite adds, each on its own raw port.
-constexpr int kPorts = 8;
+constexpr int kPorts = 24;
 
 sockaddr_in Loopback(int port) {
     sockaddr_in addr{};
@@ -206,8 +209,10 @@ TEST_P(RawPortZplTest, LabelIsDrawnInThePrintersLanguage) {
     const JobInfo job = Ended();
     ASSERT_EQ("completed", job.state) << job.message << "\n" << server->LogProblems();
 
+    // Its two copies are TSPL's count of one image.
     const std::vector<CPreviewPage> pages = server->DecodeDevice(name, "tspl");
-    ASSERT_EQ(2u, pages.size());
+    ASSERT_EQ(1u, pages.size());
+    EXPECT_EQ("1 set of 2 copies", SettingOf(pages[0], "print"));
     for (const CPreviewPage& page : pages) {
         auto black = [&page](int x, int y) { return (page.Row(y)[x / 8] >> (7 - x % 8)) & 1; };
         ASSERT_GE(page.Width(), 300);
@@ -225,6 +230,124 @@ TEST_P(RawPortZplTest, LabelIsDrawnInThePrintersLanguage) {
 
 INSTANTIATE_TEST_SUITE_P(Ways, RawPortZplTest, ::testing::Values(ZplWay{"RawPort", true}, ZplWay{"Ipp", false}),
                          [](const ::testing::TestParamInfo<ZplWay>& info) { return std::string(info.param.name); });
+
+// A label's ^PQ copies within the job's, as the application makes a job's
+// copies of other documents: the printer's count where the language has
+// one, else the page again; the job's copies collated unless it asks
+// otherwise, each label's own copies together. Label A has a longer bar
+// than label B.
+TEST_F(RawPortTest, ZplCopiesAreTheLabelsWithinTheJobs) {
+    const std::string a = "^XA^PW200^LL200^FO10,10^GB180,40,40^FS^XZ", b = "^XA^PW200^LL200^FO10,120^GB100,40,40^FS^XZ";
+    const std::string a3 = "^XA^PQ3" + a.substr(3), twoEach = "^XA^PQ2" + a.substr(3) + "^XA^PQ2" + b.substr(3);
+    const std::string uncollated = "multiple-document-handling=separate-documents-uncollated-copies";
+    const struct {
+        const char* driver;
+        const char* language;
+        std::string zpl;
+        std::vector<std::string> options;
+        const char* copies;  // each program's count
+        const char* labels;  // which label each program shows
+    } kCases[] = {
+        {"tspl_203dpi", "tspl", a3, {"copies=2"}, "1 set of 6 copies", "A"},
+        {"tspl_203dpi", "tspl", twoEach, {}, "1 set of 2 copies", "AB"},
+        {"tspl_203dpi", "tspl", twoEach, {"copies=2"}, "1 set of 2 copies", "ABAB"},
+        {"tspl_203dpi", "tspl", twoEach, {"copies=2", uncollated}, "1 set of 4 copies", "AB"},
+        {"cpcl_203dpi", "cpcl", a3, {"copies=2"}, "6", "A"},
+        {"escpos_80mm", "escpos", a3, {"copies=2"}, "", "AAAAAA"},
+        {"escpos_80mm", "escpos", twoEach, {"copies=2"}, "", "AABBAABB"},
+    };
+    int n = 0;
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(std::string(c.driver) + " " + c.zpl + " " + std::to_string(c.options.size()));
+        const std::string printer = name + "-" + std::to_string(n++);
+        std::string output;
+        ASSERT_TRUE(server->AddFilePrinter(printer, c.driver, output)) << output;
+        const std::string file = server->Dir().File(printer + ".zpl");
+        WriteFile(file, c.zpl);
+        ASSERT_EQ("completed", server->Print(printer, file, c.options)) << server->LogProblems();
+        const std::vector<CPreviewPage> pages = server->DecodeDevice(printer, c.language);
+        std::string labels;
+        for (const CPreviewPage& page : pages) {
+            labels += page.BlackDots() == 180 * 40 ? "A" : page.BlackDots() == 100 * 40 ? "B" : "?";
+            EXPECT_EQ(Programs({page})[0].copies, c.copies);
+        }
+        EXPECT_EQ(labels, c.labels);
+    }
+}
+
+// A label's darkness lands in the TSPL stream (ZPL's 0-30 on DENSITY 0-15,
+// ^MD from the middle of the scale) unless the job names its own.
+TEST_F(RawPortTest, ZplSettingsApplyBelowTheJobsAttributes) {
+    const struct {
+        const char* zpl;
+        std::vector<std::string> options;
+        const char* density;
+    } kCases[] = {
+        {"^MD10", {}, "13"},
+        {"~SD20", {}, "10"},
+        {"^MD10", {"print-darkness=20"}, "11"},
+    };
+    AddFilePrinter("tspl_203dpi");
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(std::string(c.zpl) + " " + std::to_string(c.options.size()));
+        const std::string file = server->Dir().File(name + ".zpl");
+        WriteFile(file, std::string("^XA") + c.zpl + "^FO10,10^GB100,100,10^FS^XZ");
+        ASSERT_EQ("completed", server->Print(name, file, c.options)) << server->LogProblems();
+        const std::vector<CPreviewPage> pages = server->DecodeDevice(name, "tspl");
+        ASSERT_FALSE(pages.empty());
+        EXPECT_EQ(SettingOf(pages.back(), "density"), c.density);
+    }
+}
+
+// The carrier-style sample over IPP: at its own size on a 300 dpi head
+// (772 dots x 300 / 203) unless the job says it was written for that head,
+// shrunk to a receipt head with the bar code warning; its Code 128 and
+// PDF417 read, but where the 58 mm head halves its modules (as the warning
+// says).
+struct CarrierCase {
+    const char* driver;
+    const char* language;
+    const char* option;
+    int borderWidth;  // the printed border, in dots
+    bool shrunk;
+    bool reads;
+};
+
+void PrintTo(const CarrierCase& c, std::ostream* out) { *out << c.driver << " " << c.option; }
+
+class RawPortCarrierTest : public RawPortTest, public ::testing::WithParamInterface<CarrierCase> {};
+
+TEST_P(RawPortCarrierTest, PrintsAtItsSizeAndItsCodesScan) {
+    const CarrierCase& c = GetParam();
+    AddFilePrinter(c.driver);
+    const std::vector<std::string> options =
+        *c.option ? std::vector<std::string>{c.option} : std::vector<std::string>{};
+    ASSERT_EQ("completed", server->Print(name, kShippingLabel, options)) << server->LogProblems();
+    const std::vector<CPreviewPage> pages = server->DecodeDevice(name, c.language);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_NEAR(FrameOf(pages[0]).scale * kBorderWidth, c.borderWidth, 2);
+    EXPECT_EQ(Log().find("[Job " + std::to_string(server->LastJob(name).id) + "] the page was shrunk to") !=
+                  std::string::npos,
+              c.shrunk)
+        << server->LogProblems();
+    if (!c.reads)
+        return;
+    bool skipped = false;
+    EXPECT_EQ(UnreadSymbols(pages[0], skipped), std::vector<std::string>{});
+    if (skipped)
+        GTEST_SKIP() << kNoSymbolReaders;
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, RawPortCarrierTest,
+                         ::testing::Values(CarrierCase{"tspl_203dpi", "tspl", "", 772, false, true},
+                                           CarrierCase{"tspl_300dpi", "tspl", "", 1141, false, true},
+                                           CarrierCase{"tspl_300dpi", "tspl", "zpl-resolution=native", 772, false,
+                                                       true},
+                                           CarrierCase{"escpos_80mm", "escpos", "", 548, true, true},
+                                           CarrierCase{"escpos_58mm", "escpos", "", 365, true, false}),
+                         [](const ::testing::TestParamInfo<CarrierCase>& info) {
+                             return std::string(info.param.driver) + (*info.param.option ? "_native" : "");
+                         });
 
 // Neither ZPL nor the printer's language: the job ends aborted, the log
 // says which printer and port refused what, and the printer gets nothing.
