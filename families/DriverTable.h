@@ -51,8 +51,9 @@ const Driver* Find(const char* name);
 const int kFactoryDarkness = 50;
 
 // print-speed is in hundredths of millimetres per second; the printers take
-// inches per second.
+// inches per second, from kLeastSpeed to kMostSpeed where they take one.
 const int kSpeedPerInch = 2540;
+const int kLeastSpeed = 2, kMostSpeed = 8;
 
 // Custom sizes the roll drivers accept: page length from 12.7 mm (36 points,
 // the PPDs' MinSize) up to 5080 mm, in hundredths of millimetres.

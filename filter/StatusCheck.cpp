@@ -97,6 +97,7 @@ std::string CStatusCheck::RestFile() {
 void CStatusCheck::Start(const CBaseRender& render, int modelNumber) {
     m_protocol = m_candidate = nullptr;
     m_asked = false;
+    m_dropped = 0;
     const Families::Info* family = Families::Find(modelNumber);
     const Protocol* protocol = family ? ForLanguage(family->language) : nullptr;
     // Only CUPS's socket and usb backends relay the printer's replies; a
@@ -148,7 +149,21 @@ StatusProtocol::Report CStatusCheck::Round() {
         return busy;
     }
     BackChannel link;
-    return Ask(*m_protocol, link, kReplyTimeoutMs);
+    const Report report = Ask(*m_protocol, link, kReplyTimeoutMs, m_dropped);
+    Drop(report);
+    return report;
+}
+
+void CStatusCheck::Drop(const Report& report) {
+    const QuerySet unanswerable = Unanswerable(report);
+    if (!unanswerable)
+        return;
+    m_dropped |= unanswerable;
+    const std::string names = m_protocol->Names(unanswerable);
+    syslog(LOG_WARNING, "printer status: no reply to %s within %d ms; not asked again in this job", names.c_str(),
+           kReplyTimeoutMs);
+    fprintf(stderr, "DEBUG: The printer did not answer the status query %s; it is not asked again in this job.\n",
+            names.c_str());
 }
 
 void CStatusCheck::GiveUp() {

@@ -11,7 +11,10 @@
 // and "INFO:" lines) and waits, polling, so that no label is sent into a
 // printer that cannot print it; at the end it waits until the printer has
 // printed what it was sent. On only when the PPD's "qvStatusCheck" is on,
-// the family answers status queries and the backend relays replies.
+// the family answers status queries and the backend relays replies. A
+// query the printer leaves unanswered while it answers others is not asked
+// again in this job (the next job tries it afresh: the queue may have got
+// another printer); the others go on being asked.
 class CStatusCheck {
 public:
     // Decides whether to ask at all; a printer that left a query unanswered
@@ -31,6 +34,8 @@ private:
     // Whether the backend relays replies, asked over the side channel.
     bool Relayed();
     StatusProtocol::Report Round();
+    // Stops asking the queries `report` shows the printer does not answer.
+    void Drop(const StatusProtocol::Report& report);
     // Prints the STATE: lines of what changed and an INFO: line in words.
     void Show(const StatusProtocol::Report& report);
     void GiveUp();
@@ -38,6 +43,7 @@ private:
     const StatusProtocol::Protocol* m_candidate = nullptr;  // the family's, if asking is on
     const StatusProtocol::Protocol* m_protocol = nullptr;   // once the backend relays replies
     bool m_asked = false;
-    std::string m_shown;  // the reasons set, comma-separated
+    StatusProtocol::QuerySet m_dropped = 0;  // not asked again in this job
+    std::string m_shown;                     // the reasons set, comma-separated
     bool m_waiting = false;
 };

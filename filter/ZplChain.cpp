@@ -8,10 +8,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -20,19 +18,13 @@
 #include "filter/CCupsRender.h"
 #include "filter/CupsLang.h"
 #include "filter/RasterizerChain.h"
-#include "render/FineDetail.h"
-#include "render/LabelSettings.h"
+#include "render/LabelJob.h"
 #include "render/PagePath.h"
 #include "zpl/ZplInterpreter.h"
 
 namespace ZplChain {
 
 namespace {
-
-// The page header's cupsInteger slots of a label's settings. Each holds
-// the value plus an offset that makes every value said at least 1.
-enum Slot { kDarkness, kDarknessChange, kSpeed, kTracking, kMode, kMediaType };
-const int kChangeOffset = LabelSettings::kZplDarkest + 1;
 
 // The PPD options a label's settings meet: the eighteen's, and the shared
 // table's for what follows printing.
@@ -93,35 +85,14 @@ LabelSettings::Named NamedBy(int numOptions, cups_option_t* options) {
     return named;
 }
 
-// The page of a label drawn on `media`'s page setup: one-bit, 1 white (as
-// the filter reads gray), the label's own size.
+// The page of a label drawn on `media`'s page setup: 1 white (as the
+// filter reads gray).
 cups_page_header2_t LabelPage(const cups_page_header2_t& media, const zpl::Label& label, unsigned copies) {
     cups_page_header2_t h = media;
-    const unsigned width = unsigned(label.page.Width()), height = unsigned(label.page.Height());
-    const double dpi = media.HWResolution[0];
-    h.cupsWidth = width;
-    h.cupsHeight = height;
-    h.cupsBitsPerColor = 1;
-    h.cupsBitsPerPixel = 1;
-    h.cupsBytesPerLine = (width + 7) / 8;
-    h.cupsColorOrder = CUPS_ORDER_CHUNKED;
+    LabelJob::SetLabelPage(h, unsigned(label.page.Width()), unsigned(label.page.Height()));
     h.cupsColorSpace = CUPS_CSPACE_W;
-    h.cupsCompression = 0;
-    h.cupsNumColors = 1;
-    // The label's size, which the printer is told: within a dot of the
-    // raster, so that it is not placed on a larger page.
-    h.cupsPageSize[0] = float(width * 72.0 / dpi);
-    h.cupsPageSize[1] = float(height * 72.0 / dpi);
-    for (int i = 0; i < 2; i++) {
-        h.PageSize[i] = unsigned(std::lround(h.cupsPageSize[i]));
-        h.Margins[i] = 0;
-        h.ImagingBoundingBox[i] = 0;
-        h.ImagingBoundingBox[i + 2] = h.PageSize[i];
-        h.cupsImagingBBox[i] = 0;
-        h.cupsImagingBBox[i + 2] = h.cupsPageSize[i];
-    }
     h.NumCopies = copies;
-    PutSettings(label.settings, h);
+    LabelJob::PutSettings(label.settings, h);
     return h;
 }
 
@@ -151,13 +122,9 @@ int Rasterize(int, char** argv, const std::string& path) {
     CBaseRender settings;
     settings.SetPpd(ppd);
     CupsHost::GetExtensionParameters(settings);
-    zpl::InterpreterOptions drawing;
-    drawing.dpi = int(media.HWResolution[0]);
-    drawing.sourceDpi = settings.m_Extension.iZplDpi > 0 ? settings.m_Extension.iZplDpi : drawing.dpi;
-    drawing.fallbackWidth = int(media.cupsWidth);
-    drawing.fallbackHeight = int(media.cupsHeight);
-    fprintf(stderr, "DEBUG: ZPL written for %d dpi drawn at %d dpi; %u x %u dots where a label gives no size\n",
-            drawing.sourceDpi, drawing.dpi, media.cupsWidth, media.cupsHeight);
+    const zpl::InterpreterOptions drawing = LabelJob::Drawing(int(media.HWResolution[0]), settings.m_Extension.iZplDpi,
+                                                              int(media.cupsWidth), int(media.cupsHeight));
+    fprintf(stderr, "DEBUG: %s\n", LabelJob::Describe(drawing).c_str());
     ppdClose(ppd);
 
     const int jobCopies = std::max(1, std::atoi(argv[4]));
@@ -169,14 +136,14 @@ int Rasterize(int, char** argv, const std::string& path) {
     const auto print = [&](zpl::Label& label) {
         for (const std::string& problem : label.problems)
             _cupsLangPrintFilter(stderr, "WARNING", "Label %d: %s", label.number, Clean(problem).c_str());
-        const long long asked = static_cast<long long>(label.settings.copies) * jobCopies;
-        if (asked > mostCopies)
-            _cupsLangPrintFilter(stderr, "WARNING", "Label %d asks for %lld copies; %d are printed.", label.number,
-                                 asked, mostCopies);
+        std::string warning;
+        const int copies = LabelJob::Copies(label.number, label.settings.copies, jobCopies, mostCopies, warning);
+        if (!warning.empty())
+            _cupsLangPrintFilter(stderr, "WARNING", "%s", warning.c_str());
         const zpl::ZplBitmap& page = label.page;
         if (page.Width() <= 0 || page.Height() <= 0)
             return true;
-        cups_page_header2_t header = LabelPage(media, label, unsigned(std::min<long long>(asked, mostCopies)));
+        cups_page_header2_t header = LabelPage(media, label, unsigned(copies));
         failed = failed || !cupsRasterWriteHeader2(raster, &header);
         row.resize(header.cupsBytesPerLine);
         for (int y = 0; !failed && y < page.Height(); y++) {
@@ -211,41 +178,6 @@ int Rasterize(int, char** argv, const std::string& path) {
 
 }  // namespace
 
-void PutSettings(const zpl::PrintSettings& settings, cups_page_header2_t& header) {
-    unsigned* slots = header.cupsInteger;
-    std::fill(slots, slots + kMediaType + 1, 0u);
-    if (settings.darkness)
-        slots[kDarkness] = unsigned(*settings.darkness + 1);
-    if (settings.darknessChange)
-        slots[kDarknessChange] = unsigned(*settings.darknessChange + kChangeOffset);
-    if (settings.speed)
-        slots[kSpeed] = unsigned(*settings.speed);
-    const std::pair<const std::optional<char>*, Slot> letters[] = {
-        {&settings.tracking, kTracking}, {&settings.mode, kMode}, {&settings.mediaType, kMediaType}};
-    for (const auto& [letter, slot] : letters)
-        if (*letter)
-            slots[slot] = static_cast<unsigned char>(**letter);
-}
-
-zpl::PrintSettings SettingsOf(const cups_page_header2_t& header) {
-    const unsigned* slots = header.cupsInteger;
-    zpl::PrintSettings settings;
-    settings.copies = int(std::max(1u, header.NumCopies));
-    // Read as sent: anything else is out of range and dropped.
-    if (slots[kDarkness] >= 1 && slots[kDarkness] <= unsigned(LabelSettings::kZplDarkest) + 1)
-        settings.darkness = int(slots[kDarkness]) - 1;
-    if (slots[kDarknessChange] >= 1 && slots[kDarknessChange] < 2u * kChangeOffset)
-        settings.darknessChange = int(slots[kDarknessChange]) - kChangeOffset;
-    if (slots[kSpeed] >= 1 && slots[kSpeed] <= 100)
-        settings.speed = int(slots[kSpeed]);
-    const std::pair<std::optional<char>*, Slot> letters[] = {
-        {&settings.tracking, kTracking}, {&settings.mode, kMode}, {&settings.mediaType, kMediaType}};
-    for (const auto& [letter, slot] : letters)
-        if (std::isalpha(static_cast<int>(std::min(slots[slot], 255u))))
-            *letter = char(slots[slot]);
-    return settings;
-}
-
 std::string StatusLine(const std::string& logLine) {
     std::string line = Clean(logLine);
     int number = 0, end = 0;
@@ -268,32 +200,18 @@ int Run(int argc, char** argv) {
     chain.rasterize = Rasterize;
     // What the job's own settings are and what its printer has, once the
     // filter has read its PPD; each page's label changes them.
-    LabelSettings::Printer printer;
-    LabelSettings::Named named;
-    tagREGSTRUCT job;
-    bool shrinkTold = false;
+    LabelJob::Pages labels;
     chain.prepare = [&](CCupsInstance& instance) {
         instance.TakeCopiesFromPages();
         CCupsInstance::Hooks hooks;
         hooks.job = [&](CBaseRender& render, int numOptions, cups_option_t* options) {
-            render.m_bDrawnPages = true;
-            printer = PrinterOf(render.m_pPpd);
-            named = NamedBy(numOptions, options);
-            job = render.m_RegStruct;
+            labels.Start(render, PrinterOf(render.m_pPpd), NamedBy(numOptions, options));
         };
         hooks.page = [&](CBaseRender& render, const cups_page_header2_t& header) {
-            for (const std::string& line : LabelSettings::Apply(SettingsOf(header), printer, named, job, render))
-                render.AddLog("%s", line.c_str());
-            // A label shrunk to a narrower head: once a job, as for a
-            // shrunk document.
-            uint32_t width = 0, height = 0;
-            if (!shrinkTold && render.HeadFitSize(header.cupsWidth, header.cupsHeight, width, height)) {
-                const std::string warning =
-                    FineDetail::ShrinkWarning(double(width) / header.cupsWidth, int(header.HWResolution[0]));
-                shrinkTold = !warning.empty();
-                if (shrinkTold)
-                    render.ReportWarning("%s", warning.c_str());
-            }
+            const std::string warning = labels.BeginPage(render, LabelJob::SettingsOf(header), header.cupsWidth,
+                                                         header.cupsHeight, int(header.HWResolution[0]));
+            if (!warning.empty())
+                render.ReportWarning("%s", warning.c_str());
         };
         instance.SetHooks(std::move(hooks));
     };

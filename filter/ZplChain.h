@@ -1,10 +1,6 @@
 #pragma once
 
-#include <cups/raster.h>
-
 #include <string>
-
-#include "zpl/ZplPrintSettings.h"
 
 // CUPS's chain for ZPL on the project's PPDs (`quorvant-zpl`): the
 // project's ZPL interpreter draws each label at the printer's resolution in
@@ -13,17 +9,12 @@
 // filter prints them as drawn (no halftoning). A label's copies (^PQ) times
 // the job's travel in its page's NumCopies; its darkness, speed, tracking,
 // cut and print method travel in the page header too and apply below the
-// options the job names (render/LabelSettings).
+// options the job names (render/LabelJob, as in the printer application).
 namespace ZplChain {
 
 // The filter's arguments (job user title copies options [file]) and exit
 // status.
 int Run(int argc, char** argv);
-
-// A label's print settings in its page header's cupsInteger fields, which
-// the filter's pages do not otherwise use; 0 stands for "not said".
-void PutSettings(const zpl::PrintSettings& settings, cups_page_header2_t& header);
-zpl::PrintSettings SettingsOf(const cups_page_header2_t& header);
 
 // The CUPS status line for a line of the interpreter's log: a label it
 // could not draw is an error; what it skipped, and the problems of the

@@ -7,6 +7,7 @@
 #include "families/DriverTable.h"
 #include "render/CBaseRender.h"
 #include "render/CCopyRecording.h"
+#include "render/LabelSettings.h"
 
 // What only the printer application knows, shared by every printer class:
 // output to the job's device, traces to PAPPL's log, settings from the job's
@@ -57,6 +58,13 @@ void VReportError(JobContext& context, const char* format, va_list args);
 void VReportWarning(JobContext& context, const char* format, va_list args);
 // The driver's defaults (as the PPD's defaults), then the job's attributes.
 void GetJobParameters(CBaseRender& render, JobContext& context);
+// What a ZPL label's print settings meet on a printer of `driver`, as the
+// application offers them: darkness on its levels, speed in its range, the
+// media tracking it sets, post-print and cut mode where the driver has them.
+LabelSettings::Printer LabelPrinter(const DriverTable::Driver& driver);
+// The settings the job's own attributes name (not the printer's defaults),
+// which a label leaves alone.
+LabelSettings::Named LabelNamed(pappl_job_t* job, const pappl_pr_options_t& options);
 
 }  // namespace PapplHost
 

@@ -59,9 +59,11 @@ bool Fill(pappl_system_t* system, const char* driverName, const char*, const cha
     data->rendpage_cb = RasterJob::EndPage;
     data->rendjob_cb = RasterJob::EndJob;
     // PAPPL compares every job's format with the driver's own without a
-    // null check; naming PWG raster (which it rasterises itself) sends no
-    // other format through raw and lets unknown ones end aborted.
-    data->format = "image/pwg-raster";
+    // null check. A document PAPPL cannot type (a raw port's stream in the
+    // printer's language, an unknown one) takes the driver's format: it goes
+    // to the application's application/octet-stream filter (RawJob), which
+    // says what becomes of it.
+    data->format = "application/octet-stream";
 
     std::snprintf(data->make_and_model, sizeof data->make_and_model, "%s", driver->description);
     data->ppm = 10;
@@ -104,8 +106,8 @@ bool Fill(pappl_system_t* system, const char* driverName, const char*, const cha
         data->darkness_default = 0;
     }
     if (driver->speed) {
-        data->speed_supported[0] = 2 * DriverTable::kSpeedPerInch;
-        data->speed_supported[1] = 8 * DriverTable::kSpeedPerInch;
+        data->speed_supported[0] = DriverTable::kLeastSpeed * DriverTable::kSpeedPerInch;
+        data->speed_supported[1] = DriverTable::kMostSpeed * DriverTable::kSpeedPerInch;
         data->speed_default = 0;
     }
     if (driver->stock == DriverTable::Stock::Labels) {

@@ -89,6 +89,31 @@ void ApplyHalftoning(CBaseRender& render, const pappl_pr_options_t& options) {
 
 }  // namespace
 
+LabelSettings::Printer LabelPrinter(const DriverTable::Driver& driver) {
+    LabelSettings::Printer printer;
+    // ApplyDarkness's levels; the speeds DriverData offers.
+    if (driver.darknessLevels > 1)
+        printer.darkness = {0, driver.darknessLevels - 1};
+    if (driver.speed)
+        printer.speed = {DriverTable::kLeastSpeed, DriverTable::kMostSpeed};
+    // ApplyMedia's choices.
+    printer.tracking = {"Gap", "BLine", driver.continuous};
+    printer.postPrint = NamedSettings::Find("post-print")->drivers.appliesTo(driver);
+    printer.cutMode = NamedSettings::Find("cut-mode")->drivers.appliesTo(driver);
+    return printer;
+}
+
+LabelSettings::Named LabelNamed(pappl_job_t* job, const pappl_pr_options_t& options) {
+    LabelSettings::Named named;
+    named.darkness = papplJobGetAttribute(job, "print-darkness") != nullptr;
+    named.speed = papplJobGetAttribute(job, "print-speed") != nullptr;
+    named.tracking = JobNames(job, "media-tracking") || JobNames(job, "media-type");
+    // PAPPL passes a job's vendor options only where the job names them.
+    named.cutMode =
+        cupsGetOption(NamedSettings::Find("cut-mode")->ipp.attribute, options.num_vendor, options.vendor) != nullptr;
+    return named;
+}
+
 void GetJobParameters(CBaseRender& render, JobContext& context) {
     const DriverTable::Driver& driver = *context.driver;
     ApplyDriverDefaults(render, driver);

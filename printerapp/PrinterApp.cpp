@@ -20,7 +20,9 @@
 #include "printerapp/FileDevice.h"
 #include "printerapp/PdfJob.h"
 #include "printerapp/PrinterStatus.h"
+#include "printerapp/RawJob.h"
 #include "printerapp/TestLabel.h"
+#include "printerapp/ZplJob.h"
 
 namespace PrinterApp {
 
@@ -56,17 +58,6 @@ pappl_loglevel_t LogLevel(const std::string& name) {
     if (name == "error")
         return PAPPL_LOGLEVEL_ERROR;
     return PAPPL_LOGLEVEL_INFO;
-}
-
-// PAPPL takes any document as application/octet-stream and, when it cannot
-// tell what it is, aborts it without saying why; this says why. The one
-// such document it prints is the "testpage" sub-command's request.
-bool RefuseUnknownFormat(pappl_job_t* job, pappl_device_t* device, void*) {
-    if (TestLabel::IsRequest(job))
-        return TestLabel::PrintJob(job, device);
-    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "unsupported document format");
-    papplJobSetMessage(job, "Unsupported document format (PDF, PWG raster, Apple raster, JPEG and PNG print).");
-    return false;
 }
 
 // Creates `path` and the directories above it that are missing (a user's
@@ -110,6 +101,25 @@ void PrinterCreated(pappl_printer_t* printer, void* data) {
     LimitHistory(printer);
 }
 
+// The raw ports (AppSocket) need the patched PAPPL: an unpatched one would
+// listen on every address whatever the server's, and a client that sends
+// nothing would hold its port for ever.
+#ifdef PAPPL_RAW_SOCKET_SETTINGS
+constexpr bool kRawSockets = true;
+#else
+constexpr bool kRawSockets = false;
+#endif
+
+// Printer N listens on raw port base + N - 1, on the addresses IPP listens
+// on. Set before the printers are restored, which opens their ports.
+void SetRawPorts(pappl_system_t* system, int base, int idleSeconds, const std::string& listen) {
+#ifdef PAPPL_RAW_SOCKET_SETTINGS
+    papplSystemSetRawSocket(system, listen == "*" ? nullptr : listen.c_str(), base, idleSeconds);
+#else
+    (void)system, (void)base, (void)idleSeconds, (void)listen;
+#endif
+}
+
 // Defaults: system-wide as root, per user otherwise. Every path can be
 // moved with -o or the environment (the tests run private instances).
 pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
@@ -149,12 +159,24 @@ pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
     for (const std::string& dir : {stateParent, spool})
         MakeDirectories(dir);
 
+    // Printer N takes jobs on raw port base + N - 1 (0: no raw ports); a
+    // client that sends nothing for the idle time is dropped.
+    const int rawBase = std::atoi(Setting(count, options, "raw-port-base", "QUORVANT_RAW_PORT_BASE", "9100").c_str());
+    const int rawIdle =
+        std::atoi(Setting(count, options, "raw-idle-timeout", "QUORVANT_RAW_IDLE_TIMEOUT", "60").c_str());
+    if (rawBase < 0 || rawBase > 65535 || rawIdle < 1) {
+        fprintf(stderr, "%s: raw-port-base is 0 (off) or a port, raw-idle-timeout at least 1 s\n", kName);
+        return nullptr;
+    }
+    const bool rawPorts = rawBase > 0 && kRawSockets;
+
     // PAPPL offers no TLS on a loopback-only server (its URIs name
     // "localhost"); saying so keeps its security attributes consistent.
     const bool loopback = listen == "localhost" || listen == "127.0.0.1" || listen == "::1";
     const pappl_soptions_t soptions = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE |
                                       PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY |
-                                      (loopback ? PAPPL_SOPTIONS_NO_TLS : PAPPL_SOPTIONS_NONE);
+                                      (loopback ? PAPPL_SOPTIONS_NO_TLS : PAPPL_SOPTIONS_NONE) |
+                                      (rawPorts ? PAPPL_SOPTIONS_RAW_SOCKET : PAPPL_SOPTIONS_NONE);
     pappl_system_t* system =
         papplSystemCreate(soptions, "Quorvant Printer App", port, "_print,_universal", spool.c_str(), logFile.c_str(),
                           level, auth == "none" ? nullptr : auth.c_str(), false);
@@ -172,7 +194,11 @@ pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
     auto* drivers = static_cast<std::vector<pappl_pr_driver_t>*>(data);
     papplSystemSetPrinterDrivers(system, static_cast<int>(drivers->size()), drivers->data(), AutoAddDriver,
                                  PrinterCreated, DriverData::Fill, nullptr);
-    papplSystemAddMIMEFilter(system, "application/octet-stream", "image/pwg-raster", RefuseUnknownFormat, nullptr);
+    if (rawPorts)
+        SetRawPorts(system, rawBase, rawIdle, listen);
+    papplSystemAddMIMEFilter(system, "application/octet-stream", "image/pwg-raster", RawJob::Print, nullptr);
+    papplSystemAddMIMEFilter(system, ZplJob::kFormat, "image/pwg-raster", PrintZplJob, nullptr);
+    papplSystemSetMIMECallback(system, ZplJob::Type, nullptr);
     // PAPPL auto-types a document that starts with "%PDF" as PDF, so it too
     // comes here.
     papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", PdfJob::Print, nullptr);
@@ -181,8 +207,8 @@ pappl_system_t* CreateSystem(int count, cups_option_t* options, void* data) {
     if (!papplSystemLoadState(system, g_StateFile.c_str()))
         papplSystemSetDNSSDName(system, "Quorvant Printer App");
     papplSystemIteratePrinters(system, LimitHistory, nullptr);
-    papplLog(system, PAPPL_LOGLEVEL_INFO, "state %s, spool %s, listening on %s", g_StateFile.c_str(), spool.c_str(),
-             listen.c_str());
+    papplLog(system, PAPPL_LOGLEVEL_INFO, "state %s, spool %s, listening on %s, %s", g_StateFile.c_str(), spool.c_str(),
+             listen.c_str(), rawPorts ? ("raw ports from " + std::to_string(rawBase)).c_str() : "no raw ports");
     return system;
 }
 

@@ -1,7 +1,9 @@
 #include "printerapp/RasterJob.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "families/Families.h"
 #include "families/NamedSettings.h"
@@ -12,6 +14,7 @@
 #include "printerapp/StatusWatch.h"
 #include "render/CCopyRecording.h"
 #include "render/CopyPlan.h"
+#include "render/LabelJob.h"
 #include "render/PagePath.h"
 
 namespace RasterJob {
@@ -35,6 +38,9 @@ struct State {
     bool firstPageWaits = false;
     bool pageHeld = false;
     cups_page_header2_t heldHeader;
+    // Labels drawn by the application (StartLabelJob).
+    bool labels = false;
+    LabelJob::Pages labelPages;
 };
 
 // PAPPL (as patched) runs a job in one thread only, which owns its state
@@ -76,22 +82,26 @@ void StoreLine(const cups_page_header2_t& header, const unsigned char* line, uin
 // 1.3 has no collation option of its own); an image is one page, and so is a
 // raster whose pages the client or the first page header count as one, or a
 // PDF of which one page is selected (its pages are counted before it starts).
+// Labels are not counted before they are drawn.
 void PlanCopies(pappl_job_t* job, pappl_pr_options_t* options, State& state) {
     const int copies = std::max(1, options->copies);
     options->copies = 1;
     const char* format = papplJobGetFormat(job);
-    const bool paged = format && (!std::strcmp(format, "image/pwg-raster") || !std::strcmp(format, "image/urf") ||
-                                  !std::strcmp(format, "application/pdf"));
+    const bool paged =
+        state.labels || (format && (!std::strcmp(format, "image/pwg-raster") || !std::strcmp(format, "image/urf") ||
+                                    !std::strcmp(format, "application/pdf")));
     ipp_attribute_t* handling = papplJobGetAttribute(job, "multiple-document-handling");
     const char* keyword = handling ? ippGetString(handling, 0, nullptr) : nullptr;
     const bool collated = !keyword || std::strcmp(keyword, "separate-documents-uncollated-copies") != 0;
     const bool copyCount = Families::Find(state.context.driver->modelNumber)->copyCount;
-    const int pages = paged ? papplJobGetImpressions(job) : 1;
+    const int pages = state.labels ? 0 : paged ? papplJobGetImpressions(job) : 1;
     state.jobCopies = copies;
     state.copies = CopyPlan::For(copies, copyCount, collated, pages == 1);
     state.firstPageWaits = copyCount && state.copies.jobRepeats > 1 && pages == 0;
     state.context.copies = state.copies.perPage;
-    if (state.copies.Records()) {
+    // A label's own copies are its page sent again where the printer does
+    // not count them.
+    if (state.copies.Records() || (state.labels && !copyCount)) {
         state.context.recording = &state.recording;
         state.recording.SetOn(true);
     }
@@ -101,32 +111,63 @@ void PlanCopies(pappl_job_t* job, pappl_pr_options_t* options, State& state) {
                 state.copies.jobRepeats, state.firstPageWaits ? ", the first page waits" : "");
 }
 
-// Sends the kept bytes `times` more times; a recording past its cap cannot
-// be, and the job ends failed with why.
-bool Repeat(State& state, int times) {
+// Sends the kept bytes `times` more times: all of them, or a page's copies
+// within a job that is sent again, those since `pageStart`, kept again with
+// the job's. A recording past its cap cannot be, and the job ends failed
+// with why.
+const size_t kWholeRecording = SIZE_MAX;
+bool Repeat(State& state, int times, size_t pageStart = kWholeRecording) {
     if (state.recording.Overflowed()) {
         if (!state.copiesLost)
             state.render->ReportError("The job is too large to keep for its copies; one copy was printed.");
         state.copiesLost = true;
         return true;
     }
-    return state.recording.Replay(
-        times, [&state](const void* data, int length) { return PapplHost::WriteSpool(state.context, data, length); });
+    const auto write = [&state](const void* data, int length) {
+        return PapplHost::WriteSpool(state.context, data, length);
+    };
+    return pageStart == kWholeRecording ? state.recording.Replay(times, write)
+                                        : state.recording.ReplaySince(pageStart, times, write);
+}
+
+// A label's settings and copies, before its page is drawn: its copies
+// within the job's, the printer's count of them where the family has one.
+CopyPlan BeginLabel(State& state, pappl_job_t* job, const cups_page_header2_t& header) {
+    CBaseRender& render = *state.render;
+    const zpl::PrintSettings label = LabelJob::SettingsOf(header);
+    const std::string warning =
+        state.labelPages.BeginPage(render, label, header.cupsWidth, header.cupsHeight, int(header.HWResolution[0]));
+    if (!warning.empty()) {
+        papplLogJob(job, PAPPL_LOGLEVEL_WARN, "%s", warning.c_str());
+        papplJobSetMessage(job, "%s", warning.c_str());
+    }
+    const NamedSettings::Setting& copies = *NamedSettings::Find("copies");
+    const CopyPlan plan = state.copies.ForPage(
+        label.copies, Families::Find(state.context.driver->modelNumber)->copyCount, copies.range.high);
+    NamedSettings::Apply(render, copies, plan.perPage);
+    return plan;
 }
 
 // Sends the page whose lines are in (or the held first page) as the copy
 // plan says.
 void SendPage(State& state, cups_page_header2_t& header) {
     CBaseRender& render = *state.render;
+    const CopyPlan plan = state.labels ? BeginLabel(state, state.context.job, header) : state.copies;
+    // A label's copies within a job sent again are kept with the job's pages;
+    // otherwise only its own page is kept.
+    const size_t pageStart = plan.jobRepeats > 1 ? state.recording.Bytes().size() : kWholeRecording;
+    if (state.labels && pageStart == kWholeRecording)
+        state.recording.Clear();
     render.BeginPage(&header, header.HWResolution[0], header.HWResolution[1]);
     PagePath::Paint(render, state.plan, state.page.PlacedWhileRead(), state.header);
     render.OnEndPage();
     render.EndPage();
-    if (state.copies.pageRepeats > 1) {
-        Repeat(state, state.copies.pageRepeats - 1);
-        state.recording.Clear();
+    if (plan.pageRepeats > 1) {
+        Repeat(state, plan.pageRepeats - 1, pageStart);
+        if (pageStart == kWholeRecording)
+            state.recording.Clear();
     }
-    state.context.pagesSent += static_cast<unsigned>(state.copies.perPage * state.copies.pageRepeats);
+    state.context.pagesSent += static_cast<unsigned>(plan.perPage * plan.pageRepeats);
 }
 
 // The held first page once the job's end shows it was the only one: its
@@ -140,9 +181,8 @@ void SendOnlyPage(State& state) {
     SendPage(state, state.heldHeader);
 }
 
-}  // namespace
-
-bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+// StartJob, and StartLabelJob for `labels`.
+bool Start(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, bool labels) {
     pappl_printer_t* printer = papplJobGetPrinter(job);
     const DriverTable::Driver* driver = DriverTable::Find(papplPrinterGetDriverName(printer));
     if (!driver || !Families::Find(driver->modelNumber)) {
@@ -164,6 +204,7 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
     state->context.driver = driver;
     state->render =
         MakeRefPtr<CBaseRender>(Families::CreateRenderer<CPapplRender>(driver->modelNumber, state->context));
+    state->labels = labels;
     papplJobSetData(job, state);
     PlanCopies(job, options, *state);
 
@@ -175,9 +216,21 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
     }
     state->render->GetPrinterParameters();
     state->render->SetModelName(driver->deviceIdModel);
+    if (labels)
+        state->labelPages.Start(*state->render, PapplHost::LabelPrinter(*driver), PapplHost::LabelNamed(job, *options));
     state->render->OnStartDoc(0);
     ImageShrink::Note(job, *options);
     return true;
+}
+
+}  // namespace
+
+bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+    return Start(job, options, device, false);
+}
+
+bool StartLabelJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+    return Start(job, options, device, true);
 }
 
 bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned page) {

@@ -9,6 +9,11 @@
 namespace RasterJob {
 
 bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device);
+// Starts a job of labels the application draws itself (ZPL), whose pages
+// are headed as render/LabelJob heads them: each page's NumCopies are the
+// label's own copies, made one after another within the job's copies, and
+// its print settings apply over the job's unless the job names them.
+bool StartLabelJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device);
 bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, unsigned page);
 bool WriteLine(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, unsigned y,
                const unsigned char* line);

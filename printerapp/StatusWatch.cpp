@@ -25,11 +25,17 @@ constexpr int kSliceMs = 100;
 constexpr int kPrintingPollMs = 250;
 
 // What the application remembers of a printer between rounds, by printer
-// id: the job thread and the IPP clients' threads ask in turn.
+// id: the job thread and the IPP clients' threads ask in turn. A query the
+// printer left unanswered is not asked again while the application serves
+// that printer: PAPPL fixes a printer's device and driver when it is added,
+// so a printer set up anew (another id) is asked everything. So is one that
+// went silent, once its rest is over: it may have been switched off and on,
+// or another printer may stand at its address.
 struct Memory {
     bool answered = false;  // its last round was answered
     Clock::time_point restUntil{};
     bool silenceLogged = false;
+    StatusProtocol::QuerySet dropped = 0;
 };
 std::mutex g_Lock;
 std::map<int, Memory> g_Memory;
@@ -52,6 +58,12 @@ bool Answered(pappl_printer_t* printer) {
     return it != g_Memory.end() && it->second.answered;
 }
 
+StatusProtocol::QuerySet Dropped(pappl_printer_t* printer) {
+    std::lock_guard<std::mutex> lock(g_Lock);
+    const auto it = g_Memory.find(papplPrinterGetID(printer));
+    return it != g_Memory.end() ? it->second.dropped : 0;
+}
+
 struct Round {
     Report report;
     bool failed = false;  // the device failed: not the printer's silence
@@ -65,24 +77,32 @@ Round Ask(pappl_printer_t* printer, pappl_device_t* device, const StatusProtocol
     CDeviceLink link(device);
     if (!link.CanRead())
         return round;
-    round.report = StatusProtocol::Ask(protocol, link, StatusProtocol::kReplyTimeoutMs);
+    round.report = StatusProtocol::Ask(protocol, link, StatusProtocol::kReplyTimeoutMs, Dropped(printer));
     round.failed = link.Failed();
     if (round.failed || (waiting && !round.report.answered))
         return round;
     bool logSilence = false;
+    const StatusProtocol::QuerySet unanswerable = StatusProtocol::Unanswerable(round.report);
     {
         std::lock_guard<std::mutex> lock(g_Lock);
         Memory& memory = g_Memory[papplPrinterGetID(printer)];
         if (round.report.answered) {
+            const StatusProtocol::QuerySet dropped = memory.dropped | unanswerable;
             memory = Memory{};
             memory.answered = true;
+            memory.dropped = dropped;
         } else {
             memory.answered = false;
             memory.restUntil = Clock::now() + std::chrono::seconds(StatusProtocol::kRestSeconds);
             logSilence = !memory.silenceLogged;
             memory.silenceLogged = true;
+            memory.dropped = 0;
         }
     }
+    if (unanswerable)
+        papplLogPrinter(printer, PAPPL_LOGLEVEL_WARN,
+                        "the printer did not answer the status query %s within %d ms; it is not asked again",
+                        protocol.Names(unanswerable).c_str(), StatusProtocol::kReplyTimeoutMs);
     if (logSilence)
         papplLogPrinter(printer, PAPPL_LOGLEVEL_WARN,
                         "the printer did not answer its status query within %d ms; it is not asked again for %d s",

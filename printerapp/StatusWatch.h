@@ -8,8 +8,11 @@
 // that answer) and keeps its jobs from printing into a printer that cannot
 // print: a job waits, reported as processing-stopped, until the printer can
 // print again, and ends only once its labels are out. A printer that leaves
-// a round unanswered costs that one reply timeout; it is then not asked for
-// a rest time, and its jobs print as if it could not answer.
+// a round unanswered costs a reply timeout (one per query some models of its
+// language lack: StatusProtocol::Ask); it is then not asked for a rest time,
+// and its jobs print as if it could not answer. A query it leaves unanswered
+// while it answers others costs one timeout too, once: it is dropped for
+// that printer, and the others keep being asked.
 namespace StatusWatch {
 
 // PAPPL's status callback (called while no job holds the device): one

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -27,14 +28,16 @@ public:
     // False once a write failed.
     template <class Write>
     bool Replay(int times, Write&& write) {
-        const bool on = m_on;
-        m_on = false;
-        bool ok = true;
-        const int length = static_cast<int>(m_bytes.size());
-        for (int i = 0; ok && i < times && length > 0; i++)
-            ok = write(m_bytes.data(), length) == length;
-        m_on = on;
-        return ok;
+        return Send(m_bytes, times, write, false);
+    }
+    // Sends the bytes kept since Bytes() held `from` `times` times, and
+    // keeps them again each time while on: a page's copies within a job
+    // whose pages are all sent again.
+    template <class Write>
+    bool ReplaySince(size_t from, int times, Write&& write) {
+        const std::vector<uint8_t> tail(m_bytes.begin() + static_cast<std::ptrdiff_t>(std::min(from, m_bytes.size())),
+                                        m_bytes.end());
+        return Send(tail, times, write, true);
     }
 
 private:
@@ -42,4 +45,19 @@ private:
     bool m_on = false;
     bool m_overflowed = false;
     std::vector<uint8_t> m_bytes;
+
+    template <class Write>
+    bool Send(const std::vector<uint8_t>& bytes, int times, Write& write, bool keep) {
+        const bool on = m_on;
+        bool ok = true;
+        const int length = static_cast<int>(bytes.size());
+        for (int i = 0; ok && i < times && length > 0; i++) {
+            m_on = false;
+            ok = write(bytes.data(), length) == length;
+            m_on = on && keep;
+            Add(bytes.data(), length);
+        }
+        m_on = on;
+        return ok;
+    }
 };

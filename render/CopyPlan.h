@@ -12,6 +12,11 @@ struct CopyPlan {
     // `copies` of a job whose language counts copies (`copyCount`), asked
     // collated or not; `onePage` when the job is known to have one page.
     static CopyPlan For(int copies, bool copyCount, bool collated, bool onePage);
+    // Within this plan, a page that asks for `copies` of its own (a ZPL
+    // label's ^PQ), made one after another: the language's count of the
+    // page where it has one (`copyCount`), else the page sent again; at
+    // most `most` a page either way.
+    CopyPlan ForPage(int copies, bool copyCount, int most) const;
     // Whether the pages' bytes must be kept to be sent again.
     bool Records() const { return pageRepeats > 1 || jobRepeats > 1; }
 };

@@ -101,6 +101,8 @@ const std::vector<Protocol>& Protocols() {
               false,
               false},
          }},
+        // A model may know only one of the two: neither's silence is the
+        // printer's.
         {"cpcl",
          {
              {"ESC h",
@@ -108,13 +110,19 @@ const std::vector<Protocol>& Protocols() {
               {0x00},
               0,
               0,
-              {Bit(0, kPrinting), Bit(1, kPaperOut), Bit(2, kCoverOpen), Bit(3, kBatteryLow)}},
+              {Bit(0, kPrinting), Bit(1, kPaperOut), Bit(2, kCoverOpen), Bit(3, kBatteryLow)},
+              true,
+              true,
+              false},
              {"ESC i",
               {0x1B, 0x69},
               {0x00},
               0,
               0,
-              {Bit(7, kRibbonOut), Bit(6, kPaperLow), Bit(5, kLabelNotTaken), Bit(4, kPaperJam)}},
+              {Bit(7, kRibbonOut), Bit(6, kPaperLow), Bit(5, kLabelNotTaken), Bit(4, kPaperJam)},
+              true,
+              true,
+              false},
          }},
     };
     return protocols;
@@ -217,6 +225,24 @@ const Query* Protocol::Match(const uint8_t* data, size_t size, bool* partial) co
     return nullptr;
 }
 
+std::string Protocol::NameOf(size_t index) const {
+    if (index >= queries.size())
+        return "";
+    const Query& q = queries[index];
+    for (const Query& other : queries)
+        if (&other != &q && std::strcmp(other.name, q.name) == 0)
+            return std::string(q.name) + " " + std::to_string(q.request.back());
+    return q.name;
+}
+
+std::string Protocol::Names(QuerySet set) const {
+    std::string names;
+    for (size_t i = 0; i < queries.size(); i++)
+        if (set & (1u << i))
+            names += (names.empty() ? "" : ", ") + NameOf(i);
+    return names;
+}
+
 const Protocol* ForLanguage(const std::string& language) {
     for (const Protocol& p : Protocols())
         if (language == p.language)
@@ -232,43 +258,73 @@ size_t RoundBytes(const Protocol& protocol) {
     return bytes;
 }
 
-Report Ask(const Protocol& protocol, Link& link, int timeoutMs) {
-    using Clock = std::chrono::steady_clock;
-    Report report;
+namespace {
+
+// Replies that arrived unasked, or late, after their query's timeout.
+void DropStale(Link& link) {
     uint8_t stale[64];
-    // Replies that arrived unasked (or late, after an earlier timeout).
     while (link.Read(stale, sizeof stale, 0) > 0) {
     }
-    for (const Query& q : protocol.queries) {
-        if (!q.asked)
+}
+
+enum class Reply { kGot, kNone, kLinkFailed };
+
+// Waits at most `timeoutMs` for `query`'s reply, skipping bytes that
+// cannot begin it.
+Reply Await(const Query& query, Link& link, int timeoutMs, std::vector<uint8_t>& reply) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (reply.size() < query.ReplyLength()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return Reply::kNone;
+        uint8_t byte;
+        const long n = link.Read(&byte, 1, static_cast<int>(left));
+        if (n < 0)
+            return Reply::kLinkFailed;
+        if (n == 0 || (reply.empty() && !query.CanBegin(byte)))
+            continue;
+        reply.push_back(byte);
+    }
+    return Reply::kGot;
+}
+
+}  // namespace
+
+Report Ask(const Protocol& protocol, Link& link, int timeoutMs, QuerySet skip) {
+    Report report;
+    DropStale(link);
+    for (size_t i = 0; i < protocol.queries.size(); i++) {
+        const Query& q = protocol.queries[i];
+        if (!q.asked || (skip & (1u << i)))
             continue;
         if (!link.Write(q.request.data(), q.request.size()))
-            return report;
+            return Report{};
         std::vector<uint8_t> reply;
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (reply.size() < q.ReplyLength()) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            if (left <= 0)
+        const Reply got = Await(q, link, timeoutMs, reply);
+        if (got == Reply::kLinkFailed)
+            return Report{};
+        if (got == Reply::kNone) {
+            report.unanswered |= 1u << i;
+            if (!report.answered && q.everyModel)
                 return report;
-            uint8_t byte;
-            const long n = link.Read(&byte, 1, static_cast<int>(left));
-            if (n < 0)
-                return report;
-            if (n == 0)
-                continue;
-            if (reply.empty() && !q.CanBegin(byte))
-                continue;
-            reply.push_back(byte);
+            // A late reply must not pass for the next query's.
+            DropStale(link);
+            continue;
         }
         Conditions known = 0;
         report.conditions |= q.Decode(reply.data(), &known);
         report.known |= known;
+        report.answered = true;
     }
-    report.answered = true;
     // Offline is worth reporting only when no reply names its cause.
     if (report.conditions & kStopsPrinting & ~(kOffline | kError))
         report.conditions &= ~(kOffline | kError);
     return report;
+}
+
+QuerySet Unanswerable(const Report& report) {
+    return report.answered && !(report.conditions & kStopsPrinting) ? report.unanswered : 0;
 }
 
 }  // namespace StatusProtocol

@@ -82,6 +82,10 @@ struct Query {
     // Whether the hosts ask it: the printers answer every query, the hosts
     // send the ones every printer of the language understands.
     bool asked = true;
+    // Whether every model that answers at all answers it, so that its
+    // silence is the printer's: Ask then asks no further. A query some
+    // models lack is followed by the next even when left unanswered.
+    bool everyModel = true;
 
     size_t ReplyLength() const { return idle.size(); }
     // Whether `byte` can be the first byte of this query's reply.
@@ -93,9 +97,18 @@ struct Query {
     std::vector<uint8_t> Encode(Conditions conditions) const;
 };
 
+// A set of a protocol's queries: bit i for queries[i].
+using QuerySet = uint32_t;
+
 struct Protocol {
     const char* language;  // the preview's language name
     std::vector<Query> queries;
+
+    // The name of queries[index], told apart from the others that share
+    // it by the request's last byte ("DLE EOT 4"); "" past the end.
+    std::string NameOf(size_t index) const;
+    // "ESC h, ESC i": the names of the queries in `set`.
+    std::string Names(QuerySet set) const;
 
     // Every condition some asked query can tell.
     Conditions Known() const;
@@ -133,16 +146,26 @@ public:
 };
 
 struct Report {
-    bool answered = false;  // every asked query got its reply
+    bool answered = false;  // some query got its reply: the printer answers
     Conditions conditions = 0;
-    Conditions known = 0;  // what the replies could tell
+    Conditions known = 0;     // what the replies could tell
+    QuerySet unanswered = 0;  // the queries that got no reply in time
 };
 
-// Asks every asked query of `protocol` in turn and waits at most
-// `timeoutMs` for each reply. Bytes that cannot begin the expected reply
-// (replies that arrived unasked, a printer's chatter) are skipped. A query
-// left unanswered ends the round unanswered; the conditions then hold what
-// the earlier replies told.
-Report Ask(const Protocol& protocol, Link& link, int timeoutMs);
+// Asks every asked query of `protocol` but those in `skip` in turn and
+// waits at most `timeoutMs` for each reply. Bytes that cannot begin the
+// expected reply (replies that arrived unasked, a printer's chatter) are
+// skipped. A query left unanswered is passed over once the printer has
+// answered another in the round, or when some models lack it; otherwise
+// (or when the link fails) the round ends unanswered, and a printer that
+// answers nothing costs one timeout for each query some models lack, and
+// one for the first that every model knows.
+Report Ask(const Protocol& protocol, Link& link, int timeoutMs, QuerySet skip = 0);
+
+// The queries a host no longer asks the printer after `report`: those it
+// left unanswered in a round it answered, unless the replies say it cannot
+// print, as some printers ignore a query while their paper is out. What
+// only those queries tell is then unknown, never taken as cleared.
+QuerySet Unanswerable(const Report& report);
 
 }  // namespace StatusProtocol

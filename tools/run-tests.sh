@@ -42,9 +42,8 @@ stage "build" build build
 stage "tests" sh -c 'cd build && ctest --output-on-failure -j"$1"' - "$jobs"
 slowest build
 
-# Optimised a little (-O1), as the sanitizers' makers advise: unoptimised
-# code ran this stage's tests at half the speed, finding nothing more.
-# The sanitizer builds: DIR, the sanitizer's option, then the targets.
+# The sanitizer builds (DIR, the sanitizer's option, then the targets),
+# optimised a little (-O1), as the sanitizers' makers advise for speed.
 sanitized() {
     dir="$1" option="$2"
     shift 2

@@ -15,6 +15,10 @@ using namespace StatusProtocol;
 CVirtualPrinter::Impl::Impl(const Options& o) : options(o), protocol(ForLanguage(o.language)) {
     conditions = o.conditions;
     silent = o.silent;
+    for (size_t i = 0; protocol && i < protocol->queries.size(); i++)
+        for (const std::string& name : o.ignoredQueries)
+            if (protocol->NameOf(i) == name)
+                ignored |= 1u << i;
     reading = {o.bytesPerSecond, o.stopReadingAfter, o.resetAfter};
 }
 

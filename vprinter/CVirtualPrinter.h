@@ -40,6 +40,7 @@ public:
         size_t stopReadingAfter = 0;                // stops reading after this many bytes of a job (0: never)
         size_t resetAfter = 0;                      // resets the connection after this many bytes (0: never)
         bool silent = false;                        // answers no status query
+        std::vector<std::string> ignoredQueries;    // leaves these unanswered ("ESC i"), as a model that lacks them
         std::string listenAddress = "127.0.0.1";    // ListenTcp's address
         size_t receiveBuffer = 16 * 1024;           // the port's kernel receive buffer (SO_RCVBUF)
         bool keepBytes = false;                     // keeps each job's bytes (JobBytes)
@@ -111,6 +112,9 @@ public:
     // "paper-out,cover-open" as conditions (StatusProtocol::FromName's
     // words); false with *error naming an unknown one.
     static bool ParseConditions(const std::string& list, StatusProtocol::Conditions* conditions, std::string* error);
+    // False with *error naming the language's queries when `language`
+    // has no status query named `query` (StatusProtocol's NameOf).
+    static bool KnowsQuery(const std::string& language, const std::string& query, std::string* error);
 
 private:
     struct Impl;  // not "State": that name is the member function's

@@ -33,6 +33,19 @@ bool CVirtualPrinter::ParseConditions(const std::string& list, Conditions* condi
     return *conditions != 0;
 }
 
+bool CVirtualPrinter::KnowsQuery(const std::string& language, const std::string& query, std::string* error) {
+    const Protocol* protocol = ForLanguage(language);
+    std::string names;
+    for (size_t i = 0; protocol && i < protocol->queries.size(); i++) {
+        if (protocol->NameOf(i) == query)
+            return true;
+        names += (names.empty() ? "" : ", ") + protocol->NameOf(i);
+    }
+    *error = "the " + language + " printer has no status query \"" + query + "\"" +
+             (names.empty() ? std::string(" (it answers none)") : " (queries: " + names + ")");
+    return false;
+}
+
 std::string CVirtualPrinter::Control(const std::string& line) {
     std::stringstream in(line);
     std::string verb, argument, extra;

@@ -38,6 +38,7 @@ struct CVirtualPrinter::Impl {
 
     Options options;
     const StatusProtocol::Protocol* protocol = nullptr;  // null: the language answers nothing
+    StatusProtocol::QuerySet ignored = 0;                // the options' ignoredQueries
     std::atomic<bool> stop{false};
 
     mutable std::mutex lock;
@@ -69,6 +70,9 @@ struct CVirtualPrinter::Impl {
     // The state's conditions, printing included; `lock` held.
     StatusProtocol::Conditions Now() const;
     bool StoppedNow() const { return (Now() & StatusProtocol::kStopsPrinting) != 0; }
+    bool Ignores(const StatusProtocol::Query& query) const {
+        return ignored & (1u << (&query - protocol->queries.data()));
+    }
     // Appends a line to printed.log and to the options' log.
     void Log(const std::string& line);
 

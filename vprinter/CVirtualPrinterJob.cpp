@@ -84,7 +84,7 @@ void CVirtualPrinter::Impl::ServeJob(Link& link) {
         std::vector<uint8_t> bytes;
         {
             std::lock_guard<std::mutex> hold(lock);
-            if (silent)
+            if (silent || Ignores(query))
                 return;
             bytes = query.Encode(Now());
             queries++;

@@ -48,11 +48,12 @@ int CVirtualPrinterTool::Usage() {
                  "         [--port N] [--listen ADDR] [--pty] [--fifo PATH] [--control PATH]\n"
                  "         [--paper-out-after N | --paper-out-after-mm N] [--set COND[,COND]] [--ms-per-label N]\n"
                  "         [--rate BYTES_PER_S] [--buffer N] [--drop-overflow] [--stop-reading-after N]\n"
-                 "         [--reset-after N] [--silent]\n"
+                 "         [--reset-after N] [--silent] [--ignore-query NAME]...\n"
                  "       %s control PATH LINE\n"
                  "A thermal printer in software: decodes every job, writes its pages to DIR as PNG files and\n"
-                 "printed.log, answers status queries and simulates faults. Serves TCP on 127.0.0.1:9100 unless\n"
-                 "told otherwise; runs until SIGINT or SIGTERM. \"control\" sends one control line (set, clear,\n"
+                 "printed.log, answers status queries (but those named by --ignore-query, such as \"ESC i\", as a\n"
+                 "model that lacks them) and simulates faults. Serves TCP on 127.0.0.1:9100 unless told\n"
+                 "otherwise; runs until SIGINT or SIGTERM. \"control\" sends one control line (set, clear,\n"
                  "load-paper, silent on|off, rate N, stop-reading-after N, reset-after N, state, printed) to a\n"
                  "running printer's --control socket.\n",
                  kName, PreviewLanguages::Joined(PreviewLanguages::Names(), "|", "|").c_str(), kName);
@@ -75,7 +76,7 @@ bool CVirtualPrinterTool::ParseArguments(int argc, char** argv) {
             if (arg == n.option)
                 number = &n;
         const bool text = arg == "--lang" || arg == "--out" || arg == "--listen" || arg == "--fifo" ||
-                          arg == "--control" || arg == "--set";
+                          arg == "--control" || arg == "--set" || arg == "--ignore-query";
         if (!number && !text) {
             std::fprintf(m_pErr, "%s: unexpected argument \"%s\"\n", kName, arg.c_str());
             return false;
@@ -110,11 +111,21 @@ bool CVirtualPrinterTool::ParseArguments(int argc, char** argv) {
                 return false;
             }
             m_Options.conditions |= conditions;
+        } else if (arg == "--ignore-query") {
+            m_Options.ignoredQueries.push_back(value);
         } else {
             (arg == "--out"      ? m_Options.outDir
              : arg == "--listen" ? m_Options.listenAddress
              : arg == "--fifo"   ? m_strFifo
                                  : m_strControl) = value;
+        }
+    }
+    // Checked once the language is known, whatever the order.
+    for (const std::string& query : m_Options.ignoredQueries) {
+        std::string error;
+        if (!CVirtualPrinter::KnowsQuery(m_Options.language, query, &error)) {
+            std::fprintf(m_pErr, "%s: --ignore-query: %s\n", kName, error.c_str());
+            return false;
         }
     }
     return true;

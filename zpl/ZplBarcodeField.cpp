@@ -72,7 +72,7 @@ void ZplLabelMaker::DrawBarcodeField(const std::string& bytes) {
         const std::u32string line(text.begin(), text.end());
         const TextDrawing drawing = m_Fonts.DrawLine(line, font);
         if (into)
-            into->Draw(drawing.bitmap, x, y);
+            into->Draw(drawing.bitmap, x, y - drawing.above);
         return drawing.advance;
     };
     BarcodeDrawing drawing;

@@ -146,10 +146,12 @@ bool ZplLabelMaker::ExecuteField(const std::string& name, const ZplParams& p, co
         const char o = p.Letter(0, 0);
         if (IsOrientation(o))
             f.orientation = o;
-        // Without a size the reference viewer draws the symbol in the size of the label's last ^A.
+        // Without a size the reference viewer draws the symbol in the size of
+        // the label's last ^A: as tall and wide as the mean of its height and width.
         const FontRequest font = f.font ? *f.font : m_LastFont ? *m_LastFont : FieldFont();
         f.kind = FieldState::Kind::Symbol;
-        f.symbolHeight = p.Has(1) ? std::max(1, ToDots(p.Number(1, 0))) : m_Fonts.LineHeight(font);
+        const int fontHeight = m_Fonts.LineHeight(font), fontWidth = font.width > 0 ? font.width : fontHeight;
+        f.symbolHeight = p.Has(1) ? std::max(1, ToDots(p.Number(1, 0))) : (fontHeight + fontWidth + 1) / 2;
         f.symbolWidth = p.Has(2) ? std::max(1, ToDots(p.Number(2, 0))) : f.symbolHeight;
     } else if (name == "GF") {
         const ZplParams g(command.params, m_Reader.Delimiter(), 5);
@@ -296,11 +298,13 @@ void ZplLabelMaker::DrawText(const std::string& bytes) {
     if (page.Width() == 0)
         return;
     const char o = FieldOrientation();
-    // Text turned 180 or 270 degrees with ^FO sits a dot further on in the
-    // reference viewer's pictures: its box ends a dot after the last glyph.
-    const int q = QuarterTurns(o), nudge = f.typeset ? 0 : 1;
-    PlaceField(page, drawing.bitmap, drawing.baseline, o, f.typeset, JustifiedX(drawing.advance) + (q == 2 ? nudge : 0),
-               f.y + (q == 3 ? nudge : 0), FieldBlend(Blend::Black));
+    // ^FO names the top left of the lines' box turned: what reaches over
+    // its edge (accents over capitals, turned with the text) lies outside.
+    const int q = QuarterTurns(o);
+    const int outsideX = f.typeset ? 0 : q == 1 ? drawing.below : q == 3 ? drawing.above : 0;
+    const int outsideY = f.typeset ? 0 : q == 0 ? drawing.above : q == 2 ? drawing.below : 0;
+    PlaceField(page, drawing.bitmap, drawing.baseline, o, f.typeset, JustifiedX(drawing.advance) - outsideX,
+               f.y - outsideY, FieldBlend(Blend::Black));
     int x = f.x, y = f.y;
     AdvancePen(o, drawing.advance, x, y);
     m_PenX = x;

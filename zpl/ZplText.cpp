@@ -1,13 +1,8 @@
 #include "zpl/ZplText.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_OUTLINE_H
-
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -15,29 +10,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "zpl/ZplScalableFont.h"
+
 namespace zpl {
 
 namespace {
-
-// Font 0's metrics against the field's height h and width w, tuned to the
-// reference viewer's pictures: the em is a little over h, and the baseline
-// sits this share of h below the field's top.
-constexpr double kEmPerHeight = 1.045;
-constexpr double kWidthScale = 0.88;
-// Widths follow w, a little more than in proportion: w (w / h)^0.1.
-constexpr double kWidthGrowth = 0.1;
-constexpr double kBaselineShare = 0.77;
-// The viewer's strokes are heavier than the free font's: outlines grow by
-// this share of the em; glyphs sit this many dots above the baseline row.
-constexpr double kBolden = 0.05;
-constexpr int kRise = 1;
-// Its small letters are this much wider than the free font's.
-constexpr double kSmallWidth = 1.12;
-// Its hyphen is a bar `width` of the em across in an advance of `advance`,
-// from `top` to `bottom` of the height above the baseline.
-constexpr struct { double advance, width, top, bottom; } kDash = {1.06, 0.6, 0.40, 0.28};
-// And its spaces wider by this share of the em.
-constexpr double kSpaceExtra = 0.17;
 
 // Where the fonts may be installed (Debian fonts-texgyre, fonts-dejavu-core);
 // no fontconfig: the printer application runs with few libraries.
@@ -69,6 +46,12 @@ const NamedCell kCells[] = {
 
 // The mono face's cap height and advance, per em.
 constexpr double kMonoCapHeight = 0.729, kMonoAdvance = 0.602;
+// The viewer's bold cells (font B) are filled wider than the mono bold
+// face's advance would: its em across is the cell's width over this.
+constexpr double kBoldCellWidth = 0.55;
+// The stand-ins for letter names put the baseline this share of the height
+// below the top; those for digit names set lines this many ems apart.
+constexpr double kStandInBaseline = 0.77, kStandInLine = 0.9;
 
 // The faces a label uses: scalable, mono, mono bold.
 enum FaceIndex { kScalableFace, kMonoFace, kMonoBoldFace, kFaceCount };
@@ -95,15 +78,6 @@ const std::string& FontFile(FaceIndex which) {
     return bytes;  // never changed once read
 }
 
-// The glyph FreeType just rendered in one bit, as a bitmap.
-ZplBitmap GlyphBitmap(const FT_Bitmap& b) {
-    ZplBitmap out(int(b.width), int(b.rows));
-    const size_t bytes = std::min(out.RowBytes(), size_t(std::abs(b.pitch)));
-    for (unsigned y = 0; y < b.rows; y++)
-        std::copy_n(b.buffer + ptrdiff_t(y) * b.pitch, bytes, out.Row(int(y)));
-    return out;
-}
-
 }  // namespace
 
 bool FixedCellOf(char name, FixedCell& cell) {
@@ -121,18 +95,13 @@ namespace {
 // A glyph as FreeType drew it at one size. Drawing an outline is most of a
 // label's time, and a label repeats its characters (a stream its labels):
 // each is drawn once per interpreter.
-struct CachedGlyph {
-    bool drawn = false;  // false: FreeType has no such glyph, nothing is drawn
-    ZplBitmap bitmap;
-    int left = 0, top = 0;  // FreeType's bitmap_left and bitmap_top
-    double advance = 0;     // the pen's advance in dots
-};
+using CachedGlyph = DrawnGlyph;
 
 struct GlyphKey {
     FT_Face face;
     char32_t c;
     // The size the face was set to; for font 0 it also names the field's
-    // height and width, which the emboldening and the space's width follow.
+    // height and width, which the emboldening and the room between glyphs follow.
     FT_F26Dot6 width, height;
     bool operator==(const GlyphKey& o) const {
         return face == o.face && c == o.c && width == o.width && height == o.height;
@@ -232,26 +201,27 @@ MonoLayout CellLayout(const FixedCell& cell, const FontRequest& font, double sca
     l.advance = std::max(1, int(std::lround((cell.width + cell.gap) * mw * scale)));
     l.baseline = int(std::lround(cell.baseline * mh * scale));
     l.emY = l.baseline / kMonoCapHeight;
-    l.emX = cell.width * mw * scale / kMonoAdvance;
+    l.emX = cell.width * mw * scale / (cell.bold ? kBoldCellWidth : kMonoAdvance);
     return l;
 }
 
 // Font names the printer has no font for. The reference viewer draws digit
-// names (^A1) in a plain monospace font with an em of twice the width, and
-// letters (^AP, ^AQ, ^AS, ...) in a bold one stretched to an advance of the
-// width, capitals two thirds of the height tall.
+// names (^A1) in a plain monospace font with an em of twice the width (its
+// lines closer than the em, its baseline rounded down), and letters (^AP,
+// ^AQ, ^AS, ...) in a bold one stretched to an advance of the width,
+// capitals two thirds of the height tall.
 MonoLayout StandInLayout(const FontRequest& font) {
     const int h = std::max(1, font.height), w = font.width > 0 ? font.width : h;
     MonoLayout l;
     if (std::isdigit(static_cast<unsigned char>(font.name))) {
         l.emX = l.emY = 2.0 * w;
-        l.baseline = int(std::lround(l.emY * kMonoCapHeight));
-        l.height = int(std::lround(l.emY * 1.2));
+        l.baseline = int(l.emY * kMonoCapHeight);
+        l.height = int(std::lround(l.emY * kStandInLine));
     } else {
         l.bold = true;
         l.emX = w / kMonoAdvance;
         l.emY = 2.0 / 3.0 * h / kMonoCapHeight;
-        l.baseline = int(std::lround(h * kBaselineShare));
+        l.baseline = int(std::lround(h * kStandInBaseline));
         l.height = h;
     }
     l.advance = std::max(1, int(std::lround(l.emX * kMonoAdvance)));
@@ -298,7 +268,7 @@ int ZplFonts::Baseline(const FontRequest& font) const {
     MonoLayout layout;
     if (MonoLayoutOf(font, m_DotScale, layout))
         return layout.baseline;
-    return int(std::lround(std::max(1, font.height) * kBaselineShare));
+    return ScalableBaseline(font.height);
 }
 
 int ZplFonts::Measure(const std::u32string& text, const FontRequest& font) { return DrawLine(text, font).advance; }
@@ -323,8 +293,6 @@ TextDrawing ZplFonts::DrawLine(const std::u32string& text, const FontRequest& fo
         int x, y;
     };
     std::vector<Placed> glyphs;
-    std::vector<ZplBitmap> dashes;
-    int right = 0;
     if (mono) {
         const FT_F26Dot6 sizeX = std::lround(layout.emX * 64), sizeY = std::lround(layout.emY * 64);
         auto draw = [&](char32_t c, CachedGlyph& glyph) {
@@ -346,54 +314,40 @@ TextDrawing ZplFonts::DrawLine(const std::u32string& text, const FontRequest& fo
         }
         out.advance = int(text.size()) * layout.advance;
     } else {
-        const int h = std::max(1, font.height), w = font.width > 0 ? font.width : h;
-        const double emY = kEmPerHeight * h,
-                     emX = kEmPerHeight * kWidthScale * w * std::pow(double(w) / h, kWidthGrowth);
-        const FT_F26Dot6 sizeX = std::lround(emX * 64), sizeY = std::lround(emY * 64);
-        auto draw = [&](char32_t c, double stretch, CachedGlyph& glyph) {
-            FT_Set_Char_Size(face, sizeX, sizeY, 72, 72);
-            FT_Matrix matrix = {FT_Fixed(std::lround(stretch * 65536)), 0, 0, 0x10000};
-            FT_Set_Transform(face, &matrix, nullptr);
-            const bool loaded = FT_Load_Char(face, c, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) == 0;
-            const FT_GlyphSlot g = face->glyph;
-            if (loaded && kBolden > 0)
-                FT_Outline_Embolden(&g->outline, FT_Pos(kBolden * emY * 64));
-            if (loaded && FT_Render_Glyph(g, FT_RENDER_MODE_MONO) == 0)
-                glyph = {true, GlyphBitmap(g->bitmap), g->bitmap_left, g->bitmap_top,
-                         stretch * g->linearHoriAdvance / 65536.0 + (c == U' ' ? kSpaceExtra * emX : 0)};
-            FT_Set_Transform(face, nullptr, nullptr);
-        };
-        double pen = 0;
-        // Room for every dash first: the line points at them.
-        dashes.reserve(size_t(std::count(text.begin(), text.end(), U'-')));
+        const ScalableSize size = ScalableSizeOf(font.height, font.width);
+        const FT_F26Dot6 sizeX = std::lround(size.emX * 64), sizeY = std::lround(size.emY * 64);
+        // The line's box starts at the origin, its first glyph a little left
+        // of where the room around it would put it.
+        const double lead = ScalableLead(size);
+        double pen = -lead;
         for (const char32_t c : text) {
-            if (c == U'-') {
-                // The viewer's hyphen is a dash with room either side.
-                const int width = int(std::lround(kDash.width * emX)), top = int(std::lround(kDash.top * h));
-                dashes.emplace_back(width, std::max(1, top - int(std::lround(kDash.bottom * h))));
-                ZplBitmap& bar = dashes.back();
-                bar.Fill(0, 0, bar.Width(), bar.Height());
-                const double advance = kDash.advance * emX;
-                glyphs.push_back({&bar, int(std::lround(pen + (advance - width) / 2)), out.baseline - top});
-                pen += advance;
-                continue;
-            }
-            const bool small = (c >= U'a' && c <= U'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7);
-            const double stretch = small ? kSmallWidth : 1.0;
-            const CachedGlyph& g =
-                Glyph(cache, {face, c, sizeX, sizeY}, [&](CachedGlyph& glyph) { draw(c, stretch, glyph); });
+            const CachedGlyph& g = Glyph(cache, {face, c, sizeX, sizeY},
+                                         [&](CachedGlyph& glyph) { glyph = DrawScalableGlyph(face, c, size); });
             if (!g.drawn)
                 continue;
-            glyphs.push_back({&g.bitmap, int(std::lround(pen)) + g.left, out.baseline - kRise - g.top});
+            glyphs.push_back({&g.bitmap, int(std::lround(pen)) + g.left, out.baseline - g.top});
             pen += g.advance;
         }
-        out.advance = int(std::lround(pen));
+        out.advance = int(std::lround(pen + lead));
     }
-    for (const Placed& p : glyphs)
+    // A fixed cell holds its glyphs; other fonts' reach over the line's box
+    // (accents over capitals) is drawn.
+    FixedCell cell;
+    const bool clipped = FixedCellOf(font.name, cell);
+    int right = 0, top = 0, bottom = height;
+    for (const Placed& p : glyphs) {
         right = std::max(right, p.x + p.bitmap->Width());
-    out.bitmap = ZplBitmap(std::max(right, out.advance), height);
+        if (!clipped) {
+            top = std::min(top, p.y);
+            bottom = std::max(bottom, p.y + p.bitmap->Height());
+        }
+    }
+    out.above = -top;
+    out.below = bottom - height;
+    out.baseline += out.above;
+    out.bitmap = ZplBitmap(std::max(right, out.advance), bottom - top);
     for (const Placed& p : glyphs)
-        out.bitmap.Draw(*p.bitmap, p.x, p.y);
+        out.bitmap.Draw(*p.bitmap, p.x, p.y - top);
     return out;
 }
 
@@ -449,10 +403,14 @@ TextDrawing ZplFonts::DrawBlock(const std::u32string& text, const FontRequest& f
     for (const std::u32string& line : lines) {
         drawn.push_back(DrawLine(line, font));
         width = std::max(width, drawn.back().bitmap.Width());
+        out.above = std::max(out.above, drawn.back().above);
+        out.below = std::max(out.below, drawn.back().below);
     }
-    out.bitmap = ZplBitmap(width, (maxLines - 1) * pitch + lineHeight);
+    out.baseline += out.above;
+    out.bitmap = ZplBitmap(width, out.above + (maxLines - 1) * pitch + lineHeight + out.below);
     for (size_t i = 0; i < drawn.size(); i++) {
-        const int row = int(std::min(i, size_t(maxLines - 1))) * pitch;
+        // The top of the line's box, each line's reach over it drawn above.
+        const int row = out.above + int(std::min(i, size_t(maxLines - 1))) * pitch;
         const int indent = i > 0 ? block.indent : 0;
         const int lineWidth = drawn[i].advance;
         int x = indent;
@@ -463,7 +421,7 @@ TextDrawing ZplFonts::DrawBlock(const std::u32string& text, const FontRequest& f
         const bool justify =
             block.justify == 'J' && i + 1 < drawn.size() && lines[i].find(U' ') != std::u32string::npos;
         if (!justify) {
-            out.bitmap.Draw(drawn[i].bitmap, x, row);
+            out.bitmap.Draw(drawn[i].bitmap, x, row - drawn[i].above);
             continue;
         }
         // Justified: the words spread so the line fills the block.
@@ -481,7 +439,7 @@ TextDrawing ZplFonts::DrawBlock(const std::u32string& text, const FontRequest& f
         const double gap = double(block.width - indent - total) / double(words.size() - 1);
         double pen = indent;
         for (const TextDrawing& p : pieces) {
-            out.bitmap.Draw(p.bitmap, int(std::lround(pen)), row);
+            out.bitmap.Draw(p.bitmap, int(std::lround(pen)), row - p.above);
             pen += p.advance + gap;
         }
     }

@@ -28,11 +28,14 @@ struct TextBlock {
 };
 
 // An upright text field: its picture, the row of its last line's baseline
-// and how far the pen went (where ^FT without a position goes on).
+// and how far the pen went (where ^FT without a position goes on). The
+// picture reaches `above` rows over the top of its lines (accents over
+// capitals) and `below` rows under their bottom.
 struct TextDrawing {
     ZplBitmap bitmap;
     int baseline = 0;
     int advance = 0;
+    int above = 0, below = 0;
 };
 
 class ZplFonts {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "preview/PreviewLanguages.h"
+#include "preview/PreviewTestSupport.h"
 #include "support/CupsChainTest.h"
 #include "support/FamilyCases.h"
 
@@ -38,13 +39,6 @@ TEST(CupsChain, CasesCoverEveryFamily) {
 
 int DecodedWidth(const Family& family) {
     return family.paddedRows ? (family.headDots + 31) / 32 * 32 : family.headDots;
-}
-
-std::string SettingOf(const CPreviewPage& page, const std::string& name) {
-    for (const auto& setting : page.Settings())
-        if (setting.first == name)
-            return setting.second;
-    return "(none)";
 }
 
 // The whole CUPS chain without a scheduler: pdftopdf and quorvant-pdf (or

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <functional>
 #include <memory>
 #include <thread>
 
@@ -17,8 +16,8 @@ using namespace testing_support;
 namespace {
 
 // A private scheduler whose queue prints through CUPS's socket backend to a
-// virtual TSPL printer on loopback, which answers the filter's status
-// queries through the backend's back channel.
+// virtual TSPL (or CPCL) printer on loopback, which answers the filter's
+// status queries through the backend's back channel.
 class StatusQueue : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -29,10 +28,10 @@ protected:
             GTEST_SKIP() << "this machine cannot run a private cupsd: " << cupsd->failure();
     }
 
-    void AddQueue(CVirtualPrinter& printer) {
+    void AddQueue(CVirtualPrinter& printer, const std::string& ppd = "qvtspl.ppd") {
         std::string error;
         ASSERT_TRUE(printer.ListenTcp(0, &error)) << error;
-        const CommandResult r = cupsd->Client("lpadmin -p st -E -v " + printer.Uri() + " -P " + BuiltPpd("qvtspl.ppd"));
+        const CommandResult r = cupsd->Client("lpadmin -p st -E -v " + printer.Uri() + " -P " + BuiltPpd(ppd));
         ASSERT_EQ(r.status, 0) << r.out;
     }
 
@@ -59,13 +58,30 @@ protected:
 
     std::string Alerts() { return cupsd->Client("lpstat -l -p st").out; }
 
-    bool WaitFor(const std::function<bool()>& done, int seconds) {
-        for (int i = 0; i < seconds * 10; i++) {
-            if (done())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return done();
+    // Five labels to a printer whose paper runs out after label 2, on a
+    // queue with `ppd`: the job id, once the queue shows the paper out and
+    // the job waits, the third label held back.
+    int SubmitUntilPaperOut(CVirtualPrinter& printer, const std::string& ppd) {
+        AddQueue(printer, ppd);
+        const int id = cupsd->Submit("st", FiveLabels(), "");
+        EXPECT_GT(id, 0);
+        EXPECT_TRUE(WaitUntil([&] { return Alerts().find("media-empty-error") != std::string::npos; }))
+            << Alerts() << cupsd->ErrorLog().substr(0, 4000);
+        EXPECT_EQ(printer.PrintedPages().size(), 2u);
+        EXPECT_EQ(cupsd->ErrorLog().find(Completed(id)), std::string::npos) << cupsd->JobState(id);
+        return id;
+    }
+
+    // Paper back: the job resumes by itself, prints each label once and
+    // completes, the reason cleared.
+    void LoadPaperAndFinish(CVirtualPrinter& printer, int id) {
+        printer.LoadPaper();
+        ASSERT_TRUE(cupsd->WaitForJob(id, kHangMs / 1000)) << cupsd->JobState(id);
+        EXPECT_NE(cupsd->ErrorLog().find(Completed(id)), std::string::npos) << cupsd->JobState(id);
+        ExpectEachLabelOnce(printer.PrintedPages());
+        EXPECT_EQ(printer.Refused(), std::vector<std::string>{});
+        EXPECT_EQ(Alerts().find("media-empty-error"), std::string::npos) << Alerts();
+        EXPECT_NE(cupsd->ErrorLog().find("STATE: -media-empty-error"), std::string::npos);
     }
 
     // Each label printed once, in order, and told apart by its bar.
@@ -88,25 +104,31 @@ TEST_F(StatusQueue, PaperOutWaitsWithTheReasonAndResumesWithoutLosingALabel) {
     options.headDots = 832;
     options.paperOutAfterLabels = 2;
     CVirtualPrinter printer(options);
-    AddQueue(printer);
-    const int id = cupsd->Submit("st", FiveLabels(), "");
+    const int id = SubmitUntilPaperOut(printer, "qvtspl.ppd");
     ASSERT_GT(id, 0);
-
-    ASSERT_TRUE(WaitFor([&] { return Alerts().find("media-empty-error") != std::string::npos; }, 120))
-        << Alerts() << cupsd->ErrorLog().substr(0, 4000);
-    EXPECT_EQ(printer.PrintedPages().size(), 2u);
-    EXPECT_EQ(cupsd->ErrorLog().find(Completed(id)), std::string::npos) << cupsd->JobState(id);
     // Nothing more reaches a printer that cannot print it.
     std::this_thread::sleep_for(std::chrono::seconds(2));
     EXPECT_LE(printer.PrintedPages().size(), 2u);
+    LoadPaperAndFinish(printer, id);
+}
 
-    printer.LoadPaper();
-    ASSERT_TRUE(cupsd->WaitForJob(id, 120)) << cupsd->JobState(id);
-    EXPECT_NE(cupsd->ErrorLog().find(Completed(id)), std::string::npos) << cupsd->JobState(id);
-    ExpectEachLabelOnce(printer.PrintedPages());
-    EXPECT_EQ(printer.Refused(), std::vector<std::string>{});
-    EXPECT_EQ(Alerts().find("media-empty-error"), std::string::npos) << Alerts();
-    EXPECT_NE(cupsd->ErrorLog().find("STATE: -media-empty-error"), std::string::npos);
+// A CPCL model that knows ESC h but not ESC i: the filter drops ESC i at its
+// first round, saying so once, and waits and resumes on ESC h's word.
+TEST_F(StatusQueue, ACpclPrinterWithoutEscIWaitsForPaperOnEscH) {
+    CVirtualPrinter::Options options;
+    options.language = "cpcl";
+    options.headDots = 832;
+    options.paperOutAfterLabels = 2;
+    options.ignoredQueries = {"ESC i"};
+    CVirtualPrinter printer(options);
+    const int id = SubmitUntilPaperOut(printer, "qvcpcl.ppd");
+    ASSERT_GT(id, 0);
+    LoadPaperAndFinish(printer, id);
+    const std::string log = cupsd->ErrorLog();
+    const size_t first = log.find("did not answer the status query ESC i;");
+    EXPECT_NE(first, std::string::npos);
+    EXPECT_EQ(log.find("did not answer the status query", first + 1), std::string::npos);
+    EXPECT_EQ(log.find("did not answer a status query"), std::string::npos);  // not taken for a silent one
 }
 
 TEST_F(StatusQueue, APrinterThatAnswersNothingPrintsAfterOneTimeout) {

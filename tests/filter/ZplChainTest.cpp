@@ -1,39 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "filter/ZplChain.h"
 
 namespace {
-
-auto Fields(const zpl::PrintSettings& s) {
-    return std::make_tuple(s.copies, s.darkness, s.darknessChange, s.speed, s.tracking, s.mode, s.mediaType);
-}
-
-// What the drawing child puts in a page header is what the filter reads.
-TEST(ZplChain, LabelSettingsTravelInThePageHeader) {
-    zpl::PrintSettings none, all, extremes;
-    all.darkness = 12;
-    all.darknessChange = -7;
-    all.speed = 4;
-    all.tracking = 'M';
-    all.mode = 'C';
-    all.mediaType = 'T';
-    extremes.darkness = 0;
-    extremes.darknessChange = 30;
-    extremes.speed = 14;
-    for (const zpl::PrintSettings& s : {none, all, extremes}) {
-        cups_page_header2_t header;
-        std::memset(&header, 0xA5, sizeof header);  // what the PPD may have left there
-        header.NumCopies = 1;
-        ZplChain::PutSettings(s, header);
-        EXPECT_EQ(Fields(ZplChain::SettingsOf(header)), Fields(s));
-    }
-    // A page's copies are its NumCopies.
-    cups_page_header2_t header{};
-    header.NumCopies = 6;
-    EXPECT_EQ(ZplChain::SettingsOf(header).copies, 6);
-}
 
 TEST(ZplChain, InterpreterLinesBecomeStatusLines) {
     const struct {

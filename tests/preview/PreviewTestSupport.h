@@ -32,6 +32,14 @@ inline std::unique_ptr<CPreviewDecoder> Decoded(const std::string& language, con
     return decoder;
 }
 
+// A decoded page's setting `name` as the decoder shows it; "(none)".
+inline std::string SettingOf(const CPreviewPage& page, const std::string& name) {
+    for (const auto& setting : page.Settings())
+        if (setting.first == name)
+            return setting.second;
+    return "(none)";
+}
+
 // A decoded label's program: its copies (TSPL's PRINT, CPCL's quantity)
 // and a digest of its dots, to tell the same image sent again from another.
 struct Program {

@@ -64,6 +64,10 @@ bool AppServer::Start(const std::vector<std::string>& options) {
                                   "log-file=" + m_dir.File("app.log"),
                                   "-o",
                                   "log-level=debug"};
+    // The raw ports stay off unless a test places them: 9100 may be in use.
+    if (std::none_of(options.begin(), options.end(),
+                     [](const std::string& option) { return option.rfind("raw-port-base=", 0) == 0; }))
+        args.insert(args.end(), {"-o", "raw-port-base=0"});
     for (const std::string& option : options) {
         args.push_back("-o");
         args.push_back(option);

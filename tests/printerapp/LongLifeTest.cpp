@@ -207,7 +207,10 @@ TEST(PrinterAppLongLife, AJobCostsTheSameAfterThousandsAndTheSpoolKeepsOnlyWhatT
             b.stateBytes / 1024, b.spoolFiles);
     }
     const Block &firstBlock = blocks.front(), &lastBlock = blocks.back();
-    EXPECT_LT(lastBlock.cpuMsPerJob, firstBlock.cpuMsPerJob * 1.3) << "the server's CPU time per job grew";
+    // Twice the first block's: a history that is not bounded costs several
+    // times as much by the fourth thousand, while builds beside the test
+    // have moved an unchanged server's figure by a third.
+    EXPECT_LT(lastBlock.cpuMsPerJob, firstBlock.cpuMsPerJob * 2) << "the server's CPU time per job grew";
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // (A sanitizer holds freed memory back for a while.)
     EXPECT_LT(lastBlock.rssKb, firstBlock.rssKb + firstBlock.rssKb / 10 + 4096) << "the server's memory grew";

@@ -1,10 +1,13 @@
 // The application reads the printer's state: against a virtual printer of
 // each language that answers, a job waits (processing-stopped) while the
 // printer cannot print and then prints the rest, none lost and none twice;
-// it completes once the labels printed; a silent printer costs one timeout.
+// it completes once the labels printed; a silent printer costs one timeout
+// (one per query some models lack). A CPCL model that lacks one of its two
+// queries is read through the other.
 #include <gtest/gtest.h>
 #include <pappl/pappl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <sstream>
 #include <thread>
@@ -19,16 +22,44 @@ using Clock = std::chrono::steady_clock;
 using namespace StatusProtocol;
 
 struct Family {
+    const char* name;  // the case's, and the printers' names end in it
     const char* driver;
     const char* language;
-    bool tellsPrinting;  // the language says when it is still printing
+    bool tellsPrinting;           // the printer says when it is still printing
+    const char* lacks = nullptr;  // the query the printer leaves unanswered
+    // A condition the queries it answers tell, and its reason.
+    Condition stops = kCoverOpen;
+    const char* reason = "cover-open";
 };
 
+// gtest names a failing case by it.
+void PrintTo(const Family& family, std::ostream* out) { *out << family.name; }
+
+// Knows ESC h (paper, latch, printing) but not ESC i, or the reverse (ribbon,
+// jam, paper low).
+const Family kEscHOnly = {"cpcl_esc_h_only", "cpcl_203dpi", "cpcl", true, "ESC i"};
+const Family kEscIOnly = {"cpcl_esc_i_only", "cpcl_203dpi", "cpcl", false, "ESC h", kPaperJam, "media-jam"};
+
 const Family kFamilies[] = {
-    {"tspl_203dpi", "tspl", true},
-    {"escpos_80mm", "escpos", false},
-    {"cpcl_203dpi", "cpcl", true},
+    {"tspl", "tspl_203dpi", "tspl", true},
+    {"escpos", "escpos_80mm", "escpos", false},
+    {"cpcl", "cpcl_203dpi", "cpcl", true},
+    kEscHOnly,  // reads as cpcl
 };
+
+// What a printer that answers nothing costs at most, in seconds: a reply
+// timeout for each query some models lack, and one for the first that every
+// model that answers knows.
+double SilenceCost(const char* language) {
+    int timeouts = 0;
+    bool everyModel = false;
+    for (const Query& q : ForLanguage(language)->queries)
+        if (q.asked) {
+            timeouts += !q.everyModel || !everyModel;
+            everyModel = everyModel || q.everyModel;
+        }
+    return timeouts * kReplyTimeoutMs / 1000.0;
+}
 
 double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
@@ -81,11 +112,13 @@ protected:
     // on it named after the test.
     void Add(CVirtualPrinter::Options options) {
         options.language = GetParam().language;
+        if (GetParam().lacks)
+            options.ignoredQueries = {GetParam().lacks};
         printer = std::make_unique<CVirtualPrinter>(options);
         std::string error;
         ASSERT_TRUE(printer->ListenTcp(0, &error)) << error;
         name = std::string(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        name = name.substr(0, name.find('/')) + "-" + GetParam().language;
+        name = name.substr(0, name.find('/')) + "-" + GetParam().name;
         const CommandResult added = server->Run({"add", "-d", name, "-v", printer->Uri(), "-m", GetParam().driver});
         ASSERT_EQ(0, added.status) << added.out;
     }
@@ -113,6 +146,16 @@ protected:
         EXPECT_NE(std::string::npos, job.reasons.find("printer-stopped")) << job.reasons;
         EXPECT_EQ(std::string::npos, job.reasons.find("job-printing")) << job.reasons;
         EXPECT_NE(std::string::npos, server->PrinterReasons(name).find(reason)) << server->PrinterReasons(name);
+    }
+
+    // The lines of the application's log about `printer` that say `words`.
+    static int LinesSaying(const std::string& printer, const std::string& words) {
+        const Bytes log = ReadFile(server->Dir().File("app.log"));
+        std::istringstream lines(std::string(log.begin(), log.end()));
+        int said = 0;
+        for (std::string line; std::getline(lines, line);)
+            said += line.find(printer) != std::string::npos && line.find(words) != std::string::npos;
+        return said;
     }
 
     static AppServer* server;
@@ -195,8 +238,8 @@ TEST_P(PrinterAppStatusTest, CompletesOnlyOnceTheLabelPrinted) {
     }
 }
 
-// A printer that answers nothing costs one reply timeout, in its first job
-// only; the job prints as without status.
+// A printer that answers nothing costs one reply timeout (CPCL: one per
+// query), in its first job only; the job prints as without status.
 TEST_P(PrinterAppStatusTest, SilentPrinterCostsOneTimeout) {
     CVirtualPrinter::Options options;
     Add(options);
@@ -211,20 +254,60 @@ TEST_P(PrinterAppStatusTest, SilentPrinterCostsOneTimeout) {
     for (int job = 0; job < 2; job++) {
         start = Clock::now();
         ASSERT_EQ("completed", server->Print(silent, server->Dir().File("one.pwg"))) << server->LogProblems();
-        EXPECT_LT(Since(start), answering + 3.0) << "job " << job + 1;
+        EXPECT_LT(Since(start), answering + SilenceCost(GetParam().language) + 2.0) << "job " << job + 1;
     }
     EXPECT_TRUE(printer->WaitPrinted(3, kHangMs));
     // Said once, at the first unanswered round.
-    const Bytes log = ReadFile(server->Dir().File("app.log"));
-    std::istringstream lines(std::string(log.begin(), log.end()));
-    int said = 0;
-    for (std::string line; std::getline(lines, line);)
-        said += line.find(silent) != std::string::npos && line.find("did not answer") != std::string::npos;
-    EXPECT_EQ(1, said);
+    EXPECT_EQ(1, LinesSaying(silent, "did not answer"));
 }
 
 INSTANTIATE_TEST_SUITE_P(PrinterApp, PrinterAppStatusTest, ::testing::ValuesIn(kFamilies),
-                         [](const ::testing::TestParamInfo<Family>& info) { return std::string(info.param.language); });
+                         [](const ::testing::TestParamInfo<Family>& info) { return std::string(info.param.name); });
+
+// CPCL models that lack one of the two queries.
+class PrinterAppLacksQueryTest : public PrinterAppStatusTest {};
+
+// The query is dropped at the first round, with one log line naming it,
+// and never sent again.
+TEST_P(PrinterAppLacksQueryTest, TheQueryIsDroppedOnce) {
+    CVirtualPrinter::Options options;
+    options.keepBytes = true;
+    Add(options);
+    for (int job = 0; job < 2; job++)
+        ASSERT_EQ("completed", server->Print(name, server->Dir().File("one.pwg"))) << server->LogProblems();
+    EXPECT_EQ(1, LinesSaying(name, std::string("status query ") + GetParam().lacks + " "));
+    // The first job asks both; the last connection only the one answered.
+    const Protocol& protocol = *ForLanguage(GetParam().language);
+    const std::vector<std::vector<uint8_t>> links = printer->JobBytes();
+    ASSERT_GE(links.size(), 2u);
+    for (size_t i = 0; i < protocol.queries.size(); i++) {
+        const std::vector<uint8_t>& request = protocol.queries[i].request;
+        for (const std::vector<uint8_t>* link : {&links.front(), &links.back()})
+            EXPECT_EQ(link == &links.front() || protocol.NameOf(i) != GetParam().lacks,
+                      std::search(link->begin(), link->end(), request.begin(), request.end()) != link->end())
+                << protocol.NameOf(i);
+    }
+}
+
+// What the query it answers tells still stops the job, and every label
+// prints once it clears.
+TEST_P(PrinterAppLacksQueryTest, WaitsWhileTheQueryItAnswersSaysItCannotPrint) {
+    CVirtualPrinter::Options options;
+    options.conditions = GetParam().stops;
+    Add(options);
+    Submit("five.pwg");
+    ExpectWaiting(GetParam().reason);
+    EXPECT_EQ(0u, printer->PrintedPages().size());
+    printer->Set(0, GetParam().stops);
+    EXPECT_EQ("completed", WaitForState("completed").state) << server->LogProblems();
+    // Without ESC h the job may end before the labels are out.
+    EXPECT_TRUE(printer->WaitPrinted(5, kHangMs));
+    EXPECT_EQ(5u, printer->PrintedPages().size());
+    EXPECT_EQ(std::string::npos, server->PrinterReasons(name).find(GetParam().reason));
+}
+
+INSTANTIATE_TEST_SUITE_P(PrinterApp, PrinterAppLacksQueryTest, ::testing::Values(kEscHOnly, kEscIOnly),
+                         [](const ::testing::TestParamInfo<Family>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace testing_support

@@ -119,12 +119,57 @@ TEST(StatusProtocol, AskSkipsUnaskedBytesAndNamesTheCause) {
     // Offline is implied by the paper's end, which is the cause reported.
     EXPECT_EQ(r.conditions, kPaperOut);
     EXPECT_EQ(link.sent, (std::vector<uint8_t>{0x10, 4, 1, 0x10, 4, 2, 0x10, 4, 3, 0x10, 4, 4}));
+}
 
-    FakeLink silent;
-    silent.answers = {{0x00}};  // ESC h answered, ESC i not
-    const Report none = Ask(*ForLanguage("cpcl"), silent, 20);
-    EXPECT_FALSE(none.answered);
-    EXPECT_EQ(silent.sent.size(), 4u);
+// A round with queries left unanswered: each query's reply ({} for none),
+// the queries skipped, and what the round tells.
+struct DegradeCase {
+    const char* what;
+    const char* language;
+    std::deque<std::vector<uint8_t>> answers;
+    QuerySet skip;
+    bool answered;
+    QuerySet unanswered;
+    Conditions conditions;
+    QuerySet dropped;  // Unanswerable
+    size_t sent;       // request bytes
+};
+
+const DegradeCase kDegrades[] = {
+    {"ESC h only, ready", "cpcl", {{0x00}, {}}, 0, true, 2, 0, 2, 4},
+    {"ESC h only, out of paper", "cpcl", {{0x02}, {}}, 0, true, 2, kPaperOut, 0, 4},
+    {"ESC i only, paper low", "cpcl", {{}, {0x40}}, 0, true, 1, kPaperLow, 1, 4},
+    {"ESC i only, jammed", "cpcl", {{}, {0x10}}, 0, true, 1, kPaperJam, 0, 4},
+    {"ESC i dropped before", "cpcl", {{0x01}}, 2, true, 0, kPrinting, 0, 2},
+    {"CPCL, silent", "cpcl", {{}, {}}, 0, false, 3, 0, 0, 4},
+    // Every ESC/POS printer that answers knows DLE EOT 1: its silence ends
+    // the round at the cost of one timeout.
+    {"ESC/POS, silent", "escpos", {{}, {0x12}}, 0, false, 1, 0, 0, 3},
+    {"ESC/POS without DLE EOT 4", "escpos", {{0x12}, {0x12}, {0x12}, {}}, 0, true, 8, 0, 8, 12},
+};
+
+TEST(StatusProtocol, AQueryLeftUnansweredIsPassedOverAndDroppedWhenThePrinterCanPrint) {
+    for (const DegradeCase& c : kDegrades) {
+        FakeLink link;
+        link.answers = c.answers;
+        const Report r = Ask(*ForLanguage(c.language), link, 20, c.skip);
+        EXPECT_EQ(r.answered, c.answered) << c.what;
+        EXPECT_EQ(r.unanswered, c.unanswered) << c.what;
+        EXPECT_EQ(r.conditions, c.conditions) << c.what;
+        EXPECT_EQ(Unanswerable(r), c.dropped) << c.what;
+        EXPECT_EQ(link.sent.size(), c.sent) << c.what;
+        // What the answered queries tell is known, and nothing else.
+        Conditions told = 0;
+        const std::vector<Query>& queries = ForLanguage(c.language)->queries;
+        for (size_t i = 0; i < queries.size() && r.answered; i++)
+            if (queries[i].asked && !((c.skip | r.unanswered) & (1u << i)))
+                for (const Meaning& m : queries[i].meanings)
+                    told |= m.condition;
+        EXPECT_EQ(r.known, told) << c.what;
+    }
+    EXPECT_EQ(ForLanguage("cpcl")->Names(3), "ESC h, ESC i");
+    EXPECT_EQ(ForLanguage("escpos")->Names(8), "DLE EOT 4");
+    EXPECT_EQ(ForLanguage("tspl")->NameOf(0), "ESC ! ?");
 }
 
 }  // namespace

@@ -139,6 +139,31 @@ TEST(VirtualPrinter, AnswersEveryStatusQueryForEachCondition) {
     }
 }
 
+// A model that lacks one of the two CPCL queries: asked both, in the
+// order ignored first, it answers the other alone (each reply tells a
+// condition only its query can).
+TEST(VirtualPrinter, LeavesTheIgnoredQueriesUnanswered) {
+    const struct {
+        const char* ignored;
+        Condition condition;
+        Bytes requests;
+        Bytes reply;
+    } cases[] = {
+        {"ESC i", kPaperOut, {0x1B, 0x69, 0x1B, 0x68}, {0x02}},
+        {"ESC h", kPaperJam, {0x1B, 0x68, 0x1B, 0x69}, {0x10}},
+    };
+    for (const auto& c : cases) {
+        CVirtualPrinter::Options o = Lang("cpcl");
+        o.ignoredQueries = {c.ignored};
+        o.conditions = c.condition;
+        auto printer = Started(o);
+        Host host(printer->Port());
+        ASSERT_TRUE(host.Send(c.requests));
+        EXPECT_EQ(host.Read(1), c.reply) << c.ignored;
+        EXPECT_EQ(printer->QueriesAnswered(), 1u) << c.ignored;
+    }
+}
+
 TEST(VirtualPrinter, PagesAndPngsEqualThePreviews) {
     std::vector<const Families::Info*> families;
     for (const Families::Info& family : Families::All()) {

@@ -91,6 +91,9 @@ TEST(VirtualPrinterTool, UsageErrorsExitTwoAndNameTheLanguages) {
         EXPECT_NE(unknown.find(name), std::string::npos) << unknown;
     EXPECT_NE(RunTool("--buffer 0", &status).find("Usage:"), std::string::npos);
     EXPECT_EQ(status, 2);
+    // The query is looked up in the language named after it.
+    EXPECT_NE(RunTool("--ignore-query 'ESC x' --lang cpcl", &status).find("queries: ESC h, ESC i"), std::string::npos);
+    EXPECT_EQ(status, 2);
 }
 
 }  // namespace

@@ -23,11 +23,13 @@ TEST(ZplText, PlacesTextByItsTopOrItsBaseline) {
         int left, top, right, bottom;  // -1: not checked
     } cases[] = {
         // Capitals fill the cell's top three quarters; ^FT names the baseline.
-        {"^FO100,100^A0N,40,40^FDHEH^FS", 100, 100, -1, 130},
-        {"^FT100,130^A0N,40,40^FDHEH^FS", 100, -1, -1, 130},
+        // The first glyph starts its side bearing and half the room around
+        // it after the origin.
+        {"^FO100,100^A0N,40,40^FDHEH^FS", 103, 100, -1, 130},
+        {"^FT100,130^A0N,40,40^FDHEH^FS", 103, -1, -1, 130},
         // Turned fields: ^FO is the top left of the turned box, 40 dots
         // across, the capitals' tops to the right (R) or the left (B).
-        {"^FO100,100^A0R,40,40^FDHEH^FS", 110, 100, 139, -1},
+        {"^FO100,100^A0R,40,40^FDHEH^FS", 110, 103, 139, -1},
         {"^FO100,100^A0B,40,40^FDHEH^FS", 100, -1, 129, -1},
         // Fixed cells: font D doubled is 36 dots tall, capitals 28 of them.
         {"^FO50,50^ADN,36,20^FDHH^FS", 50, 50, 50 + 24 + 19, 50 + 27},
@@ -47,6 +49,66 @@ TEST(ZplText, PlacesTextByItsTopOrItsBaseline) {
             EXPECT_NEAR(box.bottom, c.bottom, 2) << c.zpl;
         }
     }
+}
+
+// Lines the reference viewer's pictures hold, first and last ink columns
+// and the capitals' rows: the room the viewer leaves glyph by glyph.
+TEST(ZplText, LinesSpanWhatTheReferenceViewerDraws) {
+    struct Case {
+        const char* zpl;
+        int left, top, right, bottom;
+    } cases[] = {
+        {"^FO30,30^A0N,,28^FDGOGREEN^FS", 31, 29, 138, 51},
+        {"^CF0,25^FO30,30^FDTEST MERCHANT^FS", 31, 29, 203, 47},
+        {"^FO10,200^FB380,2,,C^A0,40^FDSecond line of text^FS", 51, 199, 349, 230},
+    };
+    for (const Case& c : cases) {
+        const InkBox box = InkOf(c.zpl);
+        EXPECT_NEAR(box.left, c.left, 1) << c.zpl;
+        EXPECT_NEAR(box.top, c.top, 1) << c.zpl;
+        EXPECT_NEAR(box.right, c.right, 1) << c.zpl;
+        EXPECT_NEAR(box.bottom, c.bottom, 1) << c.zpl;
+    }
+}
+
+// Accents over capitals reach above the field's top: ^FO and ^FT place the
+// capitals as they place them without.
+TEST(ZplText, DrawsAccentsAboveTheLine) {
+    for (const char* origin : {"^FO100,100", "^FT100,130"}) {
+        const InkBox plain = InkOf(std::string("^CI28") + origin + "^A0N,40,40^FDA^FS");
+        const InkBox accented = InkOf(std::string("^CI28") + origin + "^A0N,40,40^FD\xc3\x84^FS");
+        EXPECT_EQ(plain.bottom, accented.bottom) << origin;
+        EXPECT_LT(accented.top, plain.top - 4) << origin;
+    }
+    // Turned half a turn, the accent hangs below the box the capital keeps.
+    const InkBox plain = InkOf("^CI28^FO100,100^A0I,40,40^FDA^FS");
+    const InkBox accented = InkOf("^CI28^FO100,100^A0I,40,40^FD\xc3\x84^FS");
+    EXPECT_EQ(plain.top, accented.top);
+    EXPECT_GT(accented.bottom, plain.bottom + 4);
+}
+
+// Characters the viewer draws in another form than the free face's: the
+// registered mark and the ordinals small, their tops on the capitals'.
+TEST(ZplText, DrawsSmallRaisedMarks) {
+    struct Case {
+        const char* text;
+        int height, width;  // of the ink, font 0 at 65 x 55 dots
+    } cases[] = {{"\xc2\xae", 30, 25}, {"\xc2\xaa", 26, 15}, {"\xc2\xba", 26, 17}};
+    const InkBox capital = InkOf("^CI28^FO100,100^A0N,65,55^FDH^FS");
+    for (const Case& c : cases) {
+        const InkBox box = InkOf(std::string("^CI28^FO100,100^A0N,65,55^FD") + c.text + "^FS");
+        EXPECT_NEAR(box.top, capital.top, 1) << c.text;
+        EXPECT_NEAR(box.bottom - box.top + 1, c.height, 2) << c.text;
+        EXPECT_NEAR(box.right - box.left + 1, c.width, 2) << c.text;
+    }
+}
+
+// ^GS without a size: as tall and wide as the mean of the last font's
+// height and width (the trademark's ink is 57 x 30 of its 72 dot cell).
+TEST(ZplText, SizesSymbolsByTheLastFont) {
+    const InkBox box = InkOf("^FO200,100^A0N,30,20^GS^FDC^FS");
+    EXPECT_NEAR(box.right - box.left + 1, 25 * 57 / 72, 1);
+    EXPECT_NEAR(box.bottom - box.top + 1, 25 * 30 / 72, 1);
 }
 
 TEST(ZplText, ContinuesAfterThePreviousFieldWithoutAPosition) {
@@ -105,6 +167,10 @@ TEST(ZplText, DrawsFontNamesWithoutAFontInStandIns) {
     // ^AP: an advance of the width for every character.
     const InkBox box = InkOf("^FO10,10^APN,,30^FDMMMMMMMMMM^FS");
     EXPECT_NEAR(box.right - box.left + 1, 10 * 30, 8);
+    // ^A1: an em of twice the width, lines 0.9 of it apart.
+    const InkBox one = InkOf("^FO100,100^A1N,10,10^FB300,2,0,L^FDH^FS");
+    const InkBox two = InkOf("^FO100,100^A1N,10,10^FB300,2,0,L^FDH\\&H^FS");
+    EXPECT_EQ(two.bottom - one.bottom, 18);
 }
 
 TEST(ZplText, DrawsDownloadedFontsInTheScalableFont) {
