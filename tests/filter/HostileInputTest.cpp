@@ -7,6 +7,7 @@
 #include "preview/PreviewLanguages.h"
 #include "support/CupsSystem.h"
 #include "support/FilterRun.h"
+#include "support/Sanitizers.h"
 #include "support/TestFiles.h"
 
 using namespace testing_support;
@@ -259,9 +260,8 @@ INSTANTIATE_TEST_SUITE_P(
 // megabytes but that print small run within 64 MB of data. (The sanitizers'
 // shadow memory counts as data, so they are left out there.)
 TEST(HostileInput, PagesThatPrintSmallRunInSixtyFourMegabytes) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "the sanitizers' shadow memory counts as data";
-#endif
+    if (kSanitized)
+        GTEST_SKIP() << "the sanitizers' shadow memory counts as data";
     if (BuiltPpd("qvesc58.ppd").empty())
         GTEST_SKIP() << "the PPDs were not built (ppdc missing)";
     struct Case {

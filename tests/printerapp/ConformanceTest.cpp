@@ -16,6 +16,7 @@
 
 #include "families/DriverTable.h"
 #include "printerapp/AppServer.h"
+#include "support/Sanitizers.h"
 
 namespace testing_support {
 namespace {
@@ -88,8 +89,13 @@ TEST(PrinterAppConformance, IppEverywhereSuitePassesForEveryDriver) {
         GTEST_SKIP() << "the printer application cannot start here: " << problem;
     size_t count = 0;
     const DriverTable::Driver* drivers = DriverTable::Drivers(count);
+    std::set<int> families;
     for (size_t i = 0; i < count; i++) {
         const DriverTable::Driver& driver = drivers[i];
+        // Under a sanitizer, a family's first driver: the server's answers
+        // differ between drivers only in the tables' values.
+        if (!families.insert(driver.modelNumber).second && kSanitized)
+            continue;
         // One copy of the suites and their documents per resolution.
         const std::string dir = suites.File("suite-" + std::to_string(driver.dpi));
         if (access(dir.c_str(), F_OK) != 0) {

@@ -17,6 +17,7 @@
 #include "preview/PreviewLanguages.h"
 #include "printerapp/AppServer.h"
 #include "support/FilterRun.h"
+#include "support/Sanitizers.h"
 
 namespace testing_support {
 namespace {
@@ -124,11 +125,7 @@ void PrintTo(const Case& c, std::ostream* os) { *os << c.driver->name << " " << 
 // and each case costs five times as much, compares every row on the first
 // driver and the first row on every driver.
 std::vector<Case> Cases() {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    constexpr bool kEveryRowOfEveryDriver = false;
-#else
-    constexpr bool kEveryRowOfEveryDriver = true;
-#endif
+    constexpr bool kEveryRowOfEveryDriver = !kSanitized;
     std::vector<Case> cases;
     size_t count = 0;
     const DriverTable::Driver* drivers = DriverTable::Drivers(count);

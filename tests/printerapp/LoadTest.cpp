@@ -46,8 +46,9 @@ const char kStalledMessage[] = "The printer stopped accepting data.";
 // its races as well as five.
 constexpr int kRounds = 2, kSlow = 4;
 #elif defined(__SANITIZE_ADDRESS__)
-// Three rounds under AddressSanitizer: the normal build runs all five.
-constexpr int kRounds = 3, kSlow = 1;
+// Two rounds under AddressSanitizer: the normal build runs all five, and
+// ThreadSanitizer two.
+constexpr int kRounds = 2, kSlow = 1;
 #else
 constexpr int kRounds = 5, kSlow = 1;
 #endif

@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "printerapp/AppServer.h"
+#include "support/Sanitizers.h"
 
 namespace testing_support {
 namespace {
@@ -93,13 +94,9 @@ std::string KnownJobs(http_t* http, const std::string& uri, const char* which) {
     return jobs;
 }
 
-#if defined(__SANITIZE_THREAD__)
-// ThreadSanitizer makes the server several times slower; two blocks show its
-// races as well as four.
-constexpr int kJobs = 2000;
-#else
-constexpr int kJobs = 4000;
-#endif
+// A sanitizer makes the server several times slower; two blocks show its
+// races and memory faults as well as four, and the normal build runs four.
+constexpr int kJobs = kSanitized ? 2000 : 4000;
 
 struct Block {
     double cpuMsPerJob = 0, answerMs = 0, seconds = 0;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "printerapp/AppServer.h"
+#include "support/Sanitizers.h"
 
 namespace testing_support {
 namespace {
@@ -115,11 +116,8 @@ double CpuMillis(int pid) {
     return 1000.0 * static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr double kCpuBudgetMs = 500;  // the sanitizers' runtime costs several times the work
-#else
-constexpr double kCpuBudgetMs = 50;
-#endif
+// The sanitizers' runtime costs several times the work.
+constexpr double kCpuBudgetMs = kSanitized ? 500 : 50;
 
 class PrinterAppRequestTest : public ::testing::Test {
 protected:
