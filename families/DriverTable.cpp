@@ -78,6 +78,13 @@ const Driver kDrivers[] = {
      Stock::Roll, kPocket, 0, false, false, -1, -1, -1, "burkes", "Continuous", nullptr},
     {"solvane_58mm", "Quorvant Solvane Pocket Printer, 58 mm", "Solvane Pocket 58mm", "qvsolvan.ppd", 24, 203, 384,
      Stock::Roll, kPocket, 6, false, false, -1, 0, -1, "burkes", "Continuous", kEscBeep},
+    // Zebra's 4-inch heads (4.09 in); darkness is ~SD's 0 to 30.
+    {"zpl_203dpi", "Quorvant Zebra ZPL Label Printer, 203 dpi", "ZPL Label Printer", "qvzpl.ppd", 30, 203, 832,
+     Stock::Labels, kLabels, 31, true, false, -1, -1, 0, "edge-keeping", "Continuous", nullptr},
+    {"zpl_300dpi", "Quorvant Zebra ZPL Label Printer, 300 dpi", "ZPL Label 300dpi", "qvzpl3.ppd", 30, 300, 1248,
+     Stock::Labels, kLabels, 31, true, false, -1, -1, 0, "edge-keeping", "Continuous", nullptr},
+    {"zpl_600dpi", "Quorvant Zebra ZPL Label Printer, 600 dpi", "ZPL Label 600dpi", "qvzpl6.ppd", 30, 600, 2456,
+     Stock::Labels, kLabels, 31, true, false, -1, -1, 0, "edge-keeping", "Continuous", nullptr},
 };
 
 }  // namespace

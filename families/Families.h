@@ -9,11 +9,13 @@
 #include "preview/CSolvaneDecoder.h"
 #include "preview/CTavrinDecoder.h"
 #include "preview/CTsplDecoder.h"
+#include "preview/CZplDecoder.h"
 #include "printers/CPrinterCPCL.h"
 #include "printers/CPrinterESCPOS.h"
 #include "printers/CPrinterSolvane.h"
 #include "printers/CPrinterTSPL.h"
 #include "printers/CPrinterTavrin.h"
+#include "printers/CPrinterZPL.h"
 
 // The printer families: for each, the model number its PPDs carry, the
 // renderer class that speaks its language, and the preview's decoder of
@@ -48,7 +50,7 @@ constexpr Family<Printer, Decoder> Row(int modelNumber, const char* personality)
 inline const std::tuple kTable{
     Row<CPrinterTSPL, CTsplDecoder>(20, "TSPL"),          Row<CPrinterESCPOS, CEscposDecoder>(21, "ESC/POS"),
     Row<CPrinterCPCL, CCpclDecoder>(22, "CPCL"),          Row<CPrinterTavrin, CTavrinDecoder>(23, "Tavrin"),
-    Row<CPrinterSolvane, CSolvaneDecoder>(24, "Solvane"),
+    Row<CPrinterSolvane, CSolvaneDecoder>(24, "Solvane"), Row<CPrinterZPL, CZplDecoder>(30, "ZPL"),
 };
 
 // Calls `visit(family)` for every family, in the table's order; a family's

@@ -9,6 +9,7 @@ namespace KnownPrinters {
 namespace {
 
 const char* const kNotes = "printer-status notes";
+const char* const kZebraNotes = "Zebra, DYMO and Brother notes (lprint's table)";
 
 const Printer kPrinters[] = {
     {"Xprinter", "XP-420B", "tspl_203dpi", "MFG:Xprinter;CMD:CEZD;MDL:XP-420B;CLS:PRINTER;", kNotes, "qvxp420b.ppd",
@@ -27,6 +28,36 @@ const Printer kPrinters[] = {
      "inferred: the TM-T88V's pattern for the TM-T20 series", "qvtmt20.ppd", nullptr, nullptr},
     {"HPRT", "HM-A300E", "cpcl_203dpi", "MANUFACTURER:HPRT;COMMAND SET:CPCL;MODEL:HM-A300E;", kNotes, "qvhma300.ppd",
      nullptr, nullptr},
+    // Zebra sends the long key names, some models a blank before ';'; the
+    // GX430 and the -300dpi models have 300 dpi heads.
+    {"Zebra Technologies", "ZTC GX420d", "zpl_203dpi",
+     "MANUFACTURER:Zebra Technologies;COMMAND SET:ZPL;MODEL:ZTC GX420d;", kZebraNotes, "qvgx420d.ppd", "Zebra",
+     "GX420d"},
+    {"Zebra Technologies", "ZTC GX420t", "zpl_203dpi",
+     "MANUFACTURER:Zebra Technologies;COMMAND SET:ZPL;MODEL:ZTC GX420t;", kZebraNotes, "qvgx420t.ppd", "Zebra",
+     "GX420t"},
+    {"Zebra Technologies", "ZTC GX430d", "zpl_300dpi",
+     "MANUFACTURER:Zebra Technologies;COMMAND SET:ZPL;MODEL:ZTC GX430d;", kZebraNotes, "qvgx430d.ppd", "Zebra",
+     "GX430d"},
+    {"Zebra Technologies", "ZTC GX430t", "zpl_300dpi",
+     "MANUFACTURER:Zebra Technologies;COMMAND SET:ZPL;MODEL:ZTC GX430t;", kZebraNotes, "qvgx430t.ppd", "Zebra",
+     "GX430t"},
+    {"Zebra Technologies", "ZTC ZD621-203dpi ZPL", "zpl_203dpi",
+     "MANUFACTURER:Zebra Technologies ;COMMAND SET:ZPL;MODEL:ZTC ZD621-203dpi ZPL;", kZebraNotes, "qvzd6212.ppd",
+     "Zebra", "ZD621 203 dpi"},
+    {"Zebra Technologies", "ZTC ZD621-300dpi ZPL", "zpl_300dpi",
+     "MANUFACTURER:Zebra Technologies ;COMMAND SET:ZPL;MODEL:ZTC ZD621-300dpi ZPL;", kZebraNotes, "qvzd6213.ppd",
+     "Zebra", "ZD621 300 dpi"},
+    {"Zebra Technologies", "ZTC ZD611-203dpi ZPL", "zpl_203dpi",
+     "MANUFACTURER:Zebra Technologies ;COMMAND SET:ZPL;MODEL:ZTC ZD611-203dpi ZPL;", kZebraNotes, "qvzd6112.ppd",
+     "Zebra", "ZD611 203 dpi"},
+    {"Zebra Technologies", "ZTC ZP 450-200dpi", "zpl_203dpi",
+     "MANUFACTURER:Zebra Technologies;COMMAND SET:ZPL;MODEL:ZTC ZP 450-200dpi;", kZebraNotes, "qvzp450.ppd", "Zebra",
+     "ZP 450"},
+    // ZPL clones whose command set names no language.
+    {"4BARCODE", "4B-2054A", "zpl_203dpi", "MFG:4BARCODE;CMD:CEZD;MDL:4B-2054A;", kZebraNotes, "qv4b2054.ppd", nullptr,
+     nullptr},
+    {"HP", "KE103", "zpl_203dpi", "MFG:HP ;CMD:Bixolon_01;MODEL:KE103;", kZebraNotes, "qvke103.ppd", nullptr, nullptr},
 };
 
 // Makers that make printers of more than one language: none of their
@@ -40,7 +71,7 @@ struct Language {
 };
 const Language kLanguages[] = {
     {"ESC/POS", "escpos_80mm"}, {"ESCPOS", "escpos_80mm"}, {"TSPL", "tspl_203dpi"},
-    {"TSPL2", "tspl_203dpi"},   {"CPCL", "cpcl_203dpi"},
+    {"TSPL2", "tspl_203dpi"},   {"CPCL", "cpcl_203dpi"},   {"ZPL", "zpl_203dpi"},
 };
 
 std::string Trim(const std::string& s) {

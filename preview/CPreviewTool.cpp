@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "preview/CZplDecoder.h"
 #include "preview/PngWriter.h"
 #include "preview/PreviewLanguages.h"
 #include "preview/ZplPreview.h"
@@ -12,21 +13,22 @@
 namespace {
 
 const char* kName = "quorvant-preview";
-// ZPL is drawn rather than decoded: carriers' labels, not a printer
-// family's stream.
-const char* kZpl = "zpl";
+// ZPL, the Zebra family's language, is drawn by the preview as carriers'
+// labels are, with a canvas of --size; the family's decoder is the same
+// interpreter, reading strictly.
+const char* kZpl = CZplDecoder::kLanguage;
 
 }  // namespace
 
 int CPreviewTool::Usage() {
     std::fprintf(m_bHelp ? m_pOut : m_pErr,
-                 "Usage: %s [--png PREFIX] [--lang %s|%s] [--dpi N] [--size WxH] [FILE]\n"
+                 "Usage: %s [--png PREFIX] [--lang %s] [--dpi N] [--size WxH] [FILE]\n"
                  "Decodes a printer stream from FILE (or standard input, also as -), prints its commands\n"
                  "and a summary of every page, and with --png writes the pages as PREFIX-1.png, ...\n"
                  "--dpi gives the resolution for the sizes in millimetres (default 203).\n"
                  "ZPL labels are drawn at --dpi on a canvas of --size (dots, or with in or mm: 813x1626,\n"
                  "4x6in, 100x150mm; default: the label's ^PW and ^LL, else 4 x 6 in).\n",
-                 kName, PreviewLanguages::Joined(PreviewLanguages::Names(), "|", "|").c_str(), kZpl);
+                 kName, PreviewLanguages::Joined(PreviewLanguages::Names(), "|", "|").c_str());
     return m_bHelp ? 0 : 2;
 }
 
@@ -43,7 +45,7 @@ bool CPreviewTool::ParseArguments(int argc, char** argv) {
             m_strPngPrefix = argv[++i];
         } else if (arg == "--lang") {
             m_strLanguage = argv[++i];
-            if (m_strLanguage != kZpl && !PreviewLanguages::Create(m_strLanguage)) {
+            if (!PreviewLanguages::Create(m_strLanguage)) {
                 std::fprintf(m_pErr, "%s: unknown language \"%s\"\n", kName, m_strLanguage.c_str());
                 return false;
             }

@@ -156,8 +156,13 @@ bool ZplLabelMaker::ExecuteField(const std::string& name, const ZplParams& p, co
     } else if (name == "GF") {
         const ZplParams g(command.params, m_Reader.Delimiter(), 5);
         ZplBitmap image;
-        const std::string problem =
-            GraphicData(command, g.Letter(0, 'A'), long(g.Number(2, 0)), long(g.Number(3, 0)), g.Text(4), image);
+        std::string problem;
+        // ASCII data counts the image's bytes in b as well as in c.
+        const long sent = long(g.Number(1, 0)), total = long(g.Number(2, 0));
+        if (m_Options.strict && g.Letter(0, 'A') == 'A' && sent != total)
+            problem = "b (" + std::to_string(sent) + ") is not c (" + std::to_string(total) + ") in ASCII data";
+        else
+            problem = GraphicData(command, g.Letter(0, 'A'), total, long(g.Number(3, 0)), g.Text(4), image);
         if (!problem.empty()) {
             Problem("a graphic (^GF) is not drawn: " + problem);
             return true;
@@ -320,6 +325,7 @@ std::string ZplLabelMaker::GraphicData(const ZplCommand& command, char format, l
         return "its data is over the limit of " + std::to_string(m_Options.maxGraphicBytes) + " bytes";
     GraphicLimits limits;
     limits.maxBytes = m_Options.maxGraphicBytes;
+    limits.exact = m_Options.strict;
     std::string problem;
     if (!DecodeGraphic(format, totalBytes, rowBytes, data, limits, image, problem))
         return problem.empty() ? "its data is damaged" : problem;

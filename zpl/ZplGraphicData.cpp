@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "render/Crc16.h"
 #include "zpl/ZplGraphics.h"
 
 namespace zpl {
@@ -52,6 +53,9 @@ public:
     NibbleWriter(Bytes bytes, size_t rowBytes) : m_Bytes(bytes), m_RowNibbles(rowBytes * 2) {}
 
     bool Full() const { return m_Pos >= m_Bytes.size * 2; }
+    size_t Pos() const { return m_Pos; }
+    // Nibbles left in the row being written.
+    size_t RowLeft() const { return m_RowNibbles - m_Pos % m_RowNibbles; }
 
     // `count` copies of the nibble `v`, across rows, whole bytes at a time.
     void Put(int v, size_t count) {
@@ -97,14 +101,20 @@ private:
     size_t m_RowNibbles, m_Pos = 0;
 };
 
-bool DecodeHex(const std::string& data, size_t rowBytes, Bytes bytes, std::string& problem) {
+bool DecodeHex(const std::string& data, size_t rowBytes, Bytes bytes, bool exact, std::string& problem) {
     NibbleWriter out(bytes, rowBytes);
-    size_t repeat = 0;
-    for (size_t i = 0; i < data.size() && !out.Full(); i++) {
+    size_t repeat = 0, i = 0;
+    for (; i < data.size() && !out.Full(); i++) {
         const char c = data[i];
         const int v = HexValue(c);
         if (v >= 0) {
-            out.Put(v, repeat ? repeat : 1);
+            const size_t count = repeat ? repeat : 1;
+            if (exact && count > out.RowLeft()) {
+                problem = "row " + std::to_string(out.Pos() / (rowBytes * 2) + 1) + " of the graphic holds more than " +
+                          std::to_string(rowBytes) + " bytes";
+                return false;
+            }
+            out.Put(v, count);
             repeat = 0;
         } else if (c >= 'G' && c <= 'Y') {
             repeat += c - 'G' + 1;
@@ -120,6 +130,17 @@ bool DecodeHex(const std::string& data, size_t rowBytes, Bytes bytes, std::strin
             problem = std::string("graphic data holds '") + c + "', which is neither hex nor ZPL compression";
             return false;
         }
+    }
+    if (!exact)
+        return true;
+    if (!out.Full()) {
+        problem = "graphic data ends after " + std::to_string(out.Pos() / 2) + " of its " + std::to_string(bytes.size) +
+                  " bytes";
+        return false;
+    }
+    if (i < data.size() || repeat) {
+        problem = "graphic data goes on past its " + std::to_string(bytes.size) + " bytes";
+        return false;
     }
     return true;
 }
@@ -161,21 +182,9 @@ bool DecodeBase64(const std::string& text, std::vector<uint8_t>& out, std::strin
     return true;
 }
 
-// CRC-16/XMODEM (polynomial 0x1021, initial 0, no reflection) of the base64
-// text, which is what Zebra's :Z64: and :B64: carry.
-uint16_t Crc16(const std::string& text) {
-    uint16_t crc = 0;
-    for (unsigned char c : text) {
-        crc ^= uint16_t(c << 8);
-        for (int k = 0; k < 8; k++)
-            crc = (crc & 0x8000) ? uint16_t(crc << 1 ^ 0x1021) : uint16_t(crc << 1);
-    }
-    return crc;
-}
-
 // Inflates at most the image's bytes: whatever the stream holds past them is
 // never produced, so a zlib bomb costs no more than the image.
-bool Inflate(const std::vector<uint8_t>& in, Bytes bytes, std::string& problem) {
+bool Inflate(const std::vector<uint8_t>& in, Bytes bytes, bool exact, std::string& problem) {
     z_stream z{};
     if (inflateInit2(&z, 15 + 32) != Z_OK) {
         problem = "zlib could not start";
@@ -188,24 +197,52 @@ bool Inflate(const std::vector<uint8_t>& in, Bytes bytes, std::string& problem) 
     int rc = Z_OK;
     while (rc == Z_OK && z.avail_out > 0 && z.avail_in > 0)
         rc = inflate(&z, Z_NO_FLUSH);
-    const bool ended = rc == Z_STREAM_END || z.avail_out == 0;
+    if (exact && rc == Z_OK && z.avail_out == 0) {
+        // Full: the stream must end here, giving not one byte more.
+        uint8_t spare;
+        z.next_out = &spare;
+        z.avail_out = 1;
+        rc = inflate(&z, Z_FINISH);
+        if (z.avail_out == 0) {
+            inflateEnd(&z);
+            problem = ":Z64: graphic data inflates to more than " + std::to_string(bytes.size) + " bytes";
+            return false;
+        }
+        z.avail_out = 0;
+    }
+    const bool ended = exact ? rc == Z_STREAM_END && z.avail_out == 0 : rc == Z_STREAM_END || z.avail_out == 0;
+    const uLong inflated = z.total_out;
+    const bool rest = z.avail_in > 0;
     inflateEnd(&z);
     if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
         problem = std::string(":Z64: graphic data is damaged (") + (z.msg ? z.msg : "zlib error") + ")";
+        return false;
+    }
+    if (exact && rc == Z_STREAM_END && z.avail_out > 0) {
+        problem = ":Z64: graphic data inflates to " + std::to_string(inflated) + " of its " +
+                  std::to_string(bytes.size) + " bytes";
         return false;
     }
     if (!ended) {
         problem = ":Z64: graphic data ends before its compressed stream does";
         return false;
     }
+    if (exact && rest) {
+        problem = ":Z64: graphic data goes on after its compressed stream";
+        return false;
+    }
     return true;
 }
 
 // :Z64:<base64>:<crc> or :B64:<base64>:<crc>, spaces already gone.
-bool DecodeEncoded(const std::string& data, Bytes bytes, std::string& problem) {
+bool DecodeEncoded(const std::string& data, Bytes bytes, bool exact, std::string& problem) {
     const bool zipped = data.compare(0, 5, ":Z64:") == 0;
     const size_t end = data.find(':', 5);
     const std::string text = data.substr(5, end == std::string::npos ? std::string::npos : end - 5);
+    if (exact && end == std::string::npos) {
+        problem = "the graphic's base64 data has no CRC";
+        return false;
+    }
     if (end != std::string::npos) {
         // Some senders leave the CRC out; one that is there must match.
         const std::string crc = data.substr(end + 1);
@@ -219,7 +256,7 @@ bool DecodeEncoded(const std::string& data, Bytes bytes, std::string& problem) {
             problem = "the graphic's CRC '" + crc.substr(0, 16) + "' is not 4 hex digits";
             return false;
         }
-        const uint16_t actual = Crc16(text);
+        const uint16_t actual = Crc16::Xmodem(text.data(), text.size());
         if (given != actual) {
             char words[96];
             snprintf(words, sizeof words, "the graphic's CRC is %04lX but its data gives %04X", given, actual);
@@ -231,7 +268,12 @@ bool DecodeEncoded(const std::string& data, Bytes bytes, std::string& problem) {
     if (!DecodeBase64(text, raw, problem))
         return false;
     if (zipped)
-        return Inflate(raw, bytes, problem);
+        return Inflate(raw, bytes, exact, problem);
+    if (exact && raw.size() != bytes.size) {
+        problem = ":B64: graphic data holds " + std::to_string(raw.size()) + " of its " + std::to_string(bytes.size) +
+                  " bytes";
+        return false;
+    }
     std::memcpy(bytes.data, raw.data(), std::min(raw.size(), bytes.size));
     return true;
 }
@@ -269,6 +311,11 @@ bool DecodeGraphic(char format, long totalBytes, long rowBytes, const std::strin
             "graphic rows of " + std::to_string(rowBytes) + " bytes are larger than " + std::to_string(limits.maxBytes);
         return false;
     }
+    if (limits.exact && totalBytes % rowBytes != 0) {
+        problem = "graphic of " + std::to_string(totalBytes) + " bytes is not whole rows of " +
+                  std::to_string(rowBytes) + " bytes";
+        return false;
+    }
     const size_t d = size_t(rowBytes), height = (size_t(totalBytes) + d - 1) / d;
     // d bytes a row are exactly the bitmap's rows, one after another: the
     // decoders write straight into them.
@@ -286,7 +333,8 @@ bool DecodeGraphic(char format, long totalBytes, long rowBytes, const std::strin
             return false;
         }
         const std::string text = WithoutSpaces(data);
-        ok = IsEncoded(text) ? DecodeEncoded(text, bytes, problem) : DecodeHex(text, d, bytes, problem);
+        ok = IsEncoded(text) ? DecodeEncoded(text, bytes, limits.exact, problem)
+                             : DecodeHex(text, d, bytes, limits.exact, problem);
     } else {
         problem = std::string("graphic format '") + format + "' is not A, B or C";
         return false;

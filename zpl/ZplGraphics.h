@@ -30,6 +30,10 @@ ZplBitmap SymbolShape(char symbol, int height, int width);
 // What a graphic may cost: its decoded bytes.
 struct GraphicLimits {
     size_t maxBytes = 16u << 20;
+    // The data must make exactly the image: c whole rows of d bytes, each
+    // row of hex data exactly d bytes, nothing after the image's bytes, a
+    // base64 graphic's CRC given and its data exactly c bytes (inflated).
+    bool exact = false;
 };
 
 // ^GF a,b,c,d,data and ~DG's data: `format` A (hex text, with ZPL's

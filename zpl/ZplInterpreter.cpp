@@ -17,7 +17,9 @@ namespace {
 const char* const kQuietCommands[] = {
     "PM", "JM", "JU", "JS", "TA", "PA", "MC", "CV", "PF", "JZ", "JA", "JC", "MF", "ML", "SZ", "FX", "PP", "PH", "HH",
     "JB", "JE", "FP", "SN", "SF", "FC", "HS", "HM", "HW", "WD", "JR", "NC", "NT", "KD", "KL", "SE", "SO", "ST", "SX",
-    "XB", "PS", "JL", "JT", "JW", "JI", "JH", "LR", "CM", "DU", "DN", "RS", "RT", "WT", "WV", "HZ", "HG", "JD", "JX"};
+    "XB", "PS", "JL", "JT", "JW", "JI", "JH", "LR", "CM", "DU", "DN", "RS", "RT", "WT", "WV", "HZ", "HG", "JD", "JX",
+    // ~HQ: a host query the printer answers.
+    "HQ"};
 
 bool IsQuiet(const std::string& name) {
     for (const char* q : kQuietCommands)
@@ -48,6 +50,8 @@ void ZplLabelMaker::Log(const std::string& text) {
 }
 
 void ZplLabelMaker::Problem(const std::string& text) {
+    if (m_Options.problems)
+        m_Options.problems(m_Offset, text);
     if (m_InLabel)
         m_Label.problems.push_back(text);
     else
@@ -174,6 +178,9 @@ void ZplLabelMaker::EndLabel(bool closed) {
 void ZplLabelMaker::Run(const ZplCommand& command) {
     if (m_Stopped)
         return;
+    m_Offset = command.offset;
+    if (m_Options.commands)
+        m_Options.commands(command);
     const bool framing = command.prefix == '^' && (command.name == "XA" || command.name == "XZ");
     if (m_InLabel && !m_Storing.empty() && !framing) {
         // Counted as it grows: a format without its ^XZ must not take all memory.
@@ -224,7 +231,9 @@ void ZplLabelMaker::Execute(const ZplCommand& command) {
     if (IsQuiet(name))
         return;
     const std::string shown = std::string(1, command.prefix) + name;
-    if (m_Unknown.insert(shown).second)
+    if (m_Options.strict)
+        Problem("ZPL command " + shown + " is not one the interpreter knows");
+    else if (m_Unknown.insert(shown).second)
         Log("ZPL command " + shown + " is not supported; skipped");
 }
 
@@ -342,6 +351,7 @@ bool ZplLabelMaker::Feed(const char* data, size_t size, const ZplInterpreter::La
 bool ZplLabelMaker::Finish(const ZplInterpreter::LabelSink& sink) {
     m_Sink = &sink;
     m_Reader.Finish([this](const ZplCommand& c) { Run(c); });
+    m_Offset = m_Reader.Fed();
     if (m_InLabel && !m_Stopped)
         EndLabel(false);
     m_Sink = nullptr;

@@ -8,6 +8,7 @@
 
 #include "zpl/ZplBitmap.h"
 #include "zpl/ZplPrintSettings.h"
+#include "zpl/ZplReader.h"
 
 // ZPL labels drawn to one-bit pages: a stream of ^XA ... ^XZ labels, fed in
 // pieces of any size, each label handed over as its ^XZ arrives.
@@ -38,6 +39,18 @@ struct InterpreterOptions {
     size_t maxGraphicBytes = size_t(8) << 20;  // a graphic, decoded
     size_t maxStoredBytes = size_t(32) << 20;  // stored graphics and formats together
     int maxLabels = 10000;                     // per stream
+    // Reading what quorvant's own renderer writes, to check it: a command
+    // the interpreter does not know is a problem, and every graphic must be
+    // exactly as the language has it (b equal to c, c whole rows of d
+    // bytes, each row of hex data exactly d bytes and nothing after the
+    // image's bytes, a :Z64: with its CRC inflating to exactly c bytes).
+    bool strict = false;
+    // Each command as it is run; null: not wanted.
+    std::function<void(const ZplCommand&)> commands;
+    // Each problem as it is found, with the stream offset of the command it
+    // came from (the stream's length for a label the stream's end left
+    // open); null: not wanted. Labels carry their problems either way.
+    std::function<void(size_t offset, const std::string& problem)> problems;
 };
 
 class ZplInterpreter {

@@ -123,6 +123,7 @@ private:
     ZplFonts m_Fonts;
     StreamState m_Stream;
     std::set<std::string> m_Unknown;  // logged once each
+    size_t m_Offset = 0;              // of the command being run, for the problems' sink
 
     // The label.
     bool m_InLabel = false;

@@ -13,8 +13,9 @@ bool IsPrefixCommand(const std::string& name) { return name == "CC" || name == "
 
 }  // namespace
 
-void ZplReader::Start(char prefix) {
+void ZplReader::Start(char prefix, size_t offset) {
     m_Command = ZplCommand();
+    m_Command.offset = offset;
     m_Command.prefix = prefix == m_Format ? '^' : '~';
     m_Phase = Phase::Name;
     m_Delimiters = 0;
@@ -88,14 +89,14 @@ void ZplReader::Feed(const char* data, size_t size, const CommandSink& sink) {
             }
             case Phase::Between:
                 if (c == m_Format || c == m_Control)
-                    Start(c);
+                    Start(c, m_Fed + i);
                 continue;
             case Phase::Name:
                 if (c == '\r' || c == '\n')
                     continue;
                 if (c == m_Format || c == m_Control) {
                     Complete(sink);
-                    Start(c);
+                    Start(c, m_Fed + i);
                     continue;
                 }
                 m_Command.name += char(std::toupper(static_cast<unsigned char>(c)));
@@ -114,7 +115,7 @@ void ZplReader::Feed(const char* data, size_t size, const CommandSink& sink) {
                 }
                 if (EndsAt(c)) {
                     Complete(sink);
-                    Start(c);
+                    Start(c, m_Fed + i);
                     continue;
                 }
                 if (m_Command.params.size() < m_MaxParamBytes)
@@ -126,6 +127,7 @@ void ZplReader::Feed(const char* data, size_t size, const CommandSink& sink) {
                 continue;
         }
     }
+    m_Fed += size;
 }
 
 void ZplReader::Finish(const CommandSink& sink) {

@@ -16,6 +16,7 @@ struct ZplCommand {
     std::string name;        // upper case: "FO", "XA", and for ^A the font too: "A0", "AD", "A@"
     std::string params;      // the text after the name; for ^FD / ^FV / ^FX the data
     bool truncated = false;  // longer than the reader keeps: `params` holds only the start
+    size_t offset = 0;       // where its prefix is in the stream, counted from the reader's first byte
 };
 
 class ZplReader {
@@ -29,10 +30,12 @@ public:
     void Finish(const CommandSink& sink);
 
     char Delimiter() const { return m_Delimiter; }
+    // The bytes fed so far.
+    size_t Fed() const { return m_Fed; }
 
 private:
     enum class Phase { Between, Name, Params, Binary };
-    void Start(char prefix);
+    void Start(char prefix, size_t offset);
     void Complete(const CommandSink& sink);
     bool NameComplete() const;
     bool EndsAt(char c) const;
@@ -44,6 +47,7 @@ private:
     ZplCommand m_Command;
     size_t m_Delimiters = 0;  // in ^GF's parameters so far
     size_t m_BinaryLeft = 0;  // ^GF B / C data bytes still to read
+    size_t m_Fed = 0;
 };
 
 }  // namespace zpl

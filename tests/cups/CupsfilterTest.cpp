@@ -16,7 +16,7 @@ const std::string kSamples = QUORVANT_SOURCE_DIR "/samples/";
 struct Family {
     const char* ppd;
     int headDots;     // raster width of the family's default page
-    bool paddedRows;  // the stream carries the page's stored rows, padded to 32 dots (TSPL, CPCL)
+    int rowMultiple;  // decoded rows are whole multiples of it: 32 dots (TSPL, CPCL), 8 (ZPL), else 1
     const char* options;
     // A setting the output must carry after those options (name, value).
     const char* setting;
@@ -26,11 +26,12 @@ struct Family {
 };
 
 const Family kFamilies[] = {
-    {"qvtspl.ppd", 812, true, "Darkness=12 zeMediaTracking=Continuous", "density", "12"},
-    {"qvescpos.ppd", 576, false, "FeedOffset=10 qvEndFeed=0", "feed", "79 dots"},
-    {"qvcpcl.ppd", 812, true, "zeMediaTracking=Gap", "form feed", "yes"},
-    {"qvtavrin.ppd", 384, false, "zeMediaTracking=Gap", "paper locate", "100"},
-    {"qvsolvan.ppd", 384, false, "Darkness=3 zeMediaTracking=Gap", "density", "3"},
+    {"qvtspl.ppd", 812, 32, "Darkness=12 zeMediaTracking=Continuous", "density", "12"},
+    {"qvescpos.ppd", 576, 1, "FeedOffset=10 qvEndFeed=0", "feed", "79 dots"},
+    {"qvcpcl.ppd", 812, 32, "zeMediaTracking=Gap", "form feed", "yes"},
+    {"qvtavrin.ppd", 384, 1, "zeMediaTracking=Gap", "paper locate", "100"},
+    {"qvsolvan.ppd", 384, 1, "Darkness=3 zeMediaTracking=Gap", "density", "3"},
+    {"qvzpl.ppd", 812, 8, "Darkness=25 zeMediaTracking=BLine", "media tracking", "M"},
 };
 
 TEST(CupsChain, CasesCoverEveryFamily) {
@@ -38,7 +39,7 @@ TEST(CupsChain, CasesCoverEveryFamily) {
 }
 
 int DecodedWidth(const Family& family) {
-    return family.paddedRows ? (family.headDots + 31) / 32 * 32 : family.headDots;
+    return (family.headDots + family.rowMultiple - 1) / family.rowMultiple * family.rowMultiple;
 }
 
 // The whole CUPS chain without a scheduler: pdftopdf and quorvant-pdf (or

@@ -30,6 +30,7 @@ const StreamCase kStreams[] = {
     {"tavrin", "tavrin", {{"zeMediaTracking", "Perforated"}}},
     {"solvanePlain", "solvane", {}},
     {"solvaneCompressed", "solvane", {{"ImageCompress", "1"}}},
+    {"zpl", "zpl", {}},
 };
 
 Bytes SmallStream(const StreamCase& c, unsigned width = 20, unsigned height = 6) {
@@ -147,6 +148,8 @@ const LengthFlip kLengthFlips[] = {
     {"tavrin", "packet length", [](const Bytes& s) { return TavrinPackets(s)[1] + 2; }, 0x01, false},
     {"tavrin", "tree argument length", [](const Bytes& s) { return TavrinPackets(s)[1] + 7; }, 0x04, true},
     {"tavrin", "chunk length", [](const Bytes& s) { return TavrinPackets(s)[2] + 19; }, 0x01, true},
+    {"zpl", "^GF b digit", [](const Bytes& s) { return After(s, "^GFA", 1); }, 0x01, false},
+    {"zpl", "^GF c digit", [](const Bytes& s) { return After(s, "^GFA", 2); }, 0x01, false},
 };
 
 class PreviewLengthFlip : public ::testing::TestWithParam<LengthFlip> {};
@@ -348,6 +351,37 @@ const Exact kExact[] = {
     {"solvane", std::string("\x10\xFF\xFE\x01\x10\xFF\x10\x00\x09", 9), "byte 8: expected a density of 0-5, found 09"},
     {"tavrin", std::string("\xA5\x02", 2), "byte 1: expected 01 after A5, found 02"},
     {"tavrin", std::string("\x00\x5A", 2), "byte 0: expected A5 to start a packet, found 00 5A"},
+    {"zpl", "^XA^PW8^LL1^FO0,0^GFA,2,1,1,FF^FS^XZ",
+     "byte 17: expected ZPL that prints as written, found a graphic (^GF) is not drawn: b (2) is not c (1) in ASCII "
+     "data"},
+    {"zpl", "^XA^PW8^LL2^FO0,0^GFA,3,3,2,FFFFFF^FS^XZ",
+     "byte 17: expected ZPL that prints as written, found a graphic (^GF) is not drawn: graphic of 3 bytes is not "
+     "whole rows of 2 bytes"},
+    {"zpl", "^XA^PW8^LL2^FO0,0^GFA,2,2,1,IFF^FS^XZ",
+     "byte 17: expected ZPL that prints as written, found a graphic (^GF) is not drawn: row 1 of the graphic holds "
+     "more than 1 bytes"},
+    {"zpl", "^XA^PW8^LL2^FO0,0^GFA,2,2,1,FF^FS^XZ",
+     "byte 17: expected ZPL that prints as written, found a graphic (^GF) is not drawn: graphic data ends after 1 of "
+     "its 2 bytes"},
+    {"zpl", "^XA^PW8^LL1^FO0,0^GFA,1,1,1,FF00^FS^XZ",
+     "byte 17: expected ZPL that prints as written, found a graphic (^GF) is not drawn: graphic data goes on past its "
+     "1 bytes"},
+    {"zpl", "^XA^PW8^LL1^FO0,0^GFA,1,1,1,:Z64:eJz7DwABAAEA:0000^FS^XZ",
+     "byte 17: expected ZPL that prints as written, found a graphic (^GF) is not drawn: the graphic's CRC is 0000 but "
+     "its data gives 73EA"},
+    {"zpl", "^XA^PW8^LL1^FO0,0^GFA,1,1,1,:Z64:eJz7DwABAAEA^FS^XZ",
+     "byte 17: expected ZPL that prints as written, found a graphic (^GF) is not drawn: the graphic's base64 data has "
+     "no CRC"},
+    {"zpl", "^XA^PW8^LL2^FO0,0^GFA,2,2,1,:Z64:eJz7DwABAAEA:73ea^FS^XZ",
+     "byte 17: expected ZPL that prints as written, found a graphic (^GF) is not drawn: :Z64: graphic data inflates to "
+     "1 of its 2 bytes"},
+    {"zpl", "^XA^PW8^LL1^FO0,0^GFA,1,1,1,F^XZ",
+     "byte 17: expected ZPL that prints as written, found a graphic (^GF) is not drawn: graphic data ends after 0 of "
+     "its 1 bytes"},
+    {"zpl", "^XA^ZZ1^XZ",
+     "byte 3: expected ZPL that prints as written, found ZPL command ^ZZ is not one the interpreter knows"},
+    {"zpl", "^XA^PW8^LL1", "byte 11: expected ^XZ to end the label begun at byte 0, found end of stream"},
+    {"zpl", "~SD15\n", "byte 6: expected a label (^XA ... ^XZ) or a status query after byte 0, found end of stream"},
 };
 
 // An image without width draws nothing, however many rows it claims.

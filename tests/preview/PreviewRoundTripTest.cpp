@@ -30,6 +30,8 @@ const Family kFamilies[] = {
     {"tavrin", false, true, "Tavrin bitmap chunk ", false},
     {"solvane", false, false, "GS v 0 ", true},
     {"solvane", true, false, "1F 00 compressed image ", true},
+    // A ZPL label is at most 32000 dots long (^LL, ^FO).
+    {"zpl", false, false, "^GFA,", false},
 };
 
 TEST(PreviewRoundTrip, CasesCoverEveryFamily) {

@@ -85,7 +85,7 @@ TEST(VirtualPrinterTool, PrintsAJobIntoPngsAndTheLogAndTakesControlLines) {
 
 TEST(VirtualPrinterTool, UsageErrorsExitTwoAndNameTheLanguages) {
     int status = -1;
-    const std::string unknown = RunTool("--lang zpl", &status);
+    const std::string unknown = RunTool("--lang postscript", &status);
     EXPECT_EQ(status, 2);
     for (const std::string& name : PreviewLanguages::Names())
         EXPECT_NE(unknown.find(name), std::string::npos) << unknown;
