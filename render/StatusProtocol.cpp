@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <string>
 
 namespace StatusProtocol {
 
@@ -44,6 +45,62 @@ constexpr uint8_t kEscposMask = 0x93, kEscposFixed = 0x12;
 
 Query EscposRealTime(uint8_t n, std::vector<Meaning> meanings) {
     return {"DLE EOT", {0x10, 0x04, n}, {kEscposFixed}, kEscposMask, kEscposFixed, std::move(meanings)};
+}
+
+// ~HQES: STX, "PRINTER STATUS", the errors and the warnings, ETX, laid out
+// as Zebra's guide shows it; each line's flag and two groups of 8 hex
+// digits, group 2 first. A flag bit b of group 1 is bit b % 4 of the digit
+// 7 - b / 4 of its group. The line's leading flag (any bit set) is left to
+// the groups.
+Query ZplHostQuery() {
+    const std::string reply =
+        "\x02\r\n  PRINTER STATUS\r\n    ERRORS:         0 00000000 00000000\r\n"
+        "    WARNINGS:       0 00000000 00000000\r\n\x03\r\n";
+    const uint8_t errors = uint8_t(reply.find("ERRORS:") + 34), warnings = uint8_t(reply.find("WARNINGS:") + 34);
+    const auto flag = [](uint8_t group, int bit, Condition condition, Conditions shownFor = 0) {
+        const auto mask = static_cast<uint8_t>(1u << (bit % 4));
+        return Meaning{static_cast<uint8_t>(group - bit / 4), mask, mask, condition, shownFor};
+    };
+    Query q{
+        "~HQES",
+        {'~', 'H', 'Q', 'E', 'S'},
+        std::vector<uint8_t>(reply.begin(), reply.end()),
+        0xFF,
+        0x02,
+        {flag(errors, 0, kPaperOut), flag(errors, 1, kRibbonOut), flag(errors, 2, kCoverOpen),
+         flag(errors, 3, kCutterError), flag(errors, 4, kHeadHot), flag(errors, 5, kError), flag(errors, 14, kPaperJam),
+         flag(errors, 15, kPaperJam), flag(errors, 16, kPaused, kPaused | kOffline), flag(warnings, 3, kPaperLow)},
+        true,
+        true,
+        false};
+    q.hexDigits = true;
+    return q;
+}
+
+// ~HS: three strings, STX ... ETX CR LF each, of fixed-width fields: paper
+// out (byte 5), pause (7), head under and over temperature (30, 32); head up
+// (43), ribbon out (45), a label waiting to be taken (53).
+Query ZplHostStatus() {
+    const std::string reply =
+        "\x02"
+        "030,0,0,1218,000,0,0,0,000,0,0,0\x03\r\n"
+        "\x02"
+        "001,0,0,0,1,2,6,0,00000000,1,000\x03\r\n"
+        "\x02"
+        "1234,0\x03\r\n";
+    const auto one = [](uint8_t index, Condition condition, Conditions shownFor = 0) {
+        return Meaning{index, 0x01, 0x01, condition, shownFor};
+    };
+    return {"~HS",
+            {'~', 'H', 'S'},
+            std::vector<uint8_t>(reply.begin(), reply.end()),
+            0xFF,
+            0x02,
+            {one(5, kPaperOut), one(7, kPaused, kPaused | kOffline), one(30, kHeadHot), one(32, kHeadHot),
+             one(43, kCoverOpen), one(45, kRibbonOut), one(53, kLabelNotTaken)},
+            true,
+            true,
+            true};
 }
 
 const std::vector<Protocol>& Protocols() {
@@ -124,6 +181,10 @@ const std::vector<Protocol>& Protocols() {
               true,
               false},
          }},
+        // ~HQES first, which older models lack; then ~HS, which every ZPL
+        // printer answers, though not while out of paper or ribbon, with the
+        // head open or too hot.
+        {"zpl", {ZplHostQuery(), ZplHostStatus()}},
     };
     return protocols;
 }
@@ -179,11 +240,26 @@ std::string Describe(Conditions conditions) {
     return text.empty() ? "ready" : text;
 }
 
+namespace {
+
+uint8_t DigitValue(uint8_t c) {
+    if (c >= '0' && c <= '9')
+        return uint8_t(c - '0');
+    if (c >= 'A' && c <= 'F')
+        return uint8_t(c - 'A' + 10);
+    if (c >= 'a' && c <= 'f')
+        return uint8_t(c - 'a' + 10);
+    return 0;
+}
+
+}  // namespace
+
 Conditions Query::Decode(const uint8_t* reply, Conditions* known) const {
     Conditions told = 0, found = 0;
     for (const Meaning& m : meanings) {
         told |= m.condition;
-        if ((reply[m.index] & m.mask) == m.value)
+        const uint8_t byte = hexDigits ? DigitValue(reply[m.index]) : reply[m.index];
+        if ((byte & m.mask) == m.value)
             found |= m.condition;
     }
     if (known)
@@ -197,7 +273,11 @@ std::vector<uint8_t> Query::Encode(Conditions conditions) const {
     for (const Meaning& m : meanings) {
         if (!(conditions & m.ShownFor()) || (m.mask == 0xFF && coded[m.index]))
             continue;
-        reply[m.index] = static_cast<uint8_t>((reply[m.index] & ~m.mask) | m.value);
+        if (hexDigits)
+            reply[m.index] =
+                static_cast<uint8_t>("0123456789ABCDEF"[((DigitValue(reply[m.index]) & ~m.mask) | m.value) & 0xF]);
+        else
+            reply[m.index] = static_cast<uint8_t>((reply[m.index] & ~m.mask) | m.value);
         coded[m.index] = coded[m.index] || m.mask == 0xFF;
     }
     return reply;

@@ -86,6 +86,10 @@ struct Query {
     // silence is the printer's: Ask then asks no further. A query some
     // models lack is followed by the next even when left unanswered.
     bool everyModel = true;
+    // Whether the reply writes its flags as hex digits ('0'-'9', 'A'-'F' or
+    // 'a'-'f'), as ZPL's ~HQES does: a meaning's mask and value then apply
+    // to the digit's value, not to its character.
+    bool hexDigits = false;
 
     size_t ReplyLength() const { return idle.size(); }
     // Whether `byte` can be the first byte of this query's reply.

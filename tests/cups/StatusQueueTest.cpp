@@ -131,6 +131,23 @@ TEST_F(StatusQueue, ACpclPrinterWithoutEscIWaitsForPaperOnEscH) {
     EXPECT_EQ(log.find("did not answer a status query"), std::string::npos);  // not taken for a silent one
 }
 
+// An older Zebra model knows ~HS but not ~HQES.
+TEST_F(StatusQueue, AZebraPrinterWithoutHqesWaitsForPaperOnHs) {
+    CVirtualPrinter::Options options;
+    options.language = "zpl";
+    options.headDots = 832;
+    options.paperOutAfterLabels = 2;
+    options.ignoredQueries = {"~HQES"};
+    CVirtualPrinter printer(options);
+    const int id = SubmitUntilPaperOut(printer, "qvzpl.ppd");
+    ASSERT_GT(id, 0);
+    LoadPaperAndFinish(printer, id);
+    const std::string log = cupsd->ErrorLog();
+    const size_t first = log.find("did not answer the status query ~HQES;");
+    EXPECT_NE(first, std::string::npos);
+    EXPECT_EQ(log.find("did not answer the status query", first + 1), std::string::npos);
+}
+
 TEST_F(StatusQueue, APrinterThatAnswersNothingPrintsAfterOneTimeout) {
     CVirtualPrinter::Options options;
     options.headDots = 832;

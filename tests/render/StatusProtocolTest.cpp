@@ -24,7 +24,39 @@ struct ReplyCase {
     std::vector<uint8_t> reply;
 };
 
+// ~HQES's reply with the errors and warnings of group 1 given as hex.
+std::vector<uint8_t> Hqes(const char* errors, const char* warnings) {
+    const std::string text = std::string("\x02\r\n  PRINTER STATUS\r\n    ERRORS:         0 00000000 ") + errors +
+                             "\r\n    WARNINGS:       0 00000000 " + warnings + "\r\n\x03\r\n";
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+// ~HS's three strings with paper out, pause, head up and ribbon out given.
+std::vector<uint8_t> Hs(char paperOut, char pause, char headUp, char ribbonOut) {
+    const std::string text = std::string(
+                                 "\x02"
+                                 "030,") +
+                             paperOut + "," + pause +
+                             ",1218,000,0,0,0,000,0,0,0\x03\r\n\x02"
+                             "001,0," +
+                             headUp + "," + ribbonOut +
+                             ",1,2,6,0,00000000,1,000\x03\r\n\x02"
+                             "1234,0\x03\r\n";
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+const std::vector<uint8_t> kHqes = {'~', 'H', 'Q', 'E', 'S'}, kHs = {'~', 'H', 'S'};
+
 const ReplyCase kReplies[] = {
+    {"zpl", kHqes, 0, Hqes("00000000", "00000000")},
+    {"zpl", kHqes, kPaperOut | kCoverOpen, Hqes("00000005", "00000000")},
+    {"zpl", kHqes, kPaperOut | kCutterError, Hqes("00000009", "00000000")},
+    {"zpl", kHqes, kRibbonOut | kCoverOpen | kCutterError, Hqes("0000000E", "00000000")},
+    {"zpl", kHqes, kHeadHot | kPaused, Hqes("00010010", "00000000")},
+    {"zpl", kHqes, kPaperLow, Hqes("00000000", "00000008")},
+    {"zpl", kHs, 0, Hs('0', '0', '0', '0')},
+    {"zpl", kHs, kPaperOut | kRibbonOut, Hs('1', '0', '0', '1')},
+    {"zpl", kHs, kCoverOpen | kPaused, Hs('0', '1', '1', '0')},
     {"tspl", {0x1B, 0x21, 0x3F}, 0, {0x00}},
     {"tspl", {0x1B, 0x21, 0x3F}, kCoverOpen, {0x41}},
     {"tspl", {0x1B, 0x21, 0x3F}, kPaperJam, {0x02}},
