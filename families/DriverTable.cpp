@@ -65,9 +65,9 @@ const char kEscBeep[] =
 
 const Driver kDrivers[] = {
     {"tspl_203dpi", "Quorvant TSPL Label Printer, 203 dpi", "TSPL Label Printer", "qvtspl.ppd", 20, 203, 832,
-     Stock::Labels, kLabels, 16, true, false, -1, -1, 0, "edge-keeping", "Continuous", kTsplBeep},
+     Stock::Labels, kLabels, 16, true, false, -1, -1, 0, "edge-keeping", "Continuous", kTsplBeep, true},
     {"tspl_300dpi", "Quorvant TSPL Label Printer, 300 dpi", "TSPL Label 300dpi", "qvtspl3.ppd", 20, 300, 1248,
-     Stock::Labels, kLabels, 16, true, false, -1, -1, 0, "edge-keeping", "Continuous", kTsplBeep},
+     Stock::Labels, kLabels, 16, true, false, -1, -1, 0, "edge-keeping", "Continuous", kTsplBeep, true},
     {"escpos_80mm", "Quorvant ESC/POS Receipt Printer, 80 mm", "ESC/POS Receipt 80mm", "qvescpos.ppd", 21, 203, 576,
      Stock::Roll, kRoll80, 0, false, true, 15, -1, -1, "burkes", "Roll", kEscBeep},
     {"escpos_58mm", "Quorvant ESC/POS Receipt Printer, 58 mm", "ESC/POS Receipt 58mm", "qvesc58.ppd", 21, 203, 384,
@@ -80,11 +80,11 @@ const Driver kDrivers[] = {
      Stock::Roll, kPocket, 6, false, false, -1, 0, -1, "burkes", "Continuous", kEscBeep},
     // Zebra's 4-inch heads (4.09 in); darkness is ~SD's 0 to 30.
     {"zpl_203dpi", "Quorvant Zebra ZPL Label Printer, 203 dpi", "ZPL Label Printer", "qvzpl.ppd", 30, 203, 832,
-     Stock::Labels, kLabels, 31, true, false, -1, -1, 0, "edge-keeping", "Continuous", nullptr},
+     Stock::Labels, kLabels, 31, true, false, -1, -1, 0, "edge-keeping", "Continuous", nullptr, true},
     {"zpl_300dpi", "Quorvant Zebra ZPL Label Printer, 300 dpi", "ZPL Label 300dpi", "qvzpl3.ppd", 30, 300, 1248,
-     Stock::Labels, kLabels, 31, true, false, -1, -1, 0, "edge-keeping", "Continuous", nullptr},
+     Stock::Labels, kLabels, 31, true, false, -1, -1, 0, "edge-keeping", "Continuous", nullptr, true},
     {"zpl_600dpi", "Quorvant Zebra ZPL Label Printer, 600 dpi", "ZPL Label 600dpi", "qvzpl6.ppd", 30, 600, 2456,
-     Stock::Labels, kLabels, 31, true, false, -1, -1, 0, "edge-keeping", "Continuous", nullptr},
+     Stock::Labels, kLabels, 31, true, false, -1, -1, 0, "edge-keeping", "Continuous", nullptr, true},
 };
 
 }  // namespace

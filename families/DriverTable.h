@@ -38,6 +38,9 @@ struct Driver {
     // "Continuous", or "Roll" for receipt rolls.
     const char* continuous;
     const char* beep;  // bytes that sound the printer's beeper; null: it has none
+    // Prints through a ribbon (thermal transfer) as well as direct: its
+    // PPD's "MediaMethod" offers "Transfer".
+    bool ribbon = false;
 };
 
 const Driver* Drivers(size_t& count);

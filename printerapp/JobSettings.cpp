@@ -100,6 +100,7 @@ LabelSettings::Printer LabelPrinter(const DriverTable::Driver& driver) {
     printer.tracking = {"Gap", "BLine", driver.continuous};
     printer.postPrint = NamedSettings::Find("post-print")->drivers.appliesTo(driver);
     printer.cutMode = NamedSettings::Find("cut-mode")->drivers.appliesTo(driver);
+    printer.transfer = driver.ribbon;
     return printer;
 }
 

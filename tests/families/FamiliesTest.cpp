@@ -212,6 +212,8 @@ TEST_P(DriverPpd, AgreesWithItsDriver) {
     }
     EXPECT_EQ(std::to_string(d.dpi) + "dpi", ppd.Default("Resolution"));
     EXPECT_EQ(d.speed, !ppd.Choices("zePrintRate").empty());
+    const std::vector<std::string> methods = ppd.Choices("MediaMethod");
+    EXPECT_EQ(d.ribbon, std::find(methods.begin(), methods.end(), "Transfer") != methods.end());
     // Darkness: the printer's own by default, the choices its levels.
     const std::vector<std::string> darkness = ppd.Choices("Darkness");
     EXPECT_EQ(d.darknessLevels > 1, !darkness.empty());
