@@ -78,6 +78,13 @@ bool CZplDecoder::Parse(CByteReader& in) {
         if (!read.label.problems.empty() || read.end > problemAt)
             break;
         in.Skip(read.begin - in.Offset());
+        // A format that draws no field prints no label: CUPS and lprint
+        // follow each label with ^XA^IDR:name^FS^XZ, which only deletes the
+        // graphic it recalled.
+        if (read.label.fields.empty()) {
+            in.Skip(read.end - in.Offset());
+            continue;
+        }
         CPreviewPage& page = Page();
         const zpl::ZplBitmap& dots = read.label.page;
         if (!page.Place(0, 0, static_cast<int>(dots.RowBytes()), dots.Height(), dots.Height() ? dots.Row(0) : nullptr,

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <map>
 #include <string>
@@ -29,6 +33,28 @@ inline FilterResult RunModelJob(int modelNumber, const std::vector<RasterPage>& 
     job.rasterFile = dir.File("job.ras");
     WriteRaster(job.rasterFile, pages);
     return RunFilter(job);
+}
+
+// A 1-bit raster page in the colour space `space` (W: a clear bit is black;
+// K: a set bit is), with `compression` in the header's cupsCompression (the
+// darkness of CUPS's label drivers) and `copies` in NumCopies.
+inline void WriteBitRaster(const std::string& path, const RasterPage& page, cups_cspace_t space, int compression,
+                           unsigned copies = 1) {
+    cups_page_header2_t h = page.Header();
+    h.cupsColorSpace = space;
+    h.cupsCompression = compression;
+    h.NumCopies = copies;
+    Bytes data = page.data;
+    if (space == CUPS_CSPACE_K)
+        for (uint8_t& b : data)
+            b = static_cast<uint8_t>(~b);
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0) << path;
+    cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_WRITE);
+    cupsRasterWriteHeader2(raster, &h);
+    cupsRasterWritePixels(raster, data.data(), static_cast<unsigned>(data.size()));
+    cupsRasterClose(raster);
+    close(fd);
 }
 
 // The rows a raster printer receives for `page`: `rowBytes` bytes per row,

@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
 
 #include "preview/CZplDecoder.h"
+#include "preview/PreviewTestSupport.h"
 #include "printers/CPrinterZPL.h"
 #include "printers/PrinterJob.h"
+#include "support/CupsSystem.h"
 #include "support/TestHost.h"
+#include "zpl/ZplBitmap.h"
 
 using namespace testing_support;
 
@@ -210,5 +216,69 @@ TEST_P(ZplSettings, AreSentAndReadBack) {
 
 INSTANTIATE_TEST_SUITE_P(ZplRenderer, ZplSettings, ::testing::ValuesIn(kSettings),
                          [](const ::testing::TestParamInfo<Setting>& info) { return std::string(info.param.name); });
+
+// One 4 x 6 in label, two copies, through quorvant with the shipped PPD and
+// through CUPS's own rastertolabel with the Zebra ZPL PPD of CUPS's sample
+// driver file: each PPD's raster of the page (quorvant's is W, CUPS's K),
+// the darkest darkness on each scale and 3 in/s. rastertolabel stores the
+// page with ~DG, prints it with ^XG under ^POI, the format turned 180
+// degrees, and deletes it in a format of its own (no label). The ZPL
+// interpreter turns a ^POI label as the printer does, so CUPS's label is
+// ours turned: the same dots fed the other way round. Same label width and
+// length, darkness, speed and copies; quorvant sends fewer bytes.
+TEST(ZplRenderer, PrintsTheDotsCupsRastertolabelPrints) {
+    const std::string ppd = BuiltPpd("qvzpl.ppd");
+    const std::string rastertolabel = "/usr/lib/cups/filter/rastertolabel";
+    if (ppd.empty() || !HaveProgram("ppdc") || access(rastertolabel.c_str(), X_OK) != 0)
+        GTEST_SKIP() << "the PPDs, ppdc or CUPS's rastertolabel are missing";
+    TempDir dir;
+    const CommandResult made =
+        RunCommand("ppdc -d " + dir.File("ppd") + " /usr/share/cups/drv/sample.drv 2>&1 >/dev/null");
+    const std::string zebra = dir.File("ppd/zebra.ppd");
+    if (made.status != 0 || access(zebra.c_str(), R_OK) != 0)
+        GTEST_SKIP() << "CUPS's sample driver file did not compile: " << made.out;
+
+    // Bars, white lines and a white margin on the right.
+    RasterPage page = MakeBitPage(812, 1218, [](unsigned x, unsigned y) {
+        return x < 700 && (y / 40) % 3 != 1 && ((x / 7 + y / 90) % 3 == 0 || y % 200 == 5);
+    });
+    FilterJob ours = MakeJob(ppd, "Darkness=30 zePrintRate=3");
+    ours.rasterFile = dir.File("w.ras");
+    WriteBitRaster(ours.rasterFile, page, CUPS_CSPACE_W, 0, 2);
+    FilterJob cups = MakeJob(zebra, "zePrintRate=3");
+    cups.program = rastertolabel;
+    cups.rasterFile = dir.File("k.ras");
+    WriteBitRaster(cups.rasterFile, page, CUPS_CSPACE_K, 100, 2);  // "Darkness" 30 of 30
+    for (FilterJob* job : {&ours, &cups})
+        job->args[3] = "2";
+
+    std::vector<CPreviewPage> decoded;
+    size_t bytes[2] = {0, 0};
+    for (const FilterJob* job : {&ours, &cups}) {
+        const FilterResult r = RunFilter(*job);
+        ASSERT_EQ(r.status, 0) << r.err;
+        bool ok = false;
+        const auto decoder = Decoded("zpl", r.out, &ok);
+        ASSERT_TRUE(ok) << job->program << ": " << decoder->Error().Message();
+        ASSERT_EQ(decoder->Pages().size(), 1u) << job->program;
+        decoded.push_back(decoder->Pages()[0]);
+        bytes[decoded.size() - 1] = r.out.size();
+    }
+    EXPECT_EQ(DiffBytes(PrinterRows(page, 102), decoded[0].Dots()), "");
+    // CUPS's label turned back within its print width.
+    ASSERT_EQ(decoded[1].Width(), 816);
+    zpl::ZplBitmap turned(812, decoded[1].Height());
+    for (int y = 0; y < turned.Height(); y++)
+        std::memcpy(turned.Row(y), decoded[1].Dots().data() + size_t(y) * 102, 102);
+    turned = turned.Turned(2);
+    EXPECT_EQ(DiffBytes(decoded[0].Dots(), Bytes(turned.Row(0), turned.Row(0) + turned.RowBytes() * turned.Height())),
+              "");
+    EXPECT_EQ(decoded[0].Height(), decoded[1].Height());
+    for (const char* setting : {"print width", "darkness", "speed", "copies"})
+        EXPECT_EQ(SettingOf(decoded[0], setting), SettingOf(decoded[1], setting)) << setting;
+    EXPECT_EQ(SettingOf(decoded[0], "darkness"), "30");
+    EXPECT_EQ(SettingOf(decoded[0], "copies"), "2");
+    EXPECT_LT(bytes[0], bytes[1]);
+}
 
 }  // namespace
