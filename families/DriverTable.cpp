@@ -78,6 +78,10 @@ const Driver kDrivers[] = {
      Stock::Roll, kPocket, 0, false, false, -1, -1, -1, "burkes", "Continuous", nullptr},
     {"solvane_58mm", "Quorvant Solvane Pocket Printer, 58 mm", "Solvane Pocket 58mm", "qvsolvan.ppd", 24, 203, 384,
      Stock::Roll, kPocket, 6, false, false, -1, 0, -1, "burkes", "Continuous", kEscBeep},
+    // EPL2: D0 to D15; S2 to S4, the codes CUPS's driver sends for 2 to 4
+    // in/s; no post-print setting, as O sets every option at once.
+    {"epl2_203dpi", "Quorvant EPL2 Label Printer, 203 dpi", "EPL2 Label Printer", "qvepl2.ppd", 31, 203, 832,
+     Stock::Labels, kLabels, 16, true, false, -1, -1, -1, "edge-keeping", "Continuous", nullptr, 4},
 };
 
 }  // namespace

@@ -15,6 +15,11 @@ enum class Stock {
              // (white above and below trimmed) unless the job says otherwise
 };
 
+// print-speed is in hundredths of millimetres per second; the printers take
+// inches per second, from kLeastSpeed to their driver's mostSpeed.
+const int kSpeedPerInch = 2540;
+const int kLeastSpeed = 2, kMostSpeed = 8;
+
 struct Driver {
     const char* name;           // PAPPL driver name
     const char* description;    // make and model
@@ -38,6 +43,8 @@ struct Driver {
     // "Continuous", or "Roll" for receipt rolls.
     const char* continuous;
     const char* beep;  // bytes that sound the printer's beeper; null: it has none
+    // The fastest speed it takes (`speed`), inches per second.
+    int mostSpeed = kMostSpeed;
 };
 
 const Driver* Drivers(size_t& count);
@@ -49,11 +56,6 @@ const Driver* Find(const char* name);
 // darkness command: the printer keeps its own setting, as with the PPDs'
 // "Printer Default".
 const int kFactoryDarkness = 50;
-
-// print-speed is in hundredths of millimetres per second; the printers take
-// inches per second, from kLeastSpeed to kMostSpeed where they take one.
-const int kSpeedPerInch = 2540;
-const int kLeastSpeed = 2, kMostSpeed = 8;
 
 // Custom sizes the roll drivers accept: page length from 12.7 mm (36 points,
 // the PPDs' MinSize) up to 5080 mm, in hundredths of millimetres.

@@ -211,6 +211,11 @@ TEST_P(DriverPpd, AgreesWithItsDriver) {
     }
     EXPECT_EQ(std::to_string(d.dpi) + "dpi", ppd.Default("Resolution"));
     EXPECT_EQ(d.speed, !ppd.Choices("zePrintRate").empty());
+    // Speeds: the printer's own by default, the rest in the driver's range.
+    for (const std::string& speed : ppd.Choices("zePrintRate")) {
+        const int ips = std::atoi(speed.c_str());
+        EXPECT_TRUE(speed == "Default" || (ips >= DriverTable::kLeastSpeed && ips <= d.mostSpeed)) << speed;
+    }
     // Darkness: the printer's own by default, the choices its levels.
     const std::vector<std::string> darkness = ppd.Choices("Darkness");
     EXPECT_EQ(d.darknessLevels > 1, !darkness.empty());
