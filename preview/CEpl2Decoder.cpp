@@ -154,7 +154,6 @@ bool CEpl2Decoder::LabelLength(size_t at, const std::string& line) {
         return PageTooLarge(at, page.Width(), static_cast<int>(length));
     page.Set("label length", std::to_string(length) + " dots");
     page.Set("media", media);
-    Command(at, line);
     return true;
 }
 

@@ -41,6 +41,11 @@ TEST(Epl2Renderer, SendsOnlyTheBlackRowsInBandsCutToTheirBlackBytes) {
     const auto decoder = Decoded("epl2", r.out, &ok);
     ASSERT_TRUE(ok) << decoder->Error().Message();
     EXPECT_EQ(DiffBytes(PrinterRows(page, 3), decoder->Pages().at(0).Dots()), "");
+    std::vector<std::string> commands;
+    for (const PreviewCommand& c : decoder->Commands())
+        commands.push_back(c.text);
+    EXPECT_EQ(commands,
+              (std::vector<std::string>{"N", "q24", "Q6,23", "GW 0,1 24x2 (6 bytes)", "GW 16,4 8x1 (1 bytes)", "P1"}));
 }
 
 TEST(Epl2Renderer, WhitePageIsALabelWithoutGraphics) {
