@@ -16,9 +16,9 @@ enum class Stock {
 };
 
 // print-speed is in hundredths of millimetres per second; the printers take
-// inches per second, from kLeastSpeed to their driver's mostSpeed.
+// inches per second, from kLeastSpeed to their driver's `speed`.
 const int kSpeedPerInch = 2540;
-const int kLeastSpeed = 2, kMostSpeed = 8;
+const int kLeastSpeed = 2, kMostSpeed = 8;  // kMostSpeed: the TSPL printers' fastest
 
 struct Driver {
     const char* name;           // PAPPL driver name
@@ -31,7 +31,7 @@ struct Driver {
     Stock stock;
     const char* const* media;  // PWG media names; the first is the default; null ends
     int darknessLevels;        // levels of the printer's darkness setting; 0: none
-    bool speed;                // the printer takes a print speed (inches per second)
+    int speed;                 // the fastest print speed it takes, inches per second; 0: it takes none
     bool cutter;               // cut mode and cash drawer apply
     // Defaults of the settings only some drivers have (families/NamedSettings);
     // < 0: the driver has no such setting.
@@ -43,8 +43,9 @@ struct Driver {
     // "Continuous", or "Roll" for receipt rolls.
     const char* continuous;
     const char* beep;  // bytes that sound the printer's beeper; null: it has none
-    // The fastest speed it takes (`speed`), inches per second.
-    int mostSpeed = kMostSpeed;
+    // Prints through a ribbon (thermal transfer) as well as direct: its
+    // PPD's "MediaMethod" offers "Transfer".
+    bool ribbon = false;
 };
 
 const Driver* Drivers(size_t& count);
