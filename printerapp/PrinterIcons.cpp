@@ -207,9 +207,11 @@ const std::string& Png(const DriverTable::Driver& driver, int index) {
         size_t count = 0;
         const DriverTable::Driver* drivers = DriverTable::Drivers(count);
         const DriverTable::Driver* first = &driver;
-        for (size_t i = count; i-- > 0;)
-            if (drivers[i].modelNumber == driver.modelNumber)
+        for (size_t i = 0; i < count; i++)
+            if (drivers[i].modelNumber == driver.modelNumber) {
                 first = &drivers[i];
+                break;
+            }
         const std::vector<Layer> layers = Layers(KindOf(*first), family ? family->personality : "",
                                                  kFamilyColours[index % std::size(kFamilyColours)]);
         std::array<std::string, 3> pngs;
