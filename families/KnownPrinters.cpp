@@ -58,6 +58,9 @@ const Printer kPrinters[] = {
     {"4BARCODE", "4B-2054A", "zpl_203dpi", "MFG:4BARCODE;CMD:CEZD;MDL:4B-2054A;", kZebraNotes, "qv4b2054.ppd", nullptr,
      nullptr},
     {"HP", "KE103", "zpl_203dpi", "MFG:HP ;CMD:Bixolon_01;MODEL:KE103;", kZebraNotes, "qvke103.ppd", nullptr, nullptr},
+    {"Zebra Technologies", "ZTC GC420d (EPL)", "epl2_203dpi",
+     "MANUFACTURER:Zebra Technologies ;COMMAND SET:EPL;MODEL:ZTC GC420d (EPL);CLASS:PRINTER;",
+     "zebra-dymo-brother notes", "qvgc420e.ppd", "Zebra", "GC420d"},
 };
 
 // Makers that make printers of more than one language: none of their
@@ -70,8 +73,8 @@ struct Language {
     const char* driver;
 };
 const Language kLanguages[] = {
-    {"ESC/POS", "escpos_80mm"}, {"ESCPOS", "escpos_80mm"}, {"TSPL", "tspl_203dpi"},
-    {"TSPL2", "tspl_203dpi"},   {"CPCL", "cpcl_203dpi"},   {"ZPL", "zpl_203dpi"},
+    {"ESC/POS", "escpos_80mm"}, {"ESCPOS", "escpos_80mm"}, {"TSPL", "tspl_203dpi"}, {"TSPL2", "tspl_203dpi"},
+    {"CPCL", "cpcl_203dpi"},    {"ZPL", "zpl_203dpi"},     {"EPL", "epl2_203dpi"},
 };
 
 std::string Trim(const std::string& s) {

@@ -114,7 +114,7 @@ bool Fill(pappl_system_t* system, const char* driverName, const char*, const cha
     }
     if (driver->speed) {
         data->speed_supported[0] = DriverTable::kLeastSpeed * DriverTable::kSpeedPerInch;
-        data->speed_supported[1] = DriverTable::kMostSpeed * DriverTable::kSpeedPerInch;
+        data->speed_supported[1] = driver->speed * DriverTable::kSpeedPerInch;
         data->speed_default = 0;
     }
     if (driver->stock == DriverTable::Stock::Labels) {

@@ -32,6 +32,8 @@ const Family kFamilies[] = {
     {"qvtavrin.ppd", 384, 1, "zeMediaTracking=Gap", "paper locate", "100"},
     {"qvsolvan.ppd", 384, 1, "Darkness=3 zeMediaTracking=Gap", "density", "3"},
     {"qvzpl.ppd", 812, 8, "Darkness=25 zeMediaTracking=BLine", "media tracking", "M"},
+    // EPL2's label width (q) is the rows' whole bytes: 816 dots for 812.
+    {"qvepl2.ppd", 816, 1, "Darkness=12 zeMediaTracking=Continuous", "darkness", "12"},
 };
 
 TEST(CupsChain, CasesCoverEveryFamily) {

@@ -31,6 +31,7 @@ const StreamCase kStreams[] = {
     {"solvanePlain", "solvane", {}},
     {"solvaneCompressed", "solvane", {{"ImageCompress", "1"}}},
     {"zpl", "zpl", {}},
+    {"epl2", "epl2", {}},
 };
 
 Bytes SmallStream(const StreamCase& c, unsigned width = 20, unsigned height = 6) {
@@ -150,6 +151,8 @@ const LengthFlip kLengthFlips[] = {
     {"tavrin", "chunk length", [](const Bytes& s) { return TavrinPackets(s)[2] + 19; }, 0x01, true},
     {"zpl", "^GF b digit", [](const Bytes& s) { return After(s, "^GFA", 1); }, 0x01, false},
     {"zpl", "^GF c digit", [](const Bytes& s) { return After(s, "^GFA", 2); }, 0x01, false},
+    {"epl2", "GW height digit", [](const Bytes& s) { return After(s, "GW", 3); }, 0x01, false},
+    {"epl2", "GW width digit", [](const Bytes& s) { return After(s, "GW", 2); }, 0x01, false},
 };
 
 class PreviewLengthFlip : public ::testing::TestWithParam<LengthFlip> {};
@@ -382,6 +385,16 @@ const Exact kExact[] = {
      "byte 3: expected ZPL that prints as written, found ZPL command ^ZZ is not one the interpreter knows"},
     {"zpl", "^XA^PW8^LL1", "byte 11: expected ^XZ to end the label begun at byte 0, found end of stream"},
     {"zpl", "~SD15\n", "byte 6: expected a label (^XA ... ^XZ) or a status query after byte 0, found end of stream"},
+    {"epl2", "\nP1\n", "byte 1: expected N to begin a label, found \"P1\""},
+    {"epl2", "\nN\nGW0,0,1,1\n\xFF\nP1\n", "byte 3: expected q before GW (the label width), found \"GW0,0,1,1\""},
+    {"epl2", "\nN\nq8\nGW0,0,2,1\n\xFF\xFF\nP1\n",
+     "byte 6: expected GW within the label width of 8 dots, found \"GW0,0,2,1\""},
+    {"epl2", "\nN\nq8\nP1\nC\n",
+     "byte 9: expected a command other than a bare C (cut to some, the counter command to older guides), found \"C\""},
+    {"epl2", "\nN\nq8\nD16\nP1\n", "byte 6: expected D with a darkness of 0 to 15, found \"D16\""},
+    {"epl2", "\nN\nq8\nQ8,9\nP1\n", "byte 6: expected a gap of 16 to 240 dots, or 0 (continuous), found \"Q8,9\""},
+    {"epl2", "\nN\nq8\nP1\n\nN\nq8\n", "byte 15: expected P to print the label, found end of stream"},
+    {"epl2", "\nN\nq8\nGW0,0,1,2,\xFF", "byte 16: expected 2 bytes of GW data, found end of stream after 1 bytes"},
 };
 
 // An image without width draws nothing, however many rows it claims.

@@ -32,6 +32,8 @@ const Family kFamilies[] = {
     {"solvane", true, false, "1F 00 compressed image ", true},
     // A ZPL label is at most 32000 dots long (^LL, ^FO).
     {"zpl", false, false, "^GFA,", false},
+    // EPL2 has no compressed GW; white rows are never sent.
+    {"epl2", false, false, "GW ", false},
 };
 
 TEST(PreviewRoundTrip, CasesCoverEveryFamily) {

@@ -251,6 +251,7 @@ TEST(PreviewTool, DetectsTheLanguageFromTheFirstBytes) {
         {"\xA5\x01\x05\x00"s, "tavrin"},
         {"~SD15\n^XA", "zpl"},
         {"^XA^PON", "zpl"},
+        {"\nN\nq816\n"s, "epl2"},
         {"!PRINT", ""},
         {"\xA5\x02"s, ""},
         {"size", ""},

@@ -52,6 +52,10 @@ const PhotoCase kPhotoCases[] = {
     {"tavrin_58mm", "ATTR keyword media om_label-40x30_40x30mm\n", "feed"},
     {"solvane_58mm", "ATTR collection media-col { MEMBER keyword media-type \"labels\" }\n", "paper gap"},
     {"zpl_300dpi", "ATTR integer print-darkness 100\n", "darkness 30"},
+    {"epl2_203dpi",
+     "ATTR integer print-darkness 100\n"
+     "ATTR collection media-col { MEMBER keyword media-type \"labels-continuous\" }\n",
+     "media continuous, darkness 15"},
 };
 
 class PrinterAppPhotoTest : public ::testing::TestWithParam<PhotoCase> {};
@@ -103,6 +107,7 @@ const PdfCase kPdfCases[] = {
     {"tavrin_58mm", "sample-receipt.pdf", 384, "feed"},
     {"solvane_58mm", "sample-receipt.pdf", 384, "paper continuous"},
     {"zpl_203dpi", "sample-label.pdf", 816, "label length 1218 dots"},
+    {"epl2_203dpi", "sample-label.pdf", 816, "label length 1218 dots"},
 };
 
 // Each family's own settings reach its printer from both clients: a new
