@@ -217,6 +217,16 @@ TEST_P(ZplSettings, AreSentAndReadBack) {
 INSTANTIATE_TEST_SUITE_P(ZplRenderer, ZplSettings, ::testing::ValuesIn(kSettings),
                          [](const ::testing::TestParamInfo<Setting>& info) { return std::string(info.param.name); });
 
+// CUPS and lprint delete the graphic a label recalled in a format of its
+// own, which draws no field: the printer prints no label for it.
+TEST(ZplDecoder, AFormatWithoutFieldsPrintsNoLabel) {
+    const Bytes stream = ToBytes("~DGR:A.GRF,1,1,FF\n^XA^PW8^LL1^FO0,0^XGR:A.GRF,1,1^FS^XZ\n^XA^IDR:A.GRF^FS^XZ\n");
+    CZplDecoder decoder;
+    ASSERT_TRUE(decoder.Decode(stream.data(), stream.size())) << decoder.Error().Message();
+    ASSERT_EQ(decoder.Pages().size(), 1u);
+    EXPECT_EQ(decoder.Pages()[0].Dots(), Bytes{0xFF});
+}
+
 // One 4 x 6 in label, two copies, through quorvant with the shipped PPD and
 // through CUPS's own rastertolabel with the Zebra ZPL PPD of CUPS's sample
 // driver file: each PPD's raster of the page (quorvant's is W, CUPS's K),
