@@ -9,6 +9,10 @@ namespace KnownPrinters {
 namespace {
 
 const char* const kNotes = "printer-status notes";
+// The LabelWriters send an empty CMD and CLASS for CLS (the 450's ID as
+// seen, lprint PR #193); the other models' IDs follow it.
+const char* const kDymoSeen = "zebra-dymo-brother notes";
+const char* const kDymoPattern = "inferred: the LabelWriter 450's pattern, models as lprint lists them";
 
 const Printer kPrinters[] = {
     {"Xprinter", "XP-420B", "tspl_203dpi", "MFG:Xprinter;CMD:CEZD;MDL:XP-420B;CLS:PRINTER;", kNotes, "qvxp420b.ppd",
@@ -26,6 +30,33 @@ const Printer kPrinters[] = {
     {"EPSON", "TM-T20*", "escpos_80mm", "MFG:EPSON;CMD:ESC/POS;MDL:TM-T20II;CLS:PRINTER;DES:EPSON TM-T20II;",
      "inferred: the TM-T88V's pattern for the TM-T20 series", "qvtmt20.ppd", nullptr, nullptr},
     {"HPRT", "HM-A300E", "cpcl_203dpi", "MANUFACTURER:HPRT;COMMAND SET:CPCL;MODEL:HM-A300E;", kNotes, "qvhma300.ppd",
+     nullptr, nullptr},
+    {"DYMO", "LabelWriter 450", "dymo_lw450",
+     "MFG:DYMO;CMD: ;MDL:LabelWriter 450;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter 450;", kDymoSeen, "qvlw450.ppd",
+     nullptr, nullptr},
+    {"DYMO", "LabelWriter 400", "dymo_lw450",
+     "MFG:DYMO;CMD: ;MDL:LabelWriter 400;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter 400;", kDymoPattern, "qvlw400.ppd",
+     nullptr, nullptr},
+    {"DYMO", "LabelWriter 400 Turbo", "dymo_lw450",
+     "MFG:DYMO;CMD: ;MDL:LabelWriter 400 Turbo;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter 400 Turbo;", kDymoPattern,
+     "qvlw400t.ppd", nullptr, nullptr},
+    {"DYMO", "LabelWriter 450 Turbo", "dymo_lw450",
+     "MFG:DYMO;CMD: ;MDL:LabelWriter 450 Turbo;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter 450 Turbo;", kDymoPattern,
+     "qvlw450t.ppd", nullptr, nullptr},
+    {"DYMO", "LabelWriter Twin Turbo", "dymo_lw450",
+     "MFG:DYMO;CMD: ;MDL:LabelWriter Twin Turbo;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter Twin Turbo;", kDymoPattern,
+     "qvlwtt.ppd", nullptr, nullptr},
+    {"DYMO", "LabelWriter 450 Twin Turbo", "dymo_lw450",
+     "MFG:DYMO;CMD: ;MDL:LabelWriter 450 Twin Turbo;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter 450 Twin Turbo;",
+     kDymoPattern, "qvlw450w.ppd", nullptr, nullptr},
+    {"DYMO", "LabelWriter SE450", "dymo_lw450",
+     "MFG:DYMO;CMD: ;MDL:LabelWriter SE450;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter SE450;", kDymoPattern,
+     "qvlwse45.ppd", nullptr, nullptr},
+    {"DYMO", "LabelWriter 450 DUO Label", "dymo_lw450",
+     "MFG:DYMO;CMD: ;MDL:LabelWriter 450 DUO Label;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter 450 DUO Label;",
+     kDymoPattern, "qvlw450d.ppd", nullptr, nullptr},
+    {"DYMO", "LabelWriter 4XL", "dymo_lw4xl",
+     "MFG:DYMO;CMD: ;MDL:LabelWriter 4XL;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter 4XL;", kDymoPattern, "qvlw4xl.ppd",
      nullptr, nullptr},
 };
 

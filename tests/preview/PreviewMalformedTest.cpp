@@ -30,6 +30,8 @@ const StreamCase kStreams[] = {
     {"tavrin", "tavrin", {{"zeMediaTracking", "Perforated"}}},
     {"solvanePlain", "solvane", {}},
     {"solvaneCompressed", "solvane", {{"ImageCompress", "1"}}},
+    {"dymoPlain", "dymo", {}},
+    {"dymoCompressed", "dymo", {{"ImageCompress", "1"}}},
 };
 
 Bytes SmallStream(const StreamCase& c, unsigned width = 20, unsigned height = 6) {
@@ -147,6 +149,15 @@ const LengthFlip kLengthFlips[] = {
     {"tavrin", "packet length", [](const Bytes& s) { return TavrinPackets(s)[1] + 2; }, 0x01, false},
     {"tavrin", "tree argument length", [](const Bytes& s) { return TavrinPackets(s)[1] + 7; }, 0x04, true},
     {"tavrin", "chunk length", [](const Bytes& s) { return TavrinPackets(s)[2] + 19; }, 0x01, true},
+    {"dymoPlain", "ESC D bytes per row",
+     [](const Bytes& s) {
+         return After(s,
+                      "\x1B"
+                      "D",
+                      0) +
+                2;
+     },
+     0x01, false},
 };
 
 class PreviewLengthFlip : public ::testing::TestWithParam<LengthFlip> {};
@@ -348,6 +359,24 @@ const Exact kExact[] = {
     {"solvane", std::string("\x10\xFF\xFE\x01\x10\xFF\x10\x00\x09", 9), "byte 8: expected a density of 0-5, found 09"},
     {"tavrin", std::string("\xA5\x02", 2), "byte 1: expected 01 after A5, found 02"},
     {"tavrin", std::string("\x00\x5A", 2), "byte 0: expected A5 to start a packet, found 00 5A"},
+    {"dymo", "\x1B\x1B@\x16", "byte 3: expected ESC D before the first row, found 16"},
+    {"dymo",
+     "\x1B@\x1B"
+     "D\x9D",
+     "byte 4: expected ESC B and ESC D within the head's 156 bytes, found 0 + 157 bytes"},
+    {"dymo",
+     "\x1B@\x1B"
+     "D\x01\x17\x88",
+     "byte 6: expected a run of at most 8 dots to end the row, found a run of 9"},
+    {"dymo",
+     "\x1B@\x1B"
+     "D\x01\x16\xFF\x1BG",
+     "byte 9: expected ESC E to feed the last label to the tear bar, found end of stream"},
+    {"dymo",
+     "\x1B@\x1B"
+     "f\x02\x01",
+     "byte 4: expected 01 after ESC f, found 02 ..."},
+    {"dymo", "\x16", "byte 0: expected ESC bytes and ESC @ to reset the printer, found 16"},
 };
 
 // An image without width draws nothing, however many rows it claims.

@@ -51,6 +51,7 @@ const PhotoCase kPhotoCases[] = {
     {"escpos_58mm", "ATTR keyword cut-mode none\n", "image mode normal, feed 119 dots"},
     {"tavrin_58mm", "ATTR keyword media om_label-40x30_40x30mm\n", "feed"},
     {"solvane_58mm", "ATTR collection media-col { MEMBER keyword media-type \"labels\" }\n", "paper gap"},
+    {"dymo_lw450", "ATTR integer print-darkness 100\n", "density dark"},
 };
 
 class PrinterAppPhotoTest : public ::testing::TestWithParam<PhotoCase> {};
@@ -101,6 +102,7 @@ const PdfCase kPdfCases[] = {
     {"escpos_58mm", "sample-receipt.pdf", 384, "cuts 1"},
     {"tavrin_58mm", "sample-receipt.pdf", 384, "feed"},
     {"solvane_58mm", "sample-receipt.pdf", 384, "paper continuous"},
+    {"dymo_lw4xl", "sample-label.pdf", 1200, "label length 1800 rows"},
 };
 
 // Each family's own settings reach its printer from both clients: a new
