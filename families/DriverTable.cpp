@@ -97,10 +97,10 @@ const Driver kDrivers[] = {
     {"solvane_58mm", "Quorvant Solvane Pocket Printer, 58 mm", "Solvane Pocket 58mm", "qvsolvan.ppd", 24, 203, 384,
      Stock::Roll, kPocket, 6, false, false, -1, 0, -1, "burkes", "Continuous", kEscBeep},
     // Darkness: light, medium, normal, dark.
-    {"dymo_lw450", "Quorvant DYMO LabelWriter 400/450, 300 dpi", "DYMO LabelWriter 450 Series", "qvdymo.ppd", 32, 300,
-     672, Stock::Labels, kDymoLabels, 4, false, false, -1, -1, -1, "edge-keeping", "Continuous", nullptr},
-    {"dymo_lw4xl", "Quorvant DYMO LabelWriter 4XL, 300 dpi", "DYMO LabelWriter 4XL Series", "qvdymo4x.ppd", 32, 300,
-     1248, Stock::Labels, kDymoXlLabels, 4, false, false, -1, -1, -1, "edge-keeping", "Continuous", nullptr},
+    {"dymo_lw450", "Quorvant DYMO LabelWriter 400/450, 300 dpi", "DYMO LabelWriter 450", "qvdymo.ppd", 32, 300, 672,
+     Stock::Labels, kDymoLabels, 4, false, false, -1, -1, -1, "edge-keeping", "Continuous", nullptr},
+    {"dymo_lw4xl", "Quorvant DYMO LabelWriter 4XL, 300 dpi", "DYMO LabelWriter 4XL", "qvdymo4x.ppd", 32, 300, 1248,
+     Stock::Labels, kDymoXlLabels, 4, false, false, -1, -1, -1, "edge-keeping", "Continuous", nullptr},
 };
 
 }  // namespace
