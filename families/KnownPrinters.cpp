@@ -203,6 +203,8 @@ PpdIdentity IdentityOf(const Printer& printer) {
         if (key != Key::Other)
             identity.deviceId += item + ";";
     });
+    identity.nickName =
+        identity.make + " " + identity.model + " (" + DriverTable::Find(printer.driver)->description + ")";
     return identity;
 }
 
