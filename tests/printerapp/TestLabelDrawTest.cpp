@@ -68,15 +68,13 @@ TEST(TestLabelDraw, EveryDriverOnEveryMedia) {
             const std::string codes = ReadCodes(path, false, skipped);
             if (skipped)
                 GTEST_SKIP() << kNoCodeReader;
-            // The QR code fits labels from 28 mm wide (a DYMO address
-            // label); the turned Code 128 leaves it no room on narrower ones.
-            const double widthMm = media->width / 100.0, lengthMm = media->length / 100.0;
-            if (widthMm >= 28) {
-                EXPECT_NE(std::string::npos, codes.find("QR-Code:" + facts.qrcode + "\n")) << codes;
-            }
+            // The QR code names the driver and the media on every label,
+            // DYMO's 14 mm file folder label the narrowest.
+            EXPECT_NE(std::string::npos, codes.find("QR-Code:" + facts.qrcode + "\n")) << codes;
             // The Code 128 fits labels from 2.25 x 1.25 in, and turned,
-            // rolls from 100 mm long; on labels narrower than 40 mm it turns
-            // into what the QR code leaves, which depends on the dots.
+            // rolls from 100 mm long; on labels narrower than 40 mm it is
+            // turned, where the QR code leaves it room.
+            const double widthMm = media->width / 100.0, lengthMm = media->length / 100.0;
             const bool barcode = (widthMm >= 55 && lengthMm >= 31) || lengthMm >= 90;
             if (widthMm >= 40) {
                 EXPECT_EQ(barcode, codes.find(std::string("CODE-128:") + drivers[d].name + "\n") != std::string::npos)
