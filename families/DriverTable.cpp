@@ -83,24 +83,28 @@ const char kEscBeep[] =
 
 const Driver kDrivers[] = {
     {"tspl_203dpi", "Quorvant TSPL Label Printer, 203 dpi", "TSPL Label Printer", "qvtspl.ppd", 20, 203, 832,
-     Stock::Labels, kLabels, 16, true, false, -1, -1, 0, "edge-keeping", "Continuous", kTsplBeep},
+     Stock::Labels, kLabels, 16, kMostSpeed, false, -1, -1, 0, "edge-keeping", "Continuous", kTsplBeep, true},
     {"tspl_300dpi", "Quorvant TSPL Label Printer, 300 dpi", "TSPL Label 300dpi", "qvtspl3.ppd", 20, 300, 1248,
-     Stock::Labels, kLabels, 16, true, false, -1, -1, 0, "edge-keeping", "Continuous", kTsplBeep},
+     Stock::Labels, kLabels, 16, kMostSpeed, false, -1, -1, 0, "edge-keeping", "Continuous", kTsplBeep, true},
     {"escpos_80mm", "Quorvant ESC/POS Receipt Printer, 80 mm", "ESC/POS Receipt 80mm", "qvescpos.ppd", 21, 203, 576,
-     Stock::Roll, kRoll80, 0, false, true, 15, -1, -1, "burkes", "Roll", kEscBeep},
+     Stock::Roll, kRoll80, 0, 0, true, 15, -1, -1, "burkes", "Roll", kEscBeep},
     {"escpos_58mm", "Quorvant ESC/POS Receipt Printer, 58 mm", "ESC/POS Receipt 58mm", "qvesc58.ppd", 21, 203, 384,
-     Stock::Roll, kRoll58, 0, false, true, 15, -1, -1, "burkes", "Roll", kEscBeep},
+     Stock::Roll, kRoll58, 0, 0, true, 15, -1, -1, "burkes", "Roll", kEscBeep},
     {"cpcl_203dpi", "Quorvant CPCL Label Printer, 203 dpi", "CPCL Label Printer", "qvcpcl.ppd", 22, 203, 832,
-     Stock::Labels, kCpclLabels, 0, false, false, -1, -1, -1, "edge-keeping", "Continuous", kCpclBeep},
+     Stock::Labels, kCpclLabels, 0, 0, false, -1, -1, -1, "edge-keeping", "Continuous", kCpclBeep},
     {"tavrin_58mm", "Quorvant Tavrin Pocket Printer, 58 mm", "Tavrin Pocket 58mm", "qvtavrin.ppd", 23, 203, 384,
-     Stock::Roll, kPocket, 0, false, false, -1, -1, -1, "burkes", "Continuous", nullptr},
+     Stock::Roll, kPocket, 0, 0, false, -1, -1, -1, "burkes", "Continuous", nullptr},
     {"solvane_58mm", "Quorvant Solvane Pocket Printer, 58 mm", "Solvane Pocket 58mm", "qvsolvan.ppd", 24, 203, 384,
-     Stock::Roll, kPocket, 6, false, false, -1, 0, -1, "burkes", "Continuous", kEscBeep},
+     Stock::Roll, kPocket, 6, 0, false, -1, 0, -1, "burkes", "Continuous", kEscBeep},
+    // EPL2: D0 to D15; S2 to S4, the codes CUPS's driver sends for 2 to 4
+    // in/s; no post-print setting, as O sets every option at once.
+    {"epl2_203dpi", "Quorvant EPL2 Label Printer, 203 dpi", "EPL2 Label Printer", "qvepl2.ppd", 31, 203, 832,
+     Stock::Labels, kLabels, 16, 4, false, -1, -1, -1, "edge-keeping", "Continuous", nullptr},
     // Darkness: light, medium, normal, dark.
     {"dymo_lw450", "Quorvant DYMO LabelWriter 400/450, 300 dpi", "DYMO LabelWriter 450", "qvdymo.ppd", 32, 300, 672,
-     Stock::Labels, kDymoLabels, 4, false, false, -1, -1, -1, "edge-keeping", "Continuous", nullptr},
+     Stock::Labels, kDymoLabels, 4, 0, false, -1, -1, -1, "edge-keeping", "Continuous", nullptr},
     {"dymo_lw4xl", "Quorvant DYMO LabelWriter 4XL, 300 dpi", "DYMO LabelWriter 4XL", "qvdymo4x.ppd", 32, 300, 1248,
-     Stock::Labels, kDymoXlLabels, 4, false, false, -1, -1, -1, "edge-keeping", "Continuous", nullptr},
+     Stock::Labels, kDymoXlLabels, 4, 0, false, -1, -1, -1, "edge-keeping", "Continuous", nullptr},
 };
 
 }  // namespace

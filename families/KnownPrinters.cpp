@@ -31,6 +31,9 @@ const Printer kPrinters[] = {
      "inferred: the TM-T88V's pattern for the TM-T20 series", "qvtmt20.ppd", nullptr, nullptr},
     {"HPRT", "HM-A300E", "cpcl_203dpi", "MANUFACTURER:HPRT;COMMAND SET:CPCL;MODEL:HM-A300E;", kNotes, "qvhma300.ppd",
      nullptr, nullptr},
+    {"Zebra Technologies", "ZTC GC420d (EPL)", "epl2_203dpi",
+     "MANUFACTURER:Zebra Technologies ;COMMAND SET:EPL;MODEL:ZTC GC420d (EPL);CLASS:PRINTER;",
+     "zebra-dymo-brother notes", "qvgc420e.ppd", "Zebra", "GC420d"},
     {"DYMO", "LabelWriter 450", "dymo_lw450",
      "MFG:DYMO;CMD: ;MDL:LabelWriter 450;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter 450;", kDymoSeen, "qvlw450.ppd",
      nullptr, nullptr},
@@ -71,7 +74,7 @@ struct Language {
 };
 const Language kLanguages[] = {
     {"ESC/POS", "escpos_80mm"}, {"ESCPOS", "escpos_80mm"}, {"TSPL", "tspl_203dpi"},
-    {"TSPL2", "tspl_203dpi"},   {"CPCL", "cpcl_203dpi"},
+    {"TSPL2", "tspl_203dpi"},   {"CPCL", "cpcl_203dpi"},   {"EPL", "epl2_203dpi"},
 };
 
 std::string Trim(const std::string& s) {

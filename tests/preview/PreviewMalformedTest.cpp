@@ -30,6 +30,7 @@ const StreamCase kStreams[] = {
     {"tavrin", "tavrin", {{"zeMediaTracking", "Perforated"}}},
     {"solvanePlain", "solvane", {}},
     {"solvaneCompressed", "solvane", {{"ImageCompress", "1"}}},
+    {"epl2", "epl2", {}},
     {"dymoPlain", "dymo", {}},
     {"dymoCompressed", "dymo", {{"ImageCompress", "1"}}},
 };
@@ -149,6 +150,8 @@ const LengthFlip kLengthFlips[] = {
     {"tavrin", "packet length", [](const Bytes& s) { return TavrinPackets(s)[1] + 2; }, 0x01, false},
     {"tavrin", "tree argument length", [](const Bytes& s) { return TavrinPackets(s)[1] + 7; }, 0x04, true},
     {"tavrin", "chunk length", [](const Bytes& s) { return TavrinPackets(s)[2] + 19; }, 0x01, true},
+    {"epl2", "GW height digit", [](const Bytes& s) { return After(s, "GW", 3); }, 0x01, false},
+    {"epl2", "GW width digit", [](const Bytes& s) { return After(s, "GW", 2); }, 0x01, false},
     {"dymoPlain", "ESC D bytes per row",
      [](const Bytes& s) {
          return After(s,
@@ -359,6 +362,16 @@ const Exact kExact[] = {
     {"solvane", std::string("\x10\xFF\xFE\x01\x10\xFF\x10\x00\x09", 9), "byte 8: expected a density of 0-5, found 09"},
     {"tavrin", std::string("\xA5\x02", 2), "byte 1: expected 01 after A5, found 02"},
     {"tavrin", std::string("\x00\x5A", 2), "byte 0: expected A5 to start a packet, found 00 5A"},
+    {"epl2", "\nP1\n", "byte 1: expected N to begin a label, found \"P1\""},
+    {"epl2", "\nN\nGW0,0,1,1\n\xFF\nP1\n", "byte 3: expected q before GW (the label width), found \"GW0,0,1,1\""},
+    {"epl2", "\nN\nq8\nGW0,0,2,1\n\xFF\xFF\nP1\n",
+     "byte 6: expected GW within the label width of 8 dots, found \"GW0,0,2,1\""},
+    {"epl2", "\nN\nq8\nP1\nC\n",
+     "byte 9: expected a command other than a bare C (cut to some, the counter command to older guides), found \"C\""},
+    {"epl2", "\nN\nq8\nD16\nP1\n", "byte 6: expected D with a darkness of 0 to 15, found \"D16\""},
+    {"epl2", "\nN\nq8\nQ8,9\nP1\n", "byte 6: expected a gap of 16 to 240 dots, or 0 (continuous), found \"Q8,9\""},
+    {"epl2", "\nN\nq8\nP1\n\nN\nq8\n", "byte 15: expected P to print the label, found end of stream"},
+    {"epl2", "\nN\nq8\nGW0,0,1,2,\xFF", "byte 16: expected 2 bytes of GW data, found end of stream after 1 bytes"},
     {"dymo", "\x1B\x1B@\x16", "byte 3: expected ESC D before the first row, found 16"},
     {"dymo",
      "\x1B@\x1B"
