@@ -33,6 +33,7 @@ const Family kFamilies[] = {
     {"qvsolvan.ppd", 384, false, "Darkness=3 zeMediaTracking=Gap", "density", "3"},
     // EPL2's label width (q) is the rows' whole bytes: 816 dots for 812.
     {"qvepl2.ppd", 816, false, "Darkness=12 zeMediaTracking=Continuous", "darkness", "12"},
+    {"qvdymo4x.ppd", 1200, false, "Darkness=3", "density", "dark"},
 };
 
 TEST(CupsChain, CasesCoverEveryFamily) {

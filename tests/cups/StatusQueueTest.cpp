@@ -131,6 +131,18 @@ TEST_F(StatusQueue, ACpclPrinterWithoutEscIWaitsForPaperOnEscH) {
     EXPECT_EQ(log.find("did not answer a status query"), std::string::npos);  // not taken for a silent one
 }
 
+// A DYMO LabelWriter answers ESC A: the filter waits while its paper is out.
+TEST_F(StatusQueue, ADymoPrinterWaitsForPaperOnEscA) {
+    CVirtualPrinter::Options options;
+    options.language = "dymo";
+    options.headDots = 672;
+    options.paperOutAfterLabels = 2;
+    CVirtualPrinter printer(options);
+    const int id = SubmitUntilPaperOut(printer, "qvdymo.ppd");
+    ASSERT_GT(id, 0);
+    LoadPaperAndFinish(printer, id);
+}
+
 TEST_F(StatusQueue, APrinterThatAnswersNothingPrintsAfterOneTimeout) {
     CVirtualPrinter::Options options;
     options.headDots = 832;

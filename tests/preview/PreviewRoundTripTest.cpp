@@ -32,6 +32,8 @@ const Family kFamilies[] = {
     {"solvane", true, false, "1F 00 compressed image ", true},
     // EPL2 has no compressed GW; white rows are never sent.
     {"epl2", false, false, "GW ", false},
+    {"dymo", false, false, "SYN rows ", false},
+    {"dymo", true, false, "SYN rows ", false},
 };
 
 TEST(PreviewRoundTrip, CasesCoverEveryFamily) {

@@ -249,6 +249,7 @@ TEST(PreviewTool, DetectsTheLanguageFromTheFirstBytes) {
         {"\x10\xFF\xFE\x01"s, "solvane"},
         {"\xA5\x01\x05\x00"s, "tavrin"},
         {"\nN\nq816\n"s, "epl2"},
+        {"\x1B\x1B\x1B@"s, "dymo"},
         {"!PRINT", ""},
         {"\xA5\x02"s, ""},
         {"size", ""},
