@@ -55,6 +55,24 @@ const char* const kPocket[] = {
     "om_label-50x30_50x30mm",    "roll_max_48.1x5080mm",    "roll_min_48.1x12.7mm",      nullptr,
 };
 
+// DYMO LabelWriter labels, the narrow side across the head: address
+// (30252), large address (30321), shipping (30256), file folder (30327),
+// multi-purpose (30336) and return address (30330); the 4XL's 4 x 6 in
+// shipping label (1744907) first on its own head.
+const char* const kDymoLabels[] = {
+    "oe_address-label_1.125x3.5in",
+    "oe_lg-address-label_1.4x3.5in",
+    "oe_shipping-label_2.3125x4in",
+    "oe_file-folder-label_0.5625x3.4375in",
+    "oe_multipurpose-label_1x2.125in",
+    "oe_return-address-label_0.75x2in",
+    nullptr,
+};
+const char* const kDymoXlLabels[] = {
+    "na_index-4x6_4x6in",           "oe_address-label_1.125x3.5in",         "oe_lg-address-label_1.4x3.5in",
+    "oe_shipping-label_2.3125x4in", "oe_file-folder-label_0.5625x3.4375in", nullptr,
+};
+
 // Beepers: TSPL's SOUND (level, interval), CPCL's BEEP in eighths of a
 // second, and ESC B (times, 50 ms units) of the ESC/POS printers that have one.
 const char kTsplBeep[] = "SOUND 5,100\r\n";
@@ -90,6 +108,11 @@ const Driver kDrivers[] = {
      Stock::Labels, kLabels, 31, 6, false, -1, -1, 0, "edge-keeping", "Continuous", nullptr, true},
     {"zpl_600dpi", "Quorvant Zebra ZPL Label Printer, 600 dpi", "ZPL Label 600dpi", "qvzpl6.ppd", 30, 600, 2456,
      Stock::Labels, kLabels, 31, 6, false, -1, -1, 0, "edge-keeping", "Continuous", nullptr, true},
+    // Darkness: light, medium, normal, dark.
+    {"dymo_lw450", "Quorvant DYMO LabelWriter 400/450, 300 dpi", "DYMO LabelWriter 450", "qvdymo.ppd", 32, 300, 672,
+     Stock::Labels, kDymoLabels, 4, 0, false, -1, -1, -1, "edge-keeping", "Continuous", nullptr},
+    {"dymo_lw4xl", "Quorvant DYMO LabelWriter 4XL, 300 dpi", "DYMO LabelWriter 4XL", "qvdymo4x.ppd", 32, 300, 1248,
+     Stock::Labels, kDymoXlLabels, 4, 0, false, -1, -1, -1, "edge-keeping", "Continuous", nullptr},
 };
 
 }  // namespace

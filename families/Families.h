@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "preview/CCpclDecoder.h"
+#include "preview/CDymoDecoder.h"
 #include "preview/CEpl2Decoder.h"
 #include "preview/CEscposDecoder.h"
 #include "preview/CSolvaneDecoder.h"
@@ -12,6 +13,7 @@
 #include "preview/CTsplDecoder.h"
 #include "preview/CZplDecoder.h"
 #include "printers/CPrinterCPCL.h"
+#include "printers/CPrinterDymo.h"
 #include "printers/CPrinterEPL2.h"
 #include "printers/CPrinterESCPOS.h"
 #include "printers/CPrinterSolvane.h"
@@ -53,7 +55,7 @@ inline const std::tuple kTable{
     Row<CPrinterTSPL, CTsplDecoder>(20, "TSPL"),          Row<CPrinterESCPOS, CEscposDecoder>(21, "ESC/POS"),
     Row<CPrinterCPCL, CCpclDecoder>(22, "CPCL"),          Row<CPrinterTavrin, CTavrinDecoder>(23, "Tavrin"),
     Row<CPrinterSolvane, CSolvaneDecoder>(24, "Solvane"), Row<CPrinterZPL, CZplDecoder>(30, "ZPL"),
-    Row<CPrinterEPL2, CEpl2Decoder>(31, "EPL2"),
+    Row<CPrinterEPL2, CEpl2Decoder>(31, "EPL2"),          Row<CPrinterDymo, CDymoDecoder>(32, "DYMO"),
 };
 
 // Calls `visit(family)` for every family, in the table's order; a family's

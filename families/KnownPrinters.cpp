@@ -10,6 +10,10 @@ namespace {
 
 const char* const kNotes = "printer-status notes";
 const char* const kZebraNotes = "Zebra, DYMO and Brother notes (lprint's table)";
+// The LabelWriters send an empty CMD and CLASS for CLS (the 450's ID as
+// seen, lprint PR #193); the other models' IDs follow it.
+const char* const kDymoSeen = "zebra-dymo-brother notes";
+const char* const kDymoPattern = "inferred: the LabelWriter 450's pattern, models as lprint lists them";
 
 const Printer kPrinters[] = {
     {"Xprinter", "XP-420B", "tspl_203dpi", "MFG:Xprinter;CMD:CEZD;MDL:XP-420B;CLS:PRINTER;", kNotes, "qvxp420b.ppd",
@@ -61,6 +65,33 @@ const Printer kPrinters[] = {
     {"Zebra Technologies", "ZTC GC420d (EPL)", "epl2_203dpi",
      "MANUFACTURER:Zebra Technologies ;COMMAND SET:EPL;MODEL:ZTC GC420d (EPL);CLASS:PRINTER;",
      "zebra-dymo-brother notes", "qvgc420e.ppd", "Zebra", "GC420d"},
+    {"DYMO", "LabelWriter 450", "dymo_lw450",
+     "MFG:DYMO;CMD: ;MDL:LabelWriter 450;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter 450;", kDymoSeen, "qvlw450.ppd",
+     nullptr, nullptr},
+    {"DYMO", "LabelWriter 400", "dymo_lw450",
+     "MFG:DYMO;CMD: ;MDL:LabelWriter 400;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter 400;", kDymoPattern, "qvlw400.ppd",
+     nullptr, nullptr},
+    {"DYMO", "LabelWriter 400 Turbo", "dymo_lw450",
+     "MFG:DYMO;CMD: ;MDL:LabelWriter 400 Turbo;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter 400 Turbo;", kDymoPattern,
+     "qvlw400t.ppd", nullptr, nullptr},
+    {"DYMO", "LabelWriter 450 Turbo", "dymo_lw450",
+     "MFG:DYMO;CMD: ;MDL:LabelWriter 450 Turbo;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter 450 Turbo;", kDymoPattern,
+     "qvlw450t.ppd", nullptr, nullptr},
+    {"DYMO", "LabelWriter Twin Turbo", "dymo_lw450",
+     "MFG:DYMO;CMD: ;MDL:LabelWriter Twin Turbo;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter Twin Turbo;", kDymoPattern,
+     "qvlwtt.ppd", nullptr, nullptr},
+    {"DYMO", "LabelWriter 450 Twin Turbo", "dymo_lw450",
+     "MFG:DYMO;CMD: ;MDL:LabelWriter 450 Twin Turbo;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter 450 Twin Turbo;",
+     kDymoPattern, "qvlw450w.ppd", nullptr, nullptr},
+    {"DYMO", "LabelWriter SE450", "dymo_lw450",
+     "MFG:DYMO;CMD: ;MDL:LabelWriter SE450;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter SE450;", kDymoPattern,
+     "qvlwse45.ppd", nullptr, nullptr},
+    {"DYMO", "LabelWriter 450 DUO Label", "dymo_lw450",
+     "MFG:DYMO;CMD: ;MDL:LabelWriter 450 DUO Label;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter 450 DUO Label;",
+     kDymoPattern, "qvlw450d.ppd", nullptr, nullptr},
+    {"DYMO", "LabelWriter 4XL", "dymo_lw4xl",
+     "MFG:DYMO;CMD: ;MDL:LabelWriter 4XL;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter 4XL;", kDymoPattern, "qvlw4xl.ppd",
+     nullptr, nullptr},
 };
 
 // Makers that make printers of more than one language: none of their
@@ -206,6 +237,8 @@ PpdIdentity IdentityOf(const Printer& printer) {
         if (key != Key::Other)
             identity.deviceId += item + ";";
     });
+    identity.nickName =
+        identity.make + " " + identity.model + " (" + DriverTable::Find(printer.driver)->description + ")";
     return identity;
 }
 

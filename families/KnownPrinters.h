@@ -57,9 +57,14 @@ Match Find(const std::string& deviceId);
 // pattern built from the printer's ID: its maker and model items, key name
 // and value with any blanks, must appear in the same order. So the
 // attribute is the printer's maker, command set and model items exactly as
-// it sends them.
+// it sends them. That pattern also takes the PPD of every model whose name
+// holds the printer's ("LabelWriter 450 Turbo" for "LabelWriter 450"), at
+// the same score; CUPS then lists them by *NickName, comparing letters
+// without case and numbers by value. So the NickName follows the model
+// with " (", which sorts before any letter, digit or blank: the printer's
+// own PPD comes before those of the models its name begins.
 struct PpdIdentity {
-    std::string make, model, deviceId;
+    std::string make, model, deviceId, nickName;
 };
 PpdIdentity IdentityOf(const Printer& printer);
 

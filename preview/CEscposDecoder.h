@@ -10,8 +10,11 @@
 class CEscposDecoder : public CPreviewDecoder {
 public:
     static constexpr const char* kLanguage = "escpos";
-    // Whether `d` begins a stream of this language. Every job opens with an ESC or GS command.
-    static bool Begins(const uint8_t* d, size_t n) { return n >= 1 && (d[0] == 0x1B || d[0] == 0x1D); }
+    // Whether `d` begins a stream of this language. Every job opens with an ESC or GS command;
+    // ESC ESC is DYMO's reset.
+    static bool Begins(const uint8_t* d, size_t n) {
+        return n >= 1 && (d[0] == 0x1D || (d[0] == 0x1B && !(n >= 2 && d[1] == 0x1B)));
+    }
     const char* Language() const override { return kLanguage; }
 
 protected:

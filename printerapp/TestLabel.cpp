@@ -28,9 +28,9 @@ struct Metrics {
 };
 
 // Millimetre ticks from the page's first dot, longer every 5 and 10 mm, the
-// tens numbered beside their tick, along one edge inside the frame. Returns
-// the depth the ruler takes from that edge.
-int Ruler(CGrayCanvas& canvas, const Metrics& m, bool alongTop, int edge, int extent) {
+// tens numbered beside their tick (`numbers`), along one edge inside the
+// frame. Returns the depth the ruler takes from that edge.
+int Ruler(CGrayCanvas& canvas, const Metrics& m, bool alongTop, bool numbers, int edge, int extent) {
     const int shortTick = m.Mm(1), midTick = m.Mm(2), longTick = m.Mm(3);
     for (int mm = 1;; mm++) {
         const int at = m.Mm(mm);
@@ -41,7 +41,7 @@ int Ruler(CGrayCanvas& canvas, const Metrics& m, bool alongTop, int edge, int ex
             canvas.FillRect(at, edge, m.tick, length);
         else
             canvas.FillRect(edge, at, length, m.tick);
-        if (mm % 10 != 0)
+        if (mm % 10 != 0 || !numbers)
             continue;
         const std::string number = std::to_string(mm);
         const int beside = at + m.tick + 1, below = edge + shortTick + 2;
@@ -50,8 +50,10 @@ int Ruler(CGrayCanvas& canvas, const Metrics& m, bool alongTop, int edge, int ex
         else if (!alongTop && beside + CGrayCanvas::TextHeight(m.scale) <= extent)
             canvas.Text(below, beside, m.scale, number);
     }
-    const int numbers = alongTop ? CGrayCanvas::TextHeight(m.scale) : CGrayCanvas::TextWidth(m.scale, 3);
-    return std::max(longTick, shortTick + 2 + numbers);
+    if (!numbers)
+        return longTick;
+    const int beside = alongTop ? CGrayCanvas::TextHeight(m.scale) : CGrayCanvas::TextWidth(m.scale, 3);
+    return std::max(longTick, shortTick + 2 + beside);
 }
 
 // A part of the label: its size and how it is drawn at a top left corner.
@@ -116,10 +118,12 @@ Block Barcode(const Metrics& m, const std::string& text, int width, int height, 
     return block;
 }
 
-// The symbol in a quiet zone of four modules; smaller modules, down to two
-// dots, where the full size does not fit.
+// The symbol; smaller modules, down to two dots, where the full size does
+// not fit. Its quiet zone of four modules is the gap the flow keeps white
+// around every block (2 mm, wider than four of the largest modules), so
+// that the narrowest labels hold it.
 Block Qr(const Metrics& m, const std::shared_ptr<QrSymbol>& code, int width, int height, bool full) {
-    const int quiet = 4, span = code->Size() + 2 * quiet;
+    const int span = code->Size();
     int module = m.qrModule;
     while (!full && module > 2 && span * module > std::min(width, height))
         module--;
@@ -127,9 +131,7 @@ Block Qr(const Metrics& m, const std::shared_ptr<QrSymbol>& code, int width, int
     block.width = block.height = span * module;
     if (block.width > width || block.height > height)
         return {};
-    block.draw = [=](CGrayCanvas& canvas, int x, int y) {
-        canvas.Matrix(x + quiet * module, y + quiet * module, code->Size(), code->Row(0), module);
-    };
+    block.draw = [=](CGrayCanvas& canvas, int x, int y) { canvas.Matrix(x, y, span, code->Row(0), module); };
     return block;
 }
 
@@ -185,7 +187,8 @@ public:
     Flow(int left, int top, int right, int bottom, int gap)
         : m_Left(left), m_Right(right), m_Bottom(bottom), m_Gap(gap), m_X(left), m_Y(top) {}
 
-    void Place(CGrayCanvas& canvas, const BlockMaker& make) {
+    // Whether the block was placed.
+    bool Place(CGrayCanvas& canvas, const BlockMaker& make) {
         const int newRowY = m_RowHeight ? m_Y + m_RowHeight + m_Gap : m_Y;
         const struct { bool newRow, full; } tries[] = {{false, true}, {true, true}, {false, false}, {true, false}};
         for (const auto& t : tries) {
@@ -200,14 +203,51 @@ public:
             block.draw(canvas, x, y);
             m_X = x + block.width + m_Gap;
             m_RowHeight = std::max(m_RowHeight, block.height);
-            return;
+            return true;
         }
+        return false;
     }
 
 private:
     int m_Left, m_Right, m_Bottom, m_Gap;
     int m_X, m_Y, m_RowHeight = 0;
 };
+
+// How the label is laid out: numbers on the left ruler, and which code
+// goes first.
+struct Layout {
+    bool leftNumbers, qrFirst;
+};
+
+// Draws the label in `layout`; returns whether the QR code was placed.
+bool DrawLayout(CGrayCanvas& canvas, const Facts& f, const Metrics& m, const Layout& layout,
+                const std::shared_ptr<QrSymbol>& qr, const std::vector<std::string>& lines) {
+    // The frame's outer edge one dot inside the page.
+    canvas.Frame(1, 1, f.width - 2, f.length - 2, m.line);
+    const int inside = 1 + m.line;
+    const int top = inside + Ruler(canvas, m, true, true, inside, f.width - inside) + m.gap;
+    const int left = inside + Ruler(canvas, m, false, layout.leftNumbers, inside, f.length - inside) + m.gap;
+    const int right = f.width - inside - m.gap, bottom = f.length - inside - m.gap;
+
+    // The codes first: on a small label they matter most. The Code 128 has
+    // one size (or turns), the QR code may shrink into what it leaves.
+    const BlockMaker barcode = [&](int w, int h, bool full) { return Barcode(m, f.barcode, w, h, full); };
+    const BlockMaker code = [&](int w, int h, bool full) { return qr ? Qr(m, qr, w, h, full) : Block(); };
+    const BlockMaker blocks[] = {
+        layout.qrFirst ? code : barcode,
+        layout.qrFirst ? barcode : code,
+        [&](int w, int h, bool full) { return DarknessSteps(m, w, h, full); },
+        [&](int w, int h, bool full) { return Text(m, lines, w, h, full); },
+    };
+    Flow flow(left, top, right, bottom, m.gap);
+    const size_t qrAt = layout.qrFirst ? 0 : 1;
+    bool placedQr = false;
+    for (size_t i = 0; i < sizeof blocks / sizeof blocks[0]; i++) {
+        const bool placed = flow.Place(canvas, blocks[i]);
+        placedQr = placedQr || (placed && i == qrAt);
+    }
+    return placedQr;
+}
 
 }  // namespace
 
@@ -216,28 +256,22 @@ CGrayCanvas Draw(const Facts& f) {
     const Metrics m(f.dpi);
     if (f.width < 8 * m.line || f.length < 8 * m.line)
         return canvas;
-    // The frame's outer edge one dot inside the page.
-    canvas.Frame(1, 1, f.width - 2, f.length - 2, m.line);
-    const int inside = 1 + m.line;
-    const int top = inside + Ruler(canvas, m, true, inside, f.width - inside) + m.gap;
-    const int left = inside + Ruler(canvas, m, false, inside, f.length - inside) + m.gap;
-    const int right = f.width - inside - m.gap, bottom = f.length - inside - m.gap;
-
-    // The codes first: on a small label they matter most. The Code 128 has
-    // one size (or turns), the QR code may shrink into what it leaves.
     auto qr = std::make_shared<QrSymbol>();
     std::string problem;
-    const bool haveQr = qr->Encode(f.qrcode, QrSymbol::kLevelM, -1, problem);
+    if (!qr->Encode(f.qrcode, QrSymbol::kLevelM, -1, problem))
+        qr.reset();
     const std::vector<std::string> lines = TextLines(f);
-    const BlockMaker blocks[] = {
-        [&](int w, int h, bool full) { return Barcode(m, f.barcode, w, h, full); },
-        [&](int w, int h, bool full) { return haveQr ? Qr(m, qr, w, h, full) : Block(); },
-        [&](int w, int h, bool full) { return DarknessSteps(m, w, h, full); },
-        [&](int w, int h, bool full) { return Text(m, lines, w, h, full); },
-    };
-    Flow flow(left, top, right, bottom, m.gap);
-    for (const BlockMaker& make : blocks)
-        flow.Place(canvas, make);
+    // The first layout that holds the QR code, which names the driver and
+    // the media: on narrow labels (DYMO's file folder and return address
+    // labels) the turned Code 128 would take the width, then the left
+    // ruler's numbers would.
+    const Layout layouts[] = {{true, false}, {true, true}, {false, true}};
+    for (const Layout& layout : layouts) {
+        CGrayCanvas tried(f.width, f.length);
+        if (DrawLayout(tried, f, m, layout, qr, lines) || !qr)
+            return tried;
+    }
+    DrawLayout(canvas, f, m, layouts[0], qr, lines);
     return canvas;
 }
 

@@ -27,7 +27,8 @@ struct Facts {
     std::string qrcode;                                         // QR code content
 };
 
-// Draws the label; the parts that do not fit the page are left out.
+// Draws the label; the parts that do not fit the page are left out, the QR
+// code last of all.
 CGrayCanvas Draw(const Facts& facts);
 
 // The facts of `printer`: its driver, its ready (else default) media and its

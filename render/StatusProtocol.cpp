@@ -185,6 +185,17 @@ const std::vector<Protocol>& Protocols() {
         // printer answers, though not while out of paper or ribbon, with the
         // head open or too hot.
         {"zpl", {ZplHostQuery(), ZplHostStatus()}},
+        // DYMO LabelWriter 4xx: bit 0 (ready) is always set, bit 1 at the top
+        // of a label; bit 7 comes with paper out and jams as well.
+        {"dymo",
+         {
+             {"ESC A",
+              {0x1B, 0x41},
+              {0x03},
+              0x01,
+              0x01,
+              {Bit(5, kPaperOut), Bit(6, kPaperJam), Bit(7, kError, kError | kPaperOut | kPaperJam)}},
+         }},
     };
     return protocols;
 }

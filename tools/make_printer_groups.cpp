@@ -30,7 +30,7 @@ bool WriteGroups(const DriverTable::Driver& driver, const std::string& path) {
         if (!p.ppd || std::strcmp(p.driver, driver.name) != 0)
             continue;
         const KnownPrinters::PpdIdentity id = KnownPrinters::IdentityOf(p);
-        const std::string nick = id.make + " " + id.model + ", " + driver.description;
+        const std::string& nick = id.nickName;
         if (!Plain(nick) || !Plain(id.deviceId) || !Plain(p.ppd) || id.make.empty() || id.model.empty()) {
             std::fprintf(stderr, "make_printer_groups: %s: a name or device ID ppdc cannot take\n", p.ppd);
             return false;

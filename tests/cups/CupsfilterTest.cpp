@@ -34,6 +34,7 @@ const Family kFamilies[] = {
     {"qvzpl.ppd", 812, 8, "Darkness=25 zeMediaTracking=BLine", "media tracking", "M"},
     // EPL2's label width (q) is the rows' whole bytes: 816 dots for 812.
     {"qvepl2.ppd", 816, 1, "Darkness=12 zeMediaTracking=Continuous", "darkness", "12"},
+    {"qvdymo4x.ppd", 1200, 1, "Darkness=3", "density", "dark"},
 };
 
 TEST(CupsChain, CasesCoverEveryFamily) {

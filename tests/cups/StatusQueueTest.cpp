@@ -148,6 +148,18 @@ TEST_F(StatusQueue, AZebraPrinterWithoutHqesWaitsForPaperOnHs) {
     EXPECT_EQ(log.find("did not answer the status query", first + 1), std::string::npos);
 }
 
+// A DYMO LabelWriter answers ESC A: the filter waits while its paper is out.
+TEST_F(StatusQueue, ADymoPrinterWaitsForPaperOnEscA) {
+    CVirtualPrinter::Options options;
+    options.language = "dymo";
+    options.headDots = 672;
+    options.paperOutAfterLabels = 2;
+    CVirtualPrinter printer(options);
+    const int id = SubmitUntilPaperOut(printer, "qvdymo.ppd");
+    ASSERT_GT(id, 0);
+    LoadPaperAndFinish(printer, id);
+}
+
 TEST_F(StatusQueue, APrinterThatAnswersNothingPrintsAfterOneTimeout) {
     CVirtualPrinter::Options options;
     options.headDots = 832;

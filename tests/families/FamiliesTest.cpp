@@ -354,7 +354,7 @@ TEST(KnownPrinterPpd, IsItsDriversPpdUnderThePrintersName) {
         const KnownPrinters::PpdIdentity id = KnownPrinters::IdentityOf(p);
         EXPECT_EQ(id.make, ppd.Attr("Manufacturer")) << p.ppd;
         EXPECT_EQ(id.make + " " + id.model, ppd.Attr("ModelName")) << p.ppd;
-        EXPECT_EQ(id.make + " " + id.model + ", " + d.description, ppd.Attr("NickName")) << p.ppd;
+        EXPECT_EQ(id.make + " " + id.model + " (" + d.description + ")", ppd.Attr("NickName")) << p.ppd;
         EXPECT_EQ("(" + id.model + ")", ppd.Attr("Product")) << p.ppd;
         EXPECT_EQ(p.ppd, ppd.Attr("PCFileName"));
         EXPECT_EQ(id.deviceId, ppd.Attr("1284DeviceID")) << p.ppd;

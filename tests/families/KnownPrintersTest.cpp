@@ -24,6 +24,11 @@ const Case kCases[] = {
     {"MFG:MARKLIFE ;CMD:XPP,XL;MDL:X4;CLS:PRINTER;DES:LABEL PRINTER;", "tspl_203dpi", 3},
     {"mfg:xprinter;mdl:xp-420b;", "tspl_203dpi", 3},
     {"MFG:VEVOR ;CMD: ;MODEL:Y428BT;DES:LabelPrinter;", "tspl_203dpi", 3},
+    // DYMO: an empty CMD, CLASS instead of CLS; the 550 speaks another language.
+    {"MFG:DYMO;CMD: ;MDL:LabelWriter 450;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter 450;SERN:01010112345600;",
+     "dymo_lw450", 3},
+    {"MFG:DYMO;MDL:LabelWriter 4XL;", "dymo_lw4xl", 3},
+    {"MFG:DYMO;CMD: ;MDL:LabelWriter 550;CLASS:PRINTER;", nullptr, 0},
     // A model of a known series.
     {"MFG:EPSON;CMD:ESC/POS;MDL:TM-T88VI;", "escpos_80mm", 2},
     // Unknown makers: the command set decides when it names one language.
@@ -87,6 +92,7 @@ TEST(KnownPrinters, PpdIdentityKeepsTheMatchedItemsAsSent) {
         {"qvhma300.ppd", "HPRT", "HM-A300E", "MANUFACTURER:HPRT;COMMAND SET:CPCL;MODEL:HM-A300E;"},
         {"qvx1038.ppd", "Rollo", "X1038", "MFG:Printer;MDL:Thermal Printer;CMD:XPP,XL;"},
         {"qvtmt88v.ppd", "EPSON", "TM-T88V-JPN", "MFG:EPSON;CMD:ESC/POS;MDL:TM-T88V-JPN;"},
+        {"qvlw450.ppd", "DYMO", "LabelWriter 450", "MFG:DYMO;CMD: ;MDL:LabelWriter 450;"},
     };
     size_t count = 0;
     const KnownPrinters::Printer* rows = KnownPrinters::All(count);

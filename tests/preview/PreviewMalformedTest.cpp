@@ -32,6 +32,8 @@ const StreamCase kStreams[] = {
     {"solvaneCompressed", "solvane", {{"ImageCompress", "1"}}},
     {"zpl", "zpl", {}},
     {"epl2", "epl2", {}},
+    {"dymoPlain", "dymo", {}},
+    {"dymoCompressed", "dymo", {{"ImageCompress", "1"}}},
 };
 
 Bytes SmallStream(const StreamCase& c, unsigned width = 20, unsigned height = 6) {
@@ -153,6 +155,15 @@ const LengthFlip kLengthFlips[] = {
     {"zpl", "^GF c digit", [](const Bytes& s) { return After(s, "^GFA", 2); }, 0x01, false},
     {"epl2", "GW height digit", [](const Bytes& s) { return After(s, "GW", 3); }, 0x01, false},
     {"epl2", "GW width digit", [](const Bytes& s) { return After(s, "GW", 2); }, 0x01, false},
+    {"dymoPlain", "ESC D bytes per row",
+     [](const Bytes& s) {
+         return After(s,
+                      "\x1B"
+                      "D",
+                      0) +
+                2;
+     },
+     0x01, false},
 };
 
 class PreviewLengthFlip : public ::testing::TestWithParam<LengthFlip> {};
@@ -395,6 +406,24 @@ const Exact kExact[] = {
     {"epl2", "\nN\nq8\nQ8,9\nP1\n", "byte 6: expected a gap of 16 to 240 dots, or 0 (continuous), found \"Q8,9\""},
     {"epl2", "\nN\nq8\nP1\n\nN\nq8\n", "byte 15: expected P to print the label, found end of stream"},
     {"epl2", "\nN\nq8\nGW0,0,1,2,\xFF", "byte 16: expected 2 bytes of GW data, found end of stream after 1 bytes"},
+    {"dymo", "\x1B\x1B@\x16", "byte 3: expected ESC D before the first row, found 16"},
+    {"dymo",
+     "\x1B@\x1B"
+     "D\x9D",
+     "byte 4: expected ESC B and ESC D within the head's 156 bytes, found 0 + 157 bytes"},
+    {"dymo",
+     "\x1B@\x1B"
+     "D\x01\x17\x88",
+     "byte 6: expected a run of at most 8 dots to end the row, found a run of 9"},
+    {"dymo",
+     "\x1B@\x1B"
+     "D\x01\x16\xFF\x1BG",
+     "byte 9: expected ESC E to feed the last label to the tear bar, found end of stream"},
+    {"dymo",
+     "\x1B@\x1B"
+     "f\x02\x01",
+     "byte 4: expected 01 after ESC f, found 02 ..."},
+    {"dymo", "\x16", "byte 0: expected ESC bytes and ESC @ to reset the printer, found 16"},
 };
 
 // An image without width draws nothing, however many rows it claims.

@@ -34,6 +34,8 @@ const Family kFamilies[] = {
     {"zpl", false, false, "^GFA,", false},
     // EPL2 has no compressed GW; white rows are never sent.
     {"epl2", false, false, "GW ", false},
+    {"dymo", false, false, "SYN rows ", false},
+    {"dymo", true, false, "SYN rows ", false},
 };
 
 TEST(PreviewRoundTrip, CasesCoverEveryFamily) {

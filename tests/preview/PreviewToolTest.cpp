@@ -252,6 +252,7 @@ TEST(PreviewTool, DetectsTheLanguageFromTheFirstBytes) {
         {"~SD15\n^XA", "zpl"},
         {"^XA^PON", "zpl"},
         {"\nN\nq816\n"s, "epl2"},
+        {"\x1B\x1B\x1B@"s, "dymo"},
         {"!PRINT", ""},
         {"\xA5\x02"s, ""},
         {"size", ""},

@@ -48,6 +48,9 @@ TEST_F(PrinterAppCopies, EveryFormatPrintsItsCopiesInOrder) {
         {"cpcl_203dpi", "cpcl", twoPages, "", {"1", "1", "1", "1", "1", "1"}, {0, 1, 0, 1, 0, 1}},
         {"escpos_80mm", "escpos", onePage, "", {"", "", ""}, {0, 0, 0}},
         {"escpos_80mm", "escpos", photo, "", {"", "", ""}, {0, 0, 0}},
+        // No copy count: the label again, ESC G between.
+        {"dymo_lw450", "dymo", onePage, "", {"", "", ""}, {0, 0, 0}},
+        {"dymo_lw450", "dymo", twoPages, "", {"", "", "", "", "", ""}, {0, 1, 0, 1, 0, 1}},
     };
     int n = 0;
     for (const auto& c : cases) {

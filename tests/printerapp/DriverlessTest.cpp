@@ -56,6 +56,7 @@ const PhotoCase kPhotoCases[] = {
      "ATTR integer print-darkness 100\n"
      "ATTR collection media-col { MEMBER keyword media-type \"labels-continuous\" }\n",
      "media continuous, darkness 15"},
+    {"dymo_lw450", "ATTR integer print-darkness 100\n", "density dark"},
 };
 
 class PrinterAppPhotoTest : public ::testing::TestWithParam<PhotoCase> {};
@@ -108,6 +109,7 @@ const PdfCase kPdfCases[] = {
     {"solvane_58mm", "sample-receipt.pdf", 384, "paper continuous"},
     {"zpl_203dpi", "sample-label.pdf", 816, "label length 1218 dots"},
     {"epl2_203dpi", "sample-label.pdf", 816, "label length 1218 dots"},
+    {"dymo_lw4xl", "sample-label.pdf", 1200, "label length 1800 rows"},
 };
 
 // Each family's own settings reach its printer from both clients: a new

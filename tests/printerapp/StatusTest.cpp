@@ -46,6 +46,8 @@ const Family kFamilies[] = {
     {"cpcl", "cpcl_203dpi", "cpcl", true},
     kEscHOnly,  // reads as cpcl
     {"zpl", "zpl_203dpi", "zpl", false},
+    // ESC A tells paper out, jams and errors, not an open cover.
+    {"dymo", "dymo_lw450", "dymo", false, nullptr, kPaperJam, "media-jam"},
 };
 
 // What a printer that answers nothing costs at most, in seconds: a reply
@@ -176,18 +178,19 @@ TEST_P(PrinterAppStatusTest, PaperOutMidJobWaitsThenPrintsTheRestOnce) {
     EXPECT_EQ(std::string::npos, server->PrinterReasons(name).find("media-empty"));
 }
 
+// The cover, or what else the family's queries tell that stops it.
 TEST_P(PrinterAppStatusTest, CoverOpenBeforeTheJobWaitsUntilClosed) {
     CVirtualPrinter::Options options;
-    options.conditions = kCoverOpen;
+    options.conditions = GetParam().stops;
     Add(options);
     Submit("one.pwg");
-    ExpectWaiting("cover-open");
+    ExpectWaiting(GetParam().reason);
     EXPECT_EQ(0u, printer->PrintedPages().size());
-    printer->Set(0, kCoverOpen);
+    printer->Set(0, GetParam().stops);
     EXPECT_EQ("completed", WaitForState("completed").state) << server->LogProblems();
     EXPECT_TRUE(printer->WaitPrinted(1, kHangMs));
     EXPECT_EQ(1u, printer->PrintedPages().size());
-    EXPECT_EQ(std::string::npos, server->PrinterReasons(name).find("cover-open"));
+    EXPECT_EQ(std::string::npos, server->PrinterReasons(name).find(GetParam().reason));
 }
 
 TEST_P(PrinterAppStatusTest, CancelWhileWaitingEndsAtOnce) {

@@ -23,6 +23,8 @@ const LabelCase kCases[] = {
     {"escpos_58mm", "escpos", {384, 1598, true}, nullptr, true},  // 48.1 x 200 mm roll, the head's width
     // A 50 mm (399-dot) label on a 384-dot head: drawn head-wide, not shrunk.
     {"tavrin_58mm", "tavrin", {384, 239, true}, "om_label-50x30_50x30mm", false},
+    // DYMO's file folder label, 14 mm wide: the QR code alone.
+    {"dymo_lw450", "dymo", {168, 1031, false}, "oe_file-folder-label_0.5625x3.4375in", false},
 };
 
 TEST(PrinterAppTestLabel, CommandLinePrintsItOnTheLoadedMedia) {
