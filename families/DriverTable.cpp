@@ -55,6 +55,38 @@ const char* const kPocket[] = {
     "om_label-50x30_50x30mm",    "roll_max_48.1x5080mm",    "roll_min_48.1x12.7mm",      nullptr,
 };
 
+// Brother QL: DK die-cut labels and continuous rolls, each page the
+// printable area at 300 dpi (the printer keeps the rest of the label white):
+// 62 mm prints 696 dots, 29 mm 306, 38 mm 413, 102 mm 1164.
+const char* const kDk[] = {
+    "om_dk11202-62x100_58.93x93.9mm",
+    "om_dk11209-62x29_58.93x22.95mm",
+    "om_dk11201-29x90_25.91x83.91mm",
+    "om_dk11208-38x90_34.97x83.91mm",
+    "om_dk22205-62_58.93x100mm",
+    "om_dk22210-29_25.91x100mm",
+    nullptr,
+};
+// The 1296-pin heads also take the 102 mm rolls.
+const char* const kDkWide[] = {
+    "om_dk11241-102x152_98.56x140.55mm",
+    "om_dk11202-62x100_58.93x93.9mm",
+    "om_dk11209-62x29_58.93x22.95mm",
+    "om_dk11201-29x90_25.91x83.91mm",
+    "om_dk22205-62_58.93x100mm",
+    "om_dk22243-102_98.56x100mm",
+    nullptr,
+};
+
+// Brother QL models, by their raster references. Their drivers' head dots
+// are the widest roll's printable dots (696 of 720 pins, 1164 of 1296),
+// which pages are fitted to.
+const QlModel kQl500 = {200, false, false};
+const QlModel kQl720 = {200, true, true};
+const QlModel kQl800 = {400, true, false};
+const QlModel kQl820 = {400, true, true};
+const QlModel kQl1100 = {350, true, true};
+
 // Beepers: TSPL's SOUND (level, interval), CPCL's BEEP in eighths of a
 // second, and ESC B (times, 50 ms units) of the ESC/POS printers that have one.
 const char kTsplBeep[] = "SOUND 5,100\r\n";
@@ -78,6 +110,16 @@ const Driver kDrivers[] = {
      Stock::Roll, kPocket, 0, false, false, -1, -1, -1, "burkes", "Continuous", nullptr},
     {"solvane_58mm", "Quorvant Solvane Pocket Printer, 58 mm", "Solvane Pocket 58mm", "qvsolvan.ppd", 24, 203, 384,
      Stock::Roll, kPocket, 6, false, false, -1, 0, -1, "burkes", "Continuous", kEscBeep},
+    {"brother_ql500", "Quorvant Brother QL-500/570/700, 300 dpi", "Brother QL-500 Series", "qvql500.ppd", 33, 300, 696,
+     Stock::Labels, kDk, 0, false, false, -1, -1, 2, "edge-keeping", "Continuous", nullptr, &kQl500},
+    {"brother_ql720", "Quorvant Brother QL-710W/720NW, 300 dpi", "Brother QL-720 Series", "qvql720.ppd", 33, 300, 696,
+     Stock::Labels, kDk, 0, false, false, -1, -1, 2, "edge-keeping", "Continuous", nullptr, &kQl720},
+    {"brother_ql800", "Quorvant Brother QL-800, 300 dpi", "Brother QL-800 Series", "qvql800.ppd", 33, 300, 696,
+     Stock::Labels, kDk, 0, false, false, -1, -1, 2, "edge-keeping", "Continuous", nullptr, &kQl800},
+    {"brother_ql820", "Quorvant Brother QL-810W/820NWB, 300 dpi", "Brother QL-820 Series", "qvql820.ppd", 33, 300, 696,
+     Stock::Labels, kDk, 0, false, false, -1, -1, 2, "edge-keeping", "Continuous", nullptr, &kQl820},
+    {"brother_ql1100", "Quorvant Brother QL-1100 Series, 300 dpi", "Brother QL-1100 Series", "qvql1100.ppd", 33, 300,
+     1164, Stock::Labels, kDkWide, 0, false, false, -1, -1, 2, "edge-keeping", "Continuous", nullptr, &kQl1100},
 };
 
 }  // namespace

@@ -15,6 +15,13 @@ enum class Stock {
              // (white above and below trimmed) unless the job says otherwise
 };
 
+// What tells the Brother QL models (family 33) apart.
+struct QlModel {
+    int invalidate;    // bytes of 00 that open a job: 200, 350 or 400 by the model's manual
+    bool modeCommand;  // takes ESC i a (raster mode); the QL-5xx, QL-600 and QL-700 refuse it
+    bool packBits;     // takes PackBits rows and Z; the QL-800 takes neither
+};
+
 struct Driver {
     const char* name;           // PAPPL driver name
     const char* description;    // make and model
@@ -37,7 +44,8 @@ struct Driver {
     // The media tracking (render/MediaTracking) of continuous stock:
     // "Continuous", or "Roll" for receipt rolls.
     const char* continuous;
-    const char* beep;  // bytes that sound the printer's beeper; null: it has none
+    const char* beep;             // bytes that sound the printer's beeper; null: it has none
+    const QlModel* ql = nullptr;  // Brother QL models only
 };
 
 const Driver* Drivers(size_t& count);

@@ -4,11 +4,13 @@
 #include <tuple>
 #include <vector>
 
+#include "preview/CBrotherDecoder.h"
 #include "preview/CCpclDecoder.h"
 #include "preview/CEscposDecoder.h"
 #include "preview/CSolvaneDecoder.h"
 #include "preview/CTavrinDecoder.h"
 #include "preview/CTsplDecoder.h"
+#include "printers/CPrinterBrother.h"
 #include "printers/CPrinterCPCL.h"
 #include "printers/CPrinterESCPOS.h"
 #include "printers/CPrinterSolvane.h"
@@ -48,7 +50,7 @@ constexpr Family<Printer, Decoder> Row(int modelNumber, const char* personality)
 inline const std::tuple kTable{
     Row<CPrinterTSPL, CTsplDecoder>(20, "TSPL"),          Row<CPrinterESCPOS, CEscposDecoder>(21, "ESC/POS"),
     Row<CPrinterCPCL, CCpclDecoder>(22, "CPCL"),          Row<CPrinterTavrin, CTavrinDecoder>(23, "Tavrin"),
-    Row<CPrinterSolvane, CSolvaneDecoder>(24, "Solvane"),
+    Row<CPrinterSolvane, CSolvaneDecoder>(24, "Solvane"), Row<CPrinterBrother, CBrotherDecoder>(33, "Brother QL"),
 };
 
 // Calls `visit(family)` for every family, in the table's order; a family's

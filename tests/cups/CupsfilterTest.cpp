@@ -31,6 +31,7 @@ const Family kFamilies[] = {
     {"qvcpcl.ppd", 812, true, "zeMediaTracking=Gap", "form feed", "yes"},
     {"qvtavrin.ppd", 384, false, "zeMediaTracking=Gap", "paper locate", "100"},
     {"qvsolvan.ppd", 384, false, "Darkness=3 zeMediaTracking=Gap", "density", "3"},
+    {"qvql820.ppd", 720, false, "zeMediaTracking=Continuous", "media", "62 mm continuous"},
 };
 
 TEST(CupsChain, CasesCoverEveryFamily) {

@@ -9,6 +9,7 @@
 #include "support/FamilyCases.h"
 
 using namespace testing_support;
+using namespace std::string_literals;
 
 namespace {
 
@@ -30,6 +31,8 @@ const StreamCase kStreams[] = {
     {"tavrin", "tavrin", {{"zeMediaTracking", "Perforated"}}},
     {"solvanePlain", "solvane", {}},
     {"solvaneCompressed", "solvane", {{"ImageCompress", "1"}}},
+    {"brotherPlain", "brother", {}},
+    {"brotherPackBits", "brother", {{"ImageCompress", "1"}}},
 };
 
 Bytes SmallStream(const StreamCase& c, unsigned width = 20, unsigned height = 6) {
@@ -147,6 +150,8 @@ const LengthFlip kLengthFlips[] = {
     {"tavrin", "packet length", [](const Bytes& s) { return TavrinPackets(s)[1] + 2; }, 0x01, false},
     {"tavrin", "tree argument length", [](const Bytes& s) { return TavrinPackets(s)[1] + 7; }, 0x04, true},
     {"tavrin", "chunk length", [](const Bytes& s) { return TavrinPackets(s)[2] + 19; }, 0x01, true},
+    {"brotherPlain", "row length", [](const Bytes& s) { return After(s, std::string("g\0", 2), 0) + 2; }, 0x01, false},
+    {"brotherPlain", "ESC i z row count", [](const Bytes& s) { return After(s, "\x1Biz", 0) + 7; }, 0x01, false},
 };
 
 class PreviewLengthFlip : public ::testing::TestWithParam<LengthFlip> {};
@@ -348,6 +353,16 @@ const Exact kExact[] = {
     {"solvane", std::string("\x10\xFF\xFE\x01\x10\xFF\x10\x00\x09", 9), "byte 8: expected a density of 0-5, found 09"},
     {"tavrin", std::string("\xA5\x02", 2), "byte 1: expected 01 after A5, found 02"},
     {"tavrin", std::string("\x00\x5A", 2), "byte 0: expected A5 to start a packet, found 00 5A"},
+    {"brother", std::string(10, '\0') + "\x1B\x40",
+     "byte 10: expected at least 200 bytes of 00 to begin a job, found 10 and 1B 40"},
+    {"brother", std::string(200, '\0') + "\x1B\x40\x1Biz\x86\x0A\x3E\x00\x02\x00\x00\x00\x00\x00Z\x1A"s,
+     "byte 216: expected 2 rows as ESC i z says, found 1 rows and 1A"},
+    {"brother", std::string(200, '\0') + "\x1B\x40\x1Biz\x86\x0A\x3E\x00\x01\x00\x00\x00\x00\x00g\x00\x02\xFF\xFF\x1A"s,
+     "byte 215: expected a row of 90 or 162 bytes (the head's width), found a row of 2 bytes"},
+    {"brother", std::string(200, '\0') + "\x1B\x40Z",
+     "byte 202: expected ESC i z before the page's first row, found \"Z\""},
+    {"brother", std::string(200, '\0') + "\x1B\x40\x1Biz\x86\x0A\x3E\x00\x00\x00\x00\x00\x01\x00\x0C"s,
+     "byte 213: expected 00 for the job's first page, found 01 ..."},
 };
 
 // An image without width draws nothing, however many rows it claims.

@@ -248,6 +248,8 @@ TEST(PreviewTool, DetectsTheLanguageFromTheFirstBytes) {
         {"\x1B\x70\x00\xFF\xFF"s, "escpos"},
         {"\x10\xFF\xFE\x01"s, "solvane"},
         {"\xA5\x01\x05\x00"s, "tavrin"},
+        {std::string(200, '\0') + "\x1B\x40", "brother"},
+        {"\x00\x1B\x40"s, ""},
         {"!PRINT", ""},
         {"\xA5\x02"s, ""},
         {"size", ""},

@@ -51,6 +51,8 @@ const PhotoCase kPhotoCases[] = {
     {"escpos_58mm", "ATTR keyword cut-mode none\n", "image mode normal, feed 119 dots"},
     {"tavrin_58mm", "ATTR keyword media om_label-40x30_40x30mm\n", "feed"},
     {"solvane_58mm", "ATTR collection media-col { MEMBER keyword media-type \"labels\" }\n", "paper gap"},
+    {"brother_ql820", "ATTR collection media-col { MEMBER keyword media-type \"continuous\" }\n",
+     "media 62 mm continuous"},
 };
 
 class PrinterAppPhotoTest : public ::testing::TestWithParam<PhotoCase> {};
@@ -101,6 +103,7 @@ const PdfCase kPdfCases[] = {
     {"escpos_58mm", "sample-receipt.pdf", 384, "cuts 1"},
     {"tavrin_58mm", "sample-receipt.pdf", 384, "feed"},
     {"solvane_58mm", "sample-receipt.pdf", 384, "paper continuous"},
+    {"brother_ql820", "sample-label.pdf", 720, "media 62 x 100 mm die-cut"},
 };
 
 // Each family's own settings reach its printer from both clients: a new
