@@ -18,8 +18,15 @@ uint8_t Reversed(uint8_t v) {
 }  // namespace
 
 bool CBrotherDecoder::Parse(CByteReader& in) {
+    // A decoder is asked again as a stream grows (the virtual printer):
+    // nothing of a former, cut-off read may remain.
     m_bJob = false;
+    m_iJobPages = 0;
     m_iHeadBytes = 0;
+    m_bMedia = false;
+    m_bPackBits = false;
+    m_iAnnounced = 0;
+    m_Rows.clear();
     while (!in.AtEnd()) {
         bool query = false;
         if (!StatusQuery(in, query))

@@ -8,6 +8,7 @@
 #include <memory>
 #include <thread>
 
+#include "printers/CPrinterBrother.h"
 #include "support/CupsSystem.h"
 #include "vprinter/CVirtualPrinter.h"
 
@@ -129,6 +130,19 @@ TEST_F(StatusQueue, ACpclPrinterWithoutEscIWaitsForPaperOnEscH) {
     EXPECT_NE(first, std::string::npos);
     EXPECT_EQ(log.find("did not answer the status query", first + 1), std::string::npos);
     EXPECT_EQ(log.find("did not answer a status query"), std::string::npos);  // not taken for a silent one
+}
+
+// A Brother QL answers ESC i S; a page prints at the next page's 0C (or the
+// job's 1A), and the filter waits and resumes all the same.
+TEST_F(StatusQueue, ABrotherPrinterWaitsForPaperOnEscIS) {
+    CVirtualPrinter::Options options;
+    options.language = "brother";
+    options.headDots = CPrinterBrother::kNarrowHead;
+    options.paperOutAfterLabels = 2;
+    CVirtualPrinter printer(options);
+    const int id = SubmitUntilPaperOut(printer, "qvql720.ppd");
+    ASSERT_GT(id, 0);
+    LoadPaperAndFinish(printer, id);
 }
 
 TEST_F(StatusQueue, APrinterThatAnswersNothingPrintsAfterOneTimeout) {

@@ -101,6 +101,23 @@ TEST_P(PreviewTruncated, EveryPrefixFailsAtOrBeforeItsEnd) {
     }
 }
 
+// The virtual printer asks one decoder again as a stream grows: what a
+// cut-off read left must not change the read of the whole.
+TEST_P(PreviewTruncated, ADecoderAskedAgainReadsAsANewOne) {
+    const Bytes stream = SmallStream(GetParam());
+    bool ok = false;
+    auto fresh = Decoded(GetParam().language, stream, &ok);
+    ASSERT_TRUE(ok) << fresh->Error().Message();
+    auto reused = PreviewLanguages::Create(GetParam().language);
+    for (size_t length = 1; length < stream.size(); length++)
+        reused->Decode(stream.data(), length);
+    ASSERT_TRUE(reused->Decode(stream.data(), stream.size())) << reused->Error().Message();
+    EXPECT_EQ(reused->Commands().size(), fresh->Commands().size());
+    ASSERT_EQ(reused->Pages().size(), fresh->Pages().size());
+    for (size_t i = 0; i < fresh->Pages().size(); i++)
+        EXPECT_EQ(reused->Pages()[i].BlackDots(), fresh->Pages()[i].BlackDots()) << "page " << i + 1;
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryLanguage, PreviewTruncated, ::testing::ValuesIn(kStreams),
                          [](const ::testing::TestParamInfo<StreamCase>& info) { return std::string(info.param.name); });
 

@@ -45,6 +45,7 @@ const Family kFamilies[] = {
     {"escpos", "escpos_80mm", "escpos", false},
     {"cpcl", "cpcl_203dpi", "cpcl", true},
     kEscHOnly,  // reads as cpcl
+    {"brother", "brother_ql720", "brother", false},
 };
 
 // What a printer that answers nothing costs at most, in seconds: a reply
