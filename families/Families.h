@@ -33,6 +33,9 @@ struct Info {
     // The language prints copies of a page from one image (the renderer's
     // kCopyCount): a host sends a page once for all its copies.
     bool copyCount;
+    // A page's bytes, sent again, print it again (the renderer's
+    // kPagesReplay); otherwise a host draws each copy again.
+    bool replayPages;
 };
 
 template <class Printer, class Decoder>
@@ -43,7 +46,7 @@ struct Family : Info {
 
 template <class Printer, class Decoder>
 constexpr Family<Printer, Decoder> Row(int modelNumber, const char* personality) {
-    return {{modelNumber, Decoder::kLanguage, personality, Printer::kCopyCount}};
+    return {{modelNumber, Decoder::kLanguage, personality, Printer::kCopyCount, Printer::kPagesReplay}};
 }
 
 // In model-number order.

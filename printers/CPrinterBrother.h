@@ -17,9 +17,11 @@
 // A page ends with 0C when more follow and 1A after the last; a renderer
 // learns that a page was the last only when the job ends, so each page's end
 // goes out with the next page or at the end of the job. The language has no
-// copy count: a host sends a page once per copy.
+// copy count: a host draws a page again for each copy, as the job's first
+// page's bytes hold the job's opening and every page's its place in the job.
 class CPrinterBrother : public CBaseRender {
 public:
+    static constexpr bool kPagesReplay = false;
     static constexpr int kNarrowHead = 720;  // pins of the QL-5xx/6xx/7xx/8xx
     static constexpr int kWideHead = 1296;   // pins of the QL-1050/1060N/11xx
     // The 1296-pin heads place every roll this many pins further from the
