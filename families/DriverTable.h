@@ -22,6 +22,11 @@ struct QlModel {
     bool packBits;     // takes PackBits rows and Z; the QL-800 takes neither
 };
 
+// print-speed is in hundredths of millimetres per second; the printers take
+// inches per second, from kLeastSpeed to their driver's `speed`.
+const int kSpeedPerInch = 2540;
+const int kLeastSpeed = 2, kMostSpeed = 8;  // kMostSpeed: the TSPL printers' fastest
+
 struct Driver {
     const char* name;           // PAPPL driver name
     const char* description;    // make and model
@@ -33,7 +38,7 @@ struct Driver {
     Stock stock;
     const char* const* media;  // PWG media names; the first is the default; null ends
     int darknessLevels;        // levels of the printer's darkness setting; 0: none
-    bool speed;                // the printer takes a print speed (inches per second)
+    int speed;                 // the fastest print speed it takes, inches per second; 0: it takes none
     bool cutter;               // cut mode and cash drawer apply
     // Defaults of the settings only some drivers have (families/NamedSettings);
     // < 0: the driver has no such setting.
@@ -44,7 +49,10 @@ struct Driver {
     // The media tracking (render/MediaTracking) of continuous stock:
     // "Continuous", or "Roll" for receipt rolls.
     const char* continuous;
-    const char* beep;             // bytes that sound the printer's beeper; null: it has none
+    const char* beep;  // bytes that sound the printer's beeper; null: it has none
+    // Prints through a ribbon (thermal transfer) as well as direct: its
+    // PPD's "MediaMethod" offers "Transfer".
+    bool ribbon = false;
     const QlModel* ql = nullptr;  // Brother QL models only
 };
 
@@ -57,11 +65,6 @@ const Driver* Find(const char* name);
 // darkness command: the printer keeps its own setting, as with the PPDs'
 // "Printer Default".
 const int kFactoryDarkness = 50;
-
-// print-speed is in hundredths of millimetres per second; the printers take
-// inches per second, from kLeastSpeed to kMostSpeed where they take one.
-const int kSpeedPerInch = 2540;
-const int kLeastSpeed = 2, kMostSpeed = 8;
 
 // Custom sizes the roll drivers accept: page length from 12.7 mm (36 points,
 // the PPDs' MinSize) up to 5080 mm, in hundredths of millimetres.

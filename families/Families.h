@@ -6,12 +6,14 @@
 
 #include "preview/CBrotherDecoder.h"
 #include "preview/CCpclDecoder.h"
+#include "preview/CEpl2Decoder.h"
 #include "preview/CEscposDecoder.h"
 #include "preview/CSolvaneDecoder.h"
 #include "preview/CTavrinDecoder.h"
 #include "preview/CTsplDecoder.h"
 #include "printers/CPrinterBrother.h"
 #include "printers/CPrinterCPCL.h"
+#include "printers/CPrinterEPL2.h"
 #include "printers/CPrinterESCPOS.h"
 #include "printers/CPrinterSolvane.h"
 #include "printers/CPrinterTSPL.h"
@@ -51,9 +53,13 @@ constexpr Family<Printer, Decoder> Row(int modelNumber, const char* personality)
 
 // In model-number order.
 inline const std::tuple kTable{
-    Row<CPrinterTSPL, CTsplDecoder>(20, "TSPL"),          Row<CPrinterESCPOS, CEscposDecoder>(21, "ESC/POS"),
-    Row<CPrinterCPCL, CCpclDecoder>(22, "CPCL"),          Row<CPrinterTavrin, CTavrinDecoder>(23, "Tavrin"),
-    Row<CPrinterSolvane, CSolvaneDecoder>(24, "Solvane"), Row<CPrinterBrother, CBrotherDecoder>(33, "Brother QL"),
+    Row<CPrinterTSPL, CTsplDecoder>(20, "TSPL"),
+    Row<CPrinterESCPOS, CEscposDecoder>(21, "ESC/POS"),
+    Row<CPrinterCPCL, CCpclDecoder>(22, "CPCL"),
+    Row<CPrinterTavrin, CTavrinDecoder>(23, "Tavrin"),
+    Row<CPrinterSolvane, CSolvaneDecoder>(24, "Solvane"),
+    Row<CPrinterEPL2, CEpl2Decoder>(31, "EPL2"),
+    Row<CPrinterBrother, CBrotherDecoder>(33, "Brother QL"),
 };
 
 // Calls `visit(family)` for every family, in the table's order; a family's

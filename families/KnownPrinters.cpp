@@ -30,6 +30,9 @@ const Printer kPrinters[] = {
      "inferred: the TM-T88V's pattern for the TM-T20 series", "qvtmt20.ppd", nullptr, nullptr},
     {"HPRT", "HM-A300E", "cpcl_203dpi", "MANUFACTURER:HPRT;COMMAND SET:CPCL;MODEL:HM-A300E;", kNotes, "qvhma300.ppd",
      nullptr, nullptr},
+    {"Zebra Technologies", "ZTC GC420d (EPL)", "epl2_203dpi",
+     "MANUFACTURER:Zebra Technologies ;COMMAND SET:EPL;MODEL:ZTC GC420d (EPL);CLASS:PRINTER;",
+     "zebra-dymo-brother notes", "qvgc420e.ppd", "Zebra", "GC420d"},
     // Brother QL: the foomatic form, and lprint's models in it; a QL-500
     // was seen sending a colon where the ';' after its maker belongs.
     {"Brother", "QL-500", "brother_ql500", "MFG:Brother:CMD:PT-CBP;MDL:QL-500;CLS:PRINTER;", kBrlaser, "qvbql500.ppd",
@@ -77,7 +80,7 @@ struct Language {
 };
 const Language kLanguages[] = {
     {"ESC/POS", "escpos_80mm"}, {"ESCPOS", "escpos_80mm"}, {"TSPL", "tspl_203dpi"},
-    {"TSPL2", "tspl_203dpi"},   {"CPCL", "cpcl_203dpi"},
+    {"TSPL2", "tspl_203dpi"},   {"CPCL", "cpcl_203dpi"},   {"EPL", "epl2_203dpi"},
 };
 
 std::string Trim(const std::string& s) {

@@ -16,6 +16,11 @@ void VLog(const char* format, va_list args);
 void VReportError(const char* format, va_list args);
 void VReportWarning(const char* format, va_list args);
 void GetPrinterParameters(CBaseRender& render);
+// The keywords of the PPD options the ZPL filter also reads.
+constexpr const char* kMediaMethodKeyword = "MediaMethod";
+constexpr const char* kTrackingKeyword = "zeMediaTracking";
+constexpr const char* kDarknessKeyword = "Darkness";
+constexpr const char* kSpeedKeyword = "zePrintRate";
 // The options and attributes of this project's own PPDs, read after the
 // eighteen; nothing is logged for what a PPD does not carry.
 void GetExtensionParameters(CBaseRender& render);

@@ -52,7 +52,7 @@ void GetPrinterParameters(CBaseRender& render) {
     };
     const ChoiceNumber::Range kInt;
 
-    std::string text = marked("MediaMethod");
+    std::string text = marked(kMediaMethodKeyword);
     if (!text.empty()) {
         reg.iPrinttype = (text == "Normal" || text == "Direct") ? 0 : 1;
         render.AddLog("iPrinttype = %d", reg.iPrinttype);
@@ -67,7 +67,7 @@ void GetPrinterParameters(CBaseRender& render) {
         reg.iReference[1] = number("AdjustVertical", text, ChoiceNumber::kMillimetres) * 8;
         render.AddLog("iReference[1] = %d", reg.iReference[1]);
     }
-    text = marked("zeMediaTracking");
+    text = marked(kTrackingKeyword);
     if (!text.empty()) {
         // An unknown choice leaves the earlier values.
         if (const MediaTracking::Row* media = MediaTracking::Find(text))
@@ -85,18 +85,18 @@ void GetPrinterParameters(CBaseRender& render) {
         reg.iRotate = number("Rotate", text, kInt);
         render.AddLog("iRotate = %d", reg.iRotate);
     }
-    text = marked("Darkness");
+    text = marked(kDarknessKeyword);
     if (text.empty() || text == "Default") {
         reg.iDensity = -1;
     } else {
-        reg.iDensity = number("Darkness", text, kInt);
+        reg.iDensity = number(kDarknessKeyword, text, kInt);
         render.AddLog("iDensity = %d", reg.iDensity);
     }
-    text = marked("zePrintRate");
+    text = marked(kSpeedKeyword);
     if (text.empty() || text == "Default") {
         reg.iSpeed = -1;
     } else {
-        reg.iSpeed = number("zePrintRate", text, kInt);
+        reg.iSpeed = number(kSpeedKeyword, text, kInt);
         render.AddLog("iSpeed = %d", reg.iSpeed);
     }
     text = marked("AutoDotted");

@@ -29,6 +29,18 @@ void StoreRow(CxImage& image, unsigned y, const unsigned char* src, unsigned byt
     }
 }
 
+// A page in CUPS's black space (1 or 8 bits, set bits or high levels black,
+// as CUPS's own label printers ask for) is read in the white space the
+// filter's PPDs ask for, so that it prints as drawn rather than as a negative.
+bool IsInk(const cups_page_header2_t& header) {
+    return header.cupsColorSpace == CUPS_CSPACE_K && header.cupsBitsPerPixel <= 8;
+}
+
+void InkToWhite(unsigned char* line, unsigned n) {
+    for (unsigned i = 0; i < n; i++)
+        line[i] = static_cast<unsigned char>(~line[i]);
+}
+
 }  // namespace
 
 bool ReadImage(cups_raster_t* ras, const cups_page_header2_t& header, CxImage& image, unsigned& rowsRead) {
@@ -47,11 +59,14 @@ bool ReadImage(cups_raster_t* ras, const cups_page_header2_t& header, CxImage& i
     // Lines that fit a stored row are read into it; the rest go through one
     // line buffer (wider lines are cut to the row, 32-bit pixels split).
     const bool direct = bpp != 32 && bytesPerLine <= image.GetEffWidth();
+    const bool ink = IsInk(header);
     std::vector<unsigned char> line(direct ? 0 : bytesPerLine);
     for (unsigned y = 0; y < height; y++) {
         unsigned char* target = direct ? image.GetBits(y) : line.data();
         if (cupsRasterReadPixels(ras, target, bytesPerLine) == 0)
             break;
+        if (ink)
+            InkToWhite(target, bytesPerLine);
         if (!direct)
             StoreRow(image, y, line.data(), bytesPerLine, bpp);
         rowsRead++;
@@ -76,9 +91,12 @@ bool ReadGray(cups_raster_t* ras, const cups_page_header2_t& header, const PageP
         return false;
     }
     std::vector<unsigned char> line(bytesPerLine);
+    const bool ink = IsInk(header);
     for (unsigned y = 0; y < header.cupsHeight; y++) {
         if (cupsRasterReadPixels(ras, line.data(), bytesPerLine) == 0)
             break;
+        if (ink)
+            InkToWhite(line.data(), bytesPerLine);
         CxImageRows::LevelsOfRow(line.data(), bpp, header.cupsWidth, page.Row());
         page.AddRow();
         rowsRead++;

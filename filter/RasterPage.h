@@ -15,7 +15,8 @@ namespace RasterPage {
 // Returns false when the image cannot be built (another depth, or no memory);
 // the page's data are then consumed. Rows missing from a stream that ends
 // early are filled with 0xFF bytes, white in the gray and RGB spaces the
-// filter prints, and `rowsRead` tells how many arrived.
+// filter prints, and `rowsRead` tells how many arrived. A 1- to 8-bit page
+// in CUPS's black space (K) is read as its complement, white where it is.
 bool ReadImage(cups_raster_t* ras, const cups_page_header2_t& header, CxImage& image, unsigned& rowsRead);
 
 // Reads the page's lines as 8-bit gray into what `plan` makes of them

@@ -26,12 +26,12 @@ namespace ZplChain {
 
 namespace {
 
-// The PPD options a label's settings meet: the eighteen's, and the shared
-// table's for what follows printing.
-const char* const kDarknessOption = "Darkness";
-const char* const kSpeedOption = "zePrintRate";
-const char* const kTrackingOption = "zeMediaTracking";
-const char* const kMethodOption = "MediaMethod";
+// The PPD options a label's settings meet: the eighteen's (CupsHost), and
+// the shared table's for what follows printing.
+using CupsHost::kDarknessKeyword;
+using CupsHost::kMediaMethodKeyword;
+using CupsHost::kSpeedKeyword;
+using CupsHost::kTrackingKeyword;
 const char* SharedKeyword(const char* setting) { return NamedSettings::Find(setting)->ppd.keyword; }
 
 // Status lines carry no line breaks or other control bytes of the document:
@@ -62,26 +62,26 @@ LabelSettings::Span NumberChoices(ppd_file_t* ppd, const char* keyword) {
 
 LabelSettings::Printer PrinterOf(ppd_file_t* ppd) {
     LabelSettings::Printer printer;
-    printer.darkness = NumberChoices(ppd, kDarknessOption);
-    printer.speed = NumberChoices(ppd, kSpeedOption);
-    if (ppd_option_t* tracking = ppdFindOption(ppd, kTrackingOption))
+    printer.darkness = NumberChoices(ppd, kDarknessKeyword);
+    printer.speed = NumberChoices(ppd, kSpeedKeyword);
+    if (ppd_option_t* tracking = ppdFindOption(ppd, kTrackingKeyword))
         for (int i = 0; i < tracking->num_choices; i++)
             printer.tracking.push_back(tracking->choices[i].choice);
     printer.postPrint = ppdFindOption(ppd, SharedKeyword("post-print")) != nullptr;
     printer.cutMode = ppdFindOption(ppd, SharedKeyword("cut-mode")) != nullptr;
-    printer.transfer = ppdFindChoice(ppdFindOption(ppd, kMethodOption), "Transfer") != nullptr;
+    printer.transfer = ppdFindChoice(ppdFindOption(ppd, kMediaMethodKeyword), "Transfer") != nullptr;
     return printer;
 }
 
 LabelSettings::Named NamedBy(int numOptions, cups_option_t* options) {
     const auto names = [&](const char* keyword) { return cupsGetOption(keyword, numOptions, options) != nullptr; };
     LabelSettings::Named named;
-    named.darkness = names(kDarknessOption);
-    named.speed = names(kSpeedOption);
-    named.tracking = names(kTrackingOption);
+    named.darkness = names(kDarknessKeyword);
+    named.speed = names(kSpeedKeyword);
+    named.tracking = names(kTrackingKeyword);
     named.postPrint = names(SharedKeyword("post-print"));
     named.cutMode = names(SharedKeyword("cut-mode"));
-    named.method = names(kMethodOption);
+    named.method = names(kMediaMethodKeyword);
     return named;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "families/DriverTable.h"
+#include "printerapp/PrinterIcons.h"
 #include "printerapp/PrinterStatus.h"
 #include "printerapp/RasterJob.h"
 #include "printerapp/StatusWatch.h"
@@ -69,6 +70,12 @@ bool Fill(pappl_system_t* system, const char* driverName, const char*, const cha
     data->ppm = 10;
     data->kind =
         driver->stock == DriverTable::Stock::Labels ? PAPPL_KIND_LABEL : (PAPPL_KIND_RECEIPT | PAPPL_KIND_ROLL);
+    // The family's own icons; PAPPL's stand in where they cannot be drawn.
+    for (int i = 0; i < 3; i++) {
+        const std::string& png = PrinterIcons::Png(*driver, i);
+        data->icons[i].data = png.empty() ? nullptr : png.data();
+        data->icons[i].datalen = png.size();
+    }
     data->color_supported = PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_MONOCHROME | PAPPL_COLOR_MODE_BI_LEVEL;
     data->color_default = PAPPL_COLOR_MODE_MONOCHROME;
     data->content_default = PAPPL_CONTENT_AUTO;
@@ -107,7 +114,7 @@ bool Fill(pappl_system_t* system, const char* driverName, const char*, const cha
     }
     if (driver->speed) {
         data->speed_supported[0] = DriverTable::kLeastSpeed * DriverTable::kSpeedPerInch;
-        data->speed_supported[1] = DriverTable::kMostSpeed * DriverTable::kSpeedPerInch;
+        data->speed_supported[1] = driver->speed * DriverTable::kSpeedPerInch;
         data->speed_default = 0;
     }
     if (driver->stock == DriverTable::Stock::Labels) {

@@ -95,11 +95,12 @@ LabelSettings::Printer LabelPrinter(const DriverTable::Driver& driver) {
     if (driver.darknessLevels > 1)
         printer.darkness = {0, driver.darknessLevels - 1};
     if (driver.speed)
-        printer.speed = {DriverTable::kLeastSpeed, DriverTable::kMostSpeed};
+        printer.speed = {DriverTable::kLeastSpeed, driver.speed};
     // ApplyMedia's choices.
     printer.tracking = {"Gap", "BLine", driver.continuous};
     printer.postPrint = NamedSettings::Find("post-print")->drivers.appliesTo(driver);
     printer.cutMode = NamedSettings::Find("cut-mode")->drivers.appliesTo(driver);
+    printer.transfer = driver.ribbon;
     return printer;
 }
 

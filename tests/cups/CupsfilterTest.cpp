@@ -31,6 +31,8 @@ const Family kFamilies[] = {
     {"qvcpcl.ppd", 812, true, "zeMediaTracking=Gap", "form feed", "yes"},
     {"qvtavrin.ppd", 384, false, "zeMediaTracking=Gap", "paper locate", "100"},
     {"qvsolvan.ppd", 384, false, "Darkness=3 zeMediaTracking=Gap", "density", "3"},
+    // EPL2's label width (q) is the rows' whole bytes: 816 dots for 812.
+    {"qvepl2.ppd", 816, false, "Darkness=12 zeMediaTracking=Continuous", "darkness", "12"},
     {"qvql820.ppd", 720, false, "zeMediaTracking=Continuous", "media", "62 mm continuous"},
 };
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <ostream>
 
 #include "preview/PreviewLanguages.h"
 #include "preview/PreviewTestSupport.h"
@@ -55,6 +56,8 @@ const LabelCase kLabels[] = {
     {"qvescpos.ppd", "", 548, "WARNING: the page was shrunk to 70 %; bar codes may not scan"},
     {"qvcpcl.ppd", "", 772, nullptr},
 };
+
+void PrintTo(const LabelCase& c, std::ostream* os) { *os << c.ppd << (*c.options ? " " : "") << c.options; }
 
 class ZplCarrierLabel : public ZplJob, public ::testing::WithParamInterface<LabelCase> {};
 

@@ -210,7 +210,14 @@ TEST_P(DriverPpd, AgreesWithItsDriver) {
         EXPECT_EQ(&d, KnownPrinters::Find("MFG:Acme;" + ppd.Attr("1284DeviceID") + "MDL:L1;").driver);
     }
     EXPECT_EQ(std::to_string(d.dpi) + "dpi", ppd.Default("Resolution"));
-    EXPECT_EQ(d.speed, !ppd.Choices("zePrintRate").empty());
+    EXPECT_EQ(d.speed > 0, !ppd.Choices("zePrintRate").empty());
+    const std::vector<std::string> methods = ppd.Choices("MediaMethod");
+    EXPECT_EQ(d.ribbon, std::find(methods.begin(), methods.end(), "Transfer") != methods.end());
+    // Speeds: the printer's own by default, the rest in the driver's range.
+    for (const std::string& speed : ppd.Choices("zePrintRate")) {
+        const int ips = std::atoi(speed.c_str());
+        EXPECT_TRUE(speed == "Default" || (ips >= DriverTable::kLeastSpeed && ips <= d.speed)) << speed;
+    }
     // Darkness: the printer's own by default, the choices its levels.
     const std::vector<std::string> darkness = ppd.Choices("Darkness");
     EXPECT_EQ(d.darknessLevels > 1, !darkness.empty());

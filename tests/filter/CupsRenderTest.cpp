@@ -6,6 +6,7 @@
 #include <csignal>
 
 #include "filter/CCupsRender.h"
+#include "support/CupsSystem.h"
 #include "support/FilterRun.h"
 #include "support/TestFiles.h"
 #include "support/TestHost.h"
@@ -94,4 +95,46 @@ TEST(CupsRenderer, TermSignalDuringALargeWriteKeepsThePageWhole) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.ErrLines("ERROR"), std::vector<std::string>{});
     EXPECT_EQ(DiffBytes(quiet.out, r.out), "");
+}
+
+// CUPS's own label PPDs ask for black-space rasters (set bits and high
+// levels black). Such a page prints as the same page in the white space the
+// shipped PPDs ask for, not as its negative: read at its own depth, and
+// fitted to the head while read.
+TEST(CupsRenderer, ABlackSpacePagePrintsAsTheSameWhiteSpacePage) {
+    if (BuiltPpd("qvesc58.ppd").empty())
+        GTEST_SKIP() << "the PPDs were not built (ppdc missing)";
+    struct Case {
+        unsigned bpp, width;  // 384: the head's width; 600: fitted to it
+    };
+    for (const Case c : {Case{1, 384}, Case{8, 384}, Case{1, 600}, Case{8, 600}}) {
+        SCOPED_TRACE(std::to_string(c.bpp) + " bits, " + std::to_string(c.width) + " wide");
+        RasterPage white = MakeBitPage(c.width, 120, [](unsigned x, unsigned y) { return (x / 8 + y / 8) % 3 == 0; });
+        if (c.bpp == 8) {
+            Bytes levels;
+            for (unsigned y = 0; y < white.height; y++)
+                for (unsigned x = 0; x < white.width; x++)
+                    levels.push_back((white.data[y * ((c.width + 7) / 8) + x / 8] >> (7 - x % 8)) & 1 ? 0xFF : 0x20);
+            white.bitsPerPixel = 8;
+            white.data = levels;
+        }
+        RasterPage black = white;
+        black.colorSpace = CUPS_CSPACE_K;
+        for (uint8_t& b : black.data)
+            b = static_cast<uint8_t>(~b);
+        FilterJob job = MakeJob(BuiltPpd("qvesc58.ppd"));
+        job.input = RasterBytes({white});
+        const FilterResult expected = RunFilter(job);
+        job.input = RasterBytes({black});
+        const FilterResult r = RunFilter(job);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(DiffBytes(expected.out, r.out), "");
+        // and not the same as its negative printed in the white space
+        job.input = RasterBytes({[&] {
+            RasterPage negative = black;
+            negative.colorSpace = CUPS_CSPACE_W;
+            return negative;
+        }()});
+        EXPECT_NE(DiffBytes(RunFilter(job).out, r.out), "");
+    }
 }

@@ -34,6 +34,8 @@ const Family kFamilies[] = {
     {"tavrin", false, true, "Tavrin bitmap chunk ", false},
     {"solvane", false, false, "GS v 0 ", true},
     {"solvane", true, false, "1F 00 compressed image ", true},
+    // EPL2 has no compressed GW; white rows are never sent.
+    {"epl2", false, false, "GW ", false},
     {"brother", false, false, "g 00 row ", false, CPrinterBrother::kNarrowHead},
     {"brother", true, false, "g 00 row ", false, CPrinterBrother::kNarrowHead},
 };

@@ -248,6 +248,7 @@ TEST(PreviewTool, DetectsTheLanguageFromTheFirstBytes) {
         {"\x1B\x70\x00\xFF\xFF"s, "escpos"},
         {"\x10\xFF\xFE\x01"s, "solvane"},
         {"\xA5\x01\x05\x00"s, "tavrin"},
+        {"\nN\nq816\n"s, "epl2"},
         {std::string(200, '\0') + "\x1B\x40", "brother"},
         {"\x00\x1B\x40"s, ""},
         {"!PRINT", ""},

@@ -36,6 +36,26 @@ http_t* ConnectTo(int port, int timeoutMs) {
     return httpConnect2("localhost", port, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, timeoutMs, nullptr);
 }
 
+std::string GetPage(int port, const std::string& path) {
+    http_t* http = ConnectTo(port);
+    if (!http)
+        return "";
+    std::string body;
+    httpClearFields(http);
+    if (httpGet(http, path.c_str()) == 0) {
+        http_status_t status;
+        while ((status = httpUpdate(http)) == HTTP_STATUS_CONTINUE) {
+        }
+        char buffer[8192];
+        for (ssize_t n; status == HTTP_STATUS_OK && (n = httpRead2(http, buffer, sizeof buffer)) > 0;)
+            body.append(buffer, static_cast<size_t>(n));
+        if (status != HTTP_STATUS_OK)
+            body = "HTTP " + std::to_string(status);
+    }
+    httpClose(http);
+    return body;
+}
+
 ipp_t* SendWithDocument(http_t* http, ipp_t* request, const Bytes& document) {
     if (cupsSendRequest(http, request, "/ipp/print", CUPS_LENGTH_VARIABLE) == HTTP_STATUS_CONTINUE)
         cupsWriteRequestData(http, reinterpret_cast<const char*>(document.data()), document.size());

@@ -79,6 +79,9 @@ private:
 // A connection to the server on loopback `port`; null when it does not
 // answer within `timeoutMs`.
 http_t* ConnectTo(int port, int timeoutMs = 10000);
+// The body of a GET of `path` from the server on `port`; "HTTP <status>"
+// when it is not 200 OK, empty when it does not answer.
+std::string GetPage(int port, const std::string& path);
 // Sends `request` (which it frees) with `document` as its data; the answer,
 // or null when none came.
 ipp_t* SendWithDocument(http_t* http, ipp_t* request, const Bytes& document);

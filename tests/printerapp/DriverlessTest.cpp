@@ -51,6 +51,10 @@ const PhotoCase kPhotoCases[] = {
     {"escpos_58mm", "ATTR keyword cut-mode none\n", "image mode normal, feed 119 dots"},
     {"tavrin_58mm", "ATTR keyword media om_label-40x30_40x30mm\n", "feed"},
     {"solvane_58mm", "ATTR collection media-col { MEMBER keyword media-type \"labels\" }\n", "paper gap"},
+    {"epl2_203dpi",
+     "ATTR integer print-darkness 100\n"
+     "ATTR collection media-col { MEMBER keyword media-type \"labels-continuous\" }\n",
+     "media continuous, darkness 15"},
     {"brother_ql820", "ATTR collection media-col { MEMBER keyword media-type \"continuous\" }\n",
      "media 62 mm continuous"},
 };
@@ -103,6 +107,7 @@ const PdfCase kPdfCases[] = {
     {"escpos_58mm", "sample-receipt.pdf", 384, "cuts 1"},
     {"tavrin_58mm", "sample-receipt.pdf", 384, "feed"},
     {"solvane_58mm", "sample-receipt.pdf", 384, "paper continuous"},
+    {"epl2_203dpi", "sample-label.pdf", 816, "label length 1218 dots"},
     {"brother_ql820", "sample-label.pdf", 720, "media 62 x 100 mm die-cut"},
 };
 

@@ -281,11 +281,14 @@ TEST_F(RawPortTest, ZplSettingsApplyBelowTheJobsAttributes) {
     const struct {
         const char* zpl;
         std::vector<std::string> options;
-        const char* density;
+        const char* setting;
+        const char* value;
     } kCases[] = {
-        {"^MD10", {}, "13"},
-        {"~SD20", {}, "10"},
-        {"^MD10", {"print-darkness=20"}, "11"},
+        {"^MD10", {}, "density", "13"},
+        {"~SD20", {}, "density", "10"},
+        {"^MD10", {"print-darkness=20"}, "density", "11"},
+        {"^MTT", {}, "ribbon", "on"},
+        {"^MTD", {}, "ribbon", "off"},
     };
     AddFilePrinter("tspl_203dpi");
     for (const auto& c : kCases) {
@@ -295,7 +298,7 @@ TEST_F(RawPortTest, ZplSettingsApplyBelowTheJobsAttributes) {
         ASSERT_EQ("completed", server->Print(name, file, c.options)) << server->LogProblems();
         const std::vector<CPreviewPage> pages = server->DecodeDevice(name, "tspl");
         ASSERT_FALSE(pages.empty());
-        EXPECT_EQ(SettingOf(pages.back(), "density"), c.density);
+        EXPECT_EQ(SettingOf(pages.back(), c.setting), c.value);
     }
 }
 

@@ -64,27 +64,6 @@ double SilenceCost(const char* language) {
 
 double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-// The page body of a GET of `path`.
-std::string GetPage(int port, const std::string& path) {
-    http_t* http = ConnectTo(port);
-    if (!http)
-        return "";
-    std::string body;
-    httpClearFields(http);
-    if (httpGet(http, path.c_str()) == 0) {
-        http_status_t status;
-        while ((status = httpUpdate(http)) == HTTP_STATUS_CONTINUE) {
-        }
-        char buffer[8192];
-        for (ssize_t n; status == HTTP_STATUS_OK && (n = httpRead2(http, buffer, sizeof buffer)) > 0;)
-            body.append(buffer, static_cast<size_t>(n));
-        if (status != HTTP_STATUS_OK)
-            body = "HTTP " + std::to_string(status);
-    }
-    httpClose(http);
-    return body;
-}
-
 class PrinterAppStatusTest : public ::testing::TestWithParam<Family> {
 protected:
     static void SetUpTestSuite() {

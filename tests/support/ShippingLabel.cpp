@@ -52,8 +52,9 @@ std::vector<std::string> UnreadSymbols(const CPreviewPage& page, bool& skipped) 
     const struct {
         int x, y, width, height;
         const char* format;
-        const char* text;
+        const char* text;  // within what the reader returns
     } kSymbols[] = {
+        {40, 430, 200, 193, "MaxiCode", "1Z08720000"},
         {24, 656, 764, 290, "Code128", "1Z999AA10123456784"},
         {24, 956, 560, 236, "PDF417", "Quorvant parcel 1Z999AA10123456784 to 54321 OTHER TOWN"},
     };
@@ -66,7 +67,8 @@ std::vector<std::string> UnreadSymbols(const CPreviewPage& page, bool& skipped) 
             ReadPart(page, frame, s.x, s.y, s.width, s.height, s.format, dir, skipped);
         if (skipped)
             return {};
-        if (std::find(texts.begin(), texts.end(), s.text) == texts.end())
+        if (std::none_of(texts.begin(), texts.end(),
+                         [&](const std::string& t) { return t.find(s.text) != std::string::npos; }))
             unread.push_back(std::string(s.format) + " read as: " + (texts.empty() ? "nothing" : texts[0]));
     }
     return unread;

@@ -7,7 +7,7 @@
 
 // The carrier-style sample label (samples/shipping-label.zpl) as a printer
 // printed it, whichever host drew it: where its border landed and whether
-// its Code 128 and PDF417 read, each symbol cropped with a quiet zone round
+// its MaxiCode, Code 128 and PDF417 read, each symbol cropped with a quiet zone round
 // it.
 namespace testing_support {
 
