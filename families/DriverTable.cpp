@@ -78,14 +78,18 @@ const char* const kDkWide[] = {
     nullptr,
 };
 
-// Brother QL models, by their raster references. Their drivers' head dots
-// are the widest roll's printable dots (696 of 720 pins, 1164 of 1296),
-// which pages are fitted to.
-const QlModel kQl500 = {200, false, false};
-const QlModel kQl720 = {200, true, true};
-const QlModel kQl800 = {400, true, false};
-const QlModel kQl820 = {400, true, true};
-const QlModel kQl1100 = {350, true, true};
+// Brother QL models, by their raster references, beside their driver rows
+// (a column of its own in every row would be one more than the rows can
+// take and stay readable). The drivers' head dots are the widest roll's
+// printable dots (696 of 720 pins, 1164 of 1296), which pages are fitted to.
+const struct {
+    const char* driver;
+    QlModel model;
+} kQlModels[] = {
+    {"brother_ql500", {200, false, false}}, {"brother_ql720", {200, true, true}},
+    {"brother_ql800", {400, true, false}},  {"brother_ql820", {400, true, true}},
+    {"brother_ql1100", {350, true, true}},
+};
 
 // Beepers: TSPL's SOUND (level, interval), CPCL's BEEP in eighths of a
 // second, and ESC B (times, 50 ms units) of the ESC/POS printers that have one.
@@ -114,106 +118,16 @@ const Driver kDrivers[] = {
     // in/s; no post-print setting, as O sets every option at once.
     {"epl2_203dpi", "Quorvant EPL2 Label Printer, 203 dpi", "EPL2 Label Printer", "qvepl2.ppd", 31, 203, 832,
      Stock::Labels, kLabels, 16, 4, false, -1, -1, -1, "edge-keeping", "Continuous", nullptr},
-    {"brother_ql500",
-     "Quorvant Brother QL-500/570/700, 300 dpi",
-     "Brother QL-500 Series",
-     "qvql500.ppd",
-     33,
-     300,
-     696,
-     Stock::Labels,
-     kDk,
-     0,
-     0,
-     false,
-     -1,
-     -1,
-     2,
-     "edge-keeping",
-     "Continuous",
-     nullptr,
-     false,
-     &kQl500},
-    {"brother_ql720",
-     "Quorvant Brother QL-710W/720NW, 300 dpi",
-     "Brother QL-720 Series",
-     "qvql720.ppd",
-     33,
-     300,
-     696,
-     Stock::Labels,
-     kDk,
-     0,
-     0,
-     false,
-     -1,
-     -1,
-     2,
-     "edge-keeping",
-     "Continuous",
-     nullptr,
-     false,
-     &kQl720},
-    {"brother_ql800",
-     "Quorvant Brother QL-800, 300 dpi",
-     "Brother QL-800 Series",
-     "qvql800.ppd",
-     33,
-     300,
-     696,
-     Stock::Labels,
-     kDk,
-     0,
-     0,
-     false,
-     -1,
-     -1,
-     2,
-     "edge-keeping",
-     "Continuous",
-     nullptr,
-     false,
-     &kQl800},
-    {"brother_ql820",
-     "Quorvant Brother QL-810W/820NWB, 300 dpi",
-     "Brother QL-820 Series",
-     "qvql820.ppd",
-     33,
-     300,
-     696,
-     Stock::Labels,
-     kDk,
-     0,
-     0,
-     false,
-     -1,
-     -1,
-     2,
-     "edge-keeping",
-     "Continuous",
-     nullptr,
-     false,
-     &kQl820},
-    {"brother_ql1100",
-     "Quorvant Brother QL-1100 Series, 300 dpi",
-     "Brother QL-1100 Series",
-     "qvql1100.ppd",
-     33,
-     300,
-     1164,
-     Stock::Labels,
-     kDkWide,
-     0,
-     0,
-     false,
-     -1,
-     -1,
-     2,
-     "edge-keeping",
-     "Continuous",
-     nullptr,
-     false,
-     &kQl1100},
+    {"brother_ql500", "Quorvant Brother QL-500/570/700, 300 dpi", "Brother QL-500 Series", "qvql500.ppd", 33, 300, 696,
+     Stock::Labels, kDk, 0, 0, false, -1, -1, 2, "edge-keeping", "Continuous", nullptr},
+    {"brother_ql720", "Quorvant Brother QL-710W/720NW, 300 dpi", "Brother QL-720 Series", "qvql720.ppd", 33, 300, 696,
+     Stock::Labels, kDk, 0, 0, false, -1, -1, 2, "edge-keeping", "Continuous", nullptr},
+    {"brother_ql800", "Quorvant Brother QL-800, 300 dpi", "Brother QL-800 Series", "qvql800.ppd", 33, 300, 696,
+     Stock::Labels, kDk, 0, 0, false, -1, -1, 2, "edge-keeping", "Continuous", nullptr},
+    {"brother_ql820", "Quorvant Brother QL-810W/820NWB, 300 dpi", "Brother QL-820 Series", "qvql820.ppd", 33, 300, 696,
+     Stock::Labels, kDk, 0, 0, false, -1, -1, 2, "edge-keeping", "Continuous", nullptr},
+    {"brother_ql1100", "Quorvant Brother QL-1100 Series, 300 dpi", "Brother QL-1100 Series", "qvql1100.ppd", 33, 300,
+     1164, Stock::Labels, kDkWide, 0, 0, false, -1, -1, 2, "edge-keeping", "Continuous", nullptr},
 };
 
 }  // namespace
@@ -229,6 +143,13 @@ const Driver* Find(const char* name) {
     for (const Driver& driver : kDrivers)
         if (std::strcmp(driver.name, name) == 0)
             return &driver;
+    return nullptr;
+}
+
+const QlModel* QlModelOf(const Driver& driver) {
+    for (const auto& ql : kQlModels)
+        if (std::strcmp(ql.driver, driver.name) == 0)
+            return &ql.model;
     return nullptr;
 }
 

@@ -53,12 +53,13 @@ struct Driver {
     // Prints through a ribbon (thermal transfer) as well as direct: its
     // PPD's "MediaMethod" offers "Transfer".
     bool ribbon = false;
-    const QlModel* ql = nullptr;  // Brother QL models only
 };
 
 const Driver* Drivers(size_t& count);
 // The driver named `name`, or null.
 const Driver* Find(const char* name);
+// What tells a Brother QL driver's model apart; null for every other driver.
+const QlModel* QlModelOf(const Driver& driver);
 
 // printer-darkness-configured as a printer is added, on PAPPL's 0-100
 // scale. A job at this darkness with no print-darkness of its own sends no

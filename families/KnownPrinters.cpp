@@ -58,15 +58,15 @@ const Printer kPrinters[] = {
     {"Brother", "QL-820NWB", "brother_ql820", "MFG:Brother;CMD:PT-CBP;MDL:QL-820NWB;CLS:PRINTER;", kFoomatic,
      "qvbql820.ppd", nullptr, nullptr},
     {"Brother", "QL-1050", "brother_ql1100", "MFG:Brother;CMD:PT-CBP;MDL:QL-1050;CLS:PRINTER;", kLprintForm,
-     "qvbql1050.ppd", nullptr, nullptr},
+     "qvbq1050.ppd", nullptr, nullptr},
     {"Brother", "QL-1060N", "brother_ql1100", "MFG:Brother;CMD:PT-CBP;MDL:QL-1060N;CLS:PRINTER;", kLprintForm,
-     "qvbql1060.ppd", nullptr, nullptr},
+     "qvbq1060.ppd", nullptr, nullptr},
     {"Brother", "QL-1100", "brother_ql1100", "MFG:Brother;CMD:PT-CBP;MDL:QL-1100;CLS:PRINTER;", kLprintForm,
-     "qvbql1100.ppd", nullptr, nullptr},
+     "qvbq1100.ppd", nullptr, nullptr},
     {"Brother", "QL-1110NWB", "brother_ql1100", "MFG:Brother;CMD:PT-CBP;MDL:QL-1110NWB;CLS:PRINTER;", kLprintForm,
-     "qvbql1110.ppd", nullptr, nullptr},
+     "qvbq1110.ppd", nullptr, nullptr},
     {"Brother", "QL-1115NWB", "brother_ql1100", "MFG:Brother;CMD:PT-CBP;MDL:QL-1115NWB;CLS:PRINTER;", kLprintForm,
-     "qvbql1115.ppd", nullptr, nullptr},
+     "qvbq1115.ppd", nullptr, nullptr},
 };
 
 // Makers that make printers of more than one language: none of their

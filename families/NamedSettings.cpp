@@ -101,16 +101,25 @@ bool CountsCopies(const Driver& d) {
     const Families::Info* family = Families::Find(d.modelNumber);
     return family && family->copyCount;
 }
-bool IsQl(const Driver& d) { return d.ql != nullptr; }
+bool IsQl(const Driver& d) { return DriverTable::QlModelOf(d) != nullptr; }
 int On(const Driver&) { return 1; }
 int EndFeed(const Driver& d) { return d.endFeed; }
 int PreFeed(const Driver& d) { return d.preFeed; }
 int PostPrint(const Driver& d) { return d.postPrint; }
 int HeadDots(const Driver& d) { return d.headDots; }
 // Asked of every driver (a test compares what the others' PPDs lack).
-int Invalidate(const Driver& d) { return d.ql ? d.ql->invalidate : 0; }
-int NoModeCommand(const Driver& d) { return d.ql && !d.ql->modeCommand; }
-int PackBits(const Driver& d) { return d.ql && d.ql->packBits; }
+int Invalidate(const Driver& d) {
+    const DriverTable::QlModel* ql = DriverTable::QlModelOf(d);
+    return ql ? ql->invalidate : 0;
+}
+int NoModeCommand(const Driver& d) {
+    const DriverTable::QlModel* ql = DriverTable::QlModelOf(d);
+    return ql && !ql->modeCommand;
+}
+int PackBits(const Driver& d) {
+    const DriverTable::QlModel* ql = DriverTable::QlModelOf(d);
+    return ql && ql->packBits;
+}
 
 using P = Ppd;
 using R = tagREGSTRUCT;

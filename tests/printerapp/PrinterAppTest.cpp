@@ -199,7 +199,7 @@ TEST_P(PrinterAppDriverTest, PageDecodesWithItsDots) {
         PrintAndDecode("printer", FamilyOfDriver(d.name).language, PwgGrayPage(384, 392, 203, 100, 100, 200, 200));
     ASSERT_FALSE(pages.empty());
     // Brother QL rows are as wide as the head.
-    EXPECT_EQ(d.ql ? CPrinterBrother::Pins(d.headDots, 384) : 384, pages[0].Width());
+    EXPECT_EQ(DriverTable::QlModelOf(d) ? CPrinterBrother::Pins(d.headDots, 384) : 384, pages[0].Width());
     EXPECT_EQ(100u * 100u, TotalBlackDots(pages));
 }
 
