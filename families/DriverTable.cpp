@@ -72,6 +72,41 @@ const char* const kDymoXlLabels[] = {
     "na_index-4x6_4x6in",           "oe_address-label_1.125x3.5in",         "oe_lg-address-label_1.4x3.5in",
     "oe_shipping-label_2.3125x4in", "oe_file-folder-label_0.5625x3.4375in", nullptr,
 };
+// Brother QL: DK die-cut labels and continuous rolls, each page the
+// printable area at 300 dpi (the printer keeps the rest of the label white):
+// 62 mm prints 696 dots, 29 mm 306, 38 mm 413, 102 mm 1164.
+const char* const kDk[] = {
+    "om_dk11202-62x100_58.93x93.9mm",
+    "om_dk11209-62x29_58.93x22.95mm",
+    "om_dk11201-29x90_25.91x83.91mm",
+    "om_dk11208-38x90_34.97x83.91mm",
+    "om_dk22205-62_58.93x100mm",
+    "om_dk22210-29_25.91x100mm",
+    nullptr,
+};
+// The 1296-pin heads also take the 102 mm rolls.
+const char* const kDkWide[] = {
+    "om_dk11241-102x152_98.56x140.55mm",
+    "om_dk11202-62x100_58.93x93.9mm",
+    "om_dk11209-62x29_58.93x22.95mm",
+    "om_dk11201-29x90_25.91x83.91mm",
+    "om_dk22205-62_58.93x100mm",
+    "om_dk22243-102_98.56x100mm",
+    nullptr,
+};
+
+// Brother QL models, by their raster references, beside their driver rows
+// (a column of its own in every row would be one more than the rows can
+// take and stay readable). The drivers' head dots are the widest roll's
+// printable dots (696 of 720 pins, 1164 of 1296), which pages are fitted to.
+const struct {
+    const char* driver;
+    QlModel model;
+} kQlModels[] = {
+    {"brother_ql500", {200, false, false}}, {"brother_ql720", {200, true, true}},
+    {"brother_ql800", {400, true, false}},  {"brother_ql820", {400, true, true}},
+    {"brother_ql1100", {350, true, true}},
+};
 
 // Beepers: TSPL's SOUND (level, interval), CPCL's BEEP in eighths of a
 // second, and ESC B (times, 50 ms units) of the ESC/POS printers that have one.
@@ -113,6 +148,16 @@ const Driver kDrivers[] = {
      Stock::Labels, kDymoLabels, 4, 0, false, -1, -1, -1, "edge-keeping", "Continuous", nullptr},
     {"dymo_lw4xl", "Quorvant DYMO LabelWriter 4XL, 300 dpi", "DYMO LabelWriter 4XL", "qvdymo4x.ppd", 32, 300, 1248,
      Stock::Labels, kDymoXlLabels, 4, 0, false, -1, -1, -1, "edge-keeping", "Continuous", nullptr},
+    {"brother_ql500", "Quorvant Brother QL-500/570/700, 300 dpi", "Brother QL-500 Series", "qvql500.ppd", 33, 300, 696,
+     Stock::Labels, kDk, 0, 0, false, -1, -1, 2, "edge-keeping", "Continuous", nullptr},
+    {"brother_ql720", "Quorvant Brother QL-710W/720NW, 300 dpi", "Brother QL-720 Series", "qvql720.ppd", 33, 300, 696,
+     Stock::Labels, kDk, 0, 0, false, -1, -1, 2, "edge-keeping", "Continuous", nullptr},
+    {"brother_ql800", "Quorvant Brother QL-800, 300 dpi", "Brother QL-800 Series", "qvql800.ppd", 33, 300, 696,
+     Stock::Labels, kDk, 0, 0, false, -1, -1, 2, "edge-keeping", "Continuous", nullptr},
+    {"brother_ql820", "Quorvant Brother QL-810W/820NWB, 300 dpi", "Brother QL-820 Series", "qvql820.ppd", 33, 300, 696,
+     Stock::Labels, kDk, 0, 0, false, -1, -1, 2, "edge-keeping", "Continuous", nullptr},
+    {"brother_ql1100", "Quorvant Brother QL-1100 Series, 300 dpi", "Brother QL-1100 Series", "qvql1100.ppd", 33, 300,
+     1164, Stock::Labels, kDkWide, 0, 0, false, -1, -1, 2, "edge-keeping", "Continuous", nullptr},
 };
 
 }  // namespace
@@ -128,6 +173,13 @@ const Driver* Find(const char* name) {
     for (const Driver& driver : kDrivers)
         if (std::strcmp(driver.name, name) == 0)
             return &driver;
+    return nullptr;
+}
+
+const QlModel* QlModelOf(const Driver& driver) {
+    for (const auto& ql : kQlModels)
+        if (std::strcmp(ql.driver, driver.name) == 0)
+            return &ql.model;
     return nullptr;
 }
 

@@ -15,6 +15,13 @@ enum class Stock {
              // (white above and below trimmed) unless the job says otherwise
 };
 
+// What tells the Brother QL models (family 33) apart.
+struct QlModel {
+    int invalidate;    // bytes of 00 that open a job: 200, 350 or 400 by the model's manual
+    bool modeCommand;  // takes ESC i a (raster mode); the QL-5xx, QL-600 and QL-700 refuse it
+    bool packBits;     // takes PackBits rows and Z; the QL-800 takes neither
+};
+
 // print-speed is in hundredths of millimetres per second; the printers take
 // inches per second, from kLeastSpeed to their driver's `speed`.
 const int kSpeedPerInch = 2540;
@@ -51,6 +58,8 @@ struct Driver {
 const Driver* Drivers(size_t& count);
 // The driver named `name`, or null.
 const Driver* Find(const char* name);
+// What tells a Brother QL driver's model apart; null for every other driver.
+const QlModel* QlModelOf(const Driver& driver);
 
 // printer-darkness-configured as a printer is added, on PAPPL's 0-100
 // scale. A job at this darkness with no print-darkness of its own sends no

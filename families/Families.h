@@ -4,6 +4,7 @@
 #include <tuple>
 #include <vector>
 
+#include "preview/CBrotherDecoder.h"
 #include "preview/CCpclDecoder.h"
 #include "preview/CDymoDecoder.h"
 #include "preview/CEpl2Decoder.h"
@@ -12,6 +13,7 @@
 #include "preview/CTavrinDecoder.h"
 #include "preview/CTsplDecoder.h"
 #include "preview/CZplDecoder.h"
+#include "printers/CPrinterBrother.h"
 #include "printers/CPrinterCPCL.h"
 #include "printers/CPrinterDymo.h"
 #include "printers/CPrinterEPL2.h"
@@ -37,6 +39,9 @@ struct Info {
     // The language prints copies of a page from one image (the renderer's
     // kCopyCount): a host sends a page once for all its copies.
     bool copyCount;
+    // A page's bytes, sent again, print it again (the renderer's
+    // kPagesReplay); otherwise a host draws each copy again.
+    bool replayPages;
 };
 
 template <class Printer, class Decoder>
@@ -47,15 +52,20 @@ struct Family : Info {
 
 template <class Printer, class Decoder>
 constexpr Family<Printer, Decoder> Row(int modelNumber, const char* personality) {
-    return {{modelNumber, Decoder::kLanguage, personality, Printer::kCopyCount}};
+    return {{modelNumber, Decoder::kLanguage, personality, Printer::kCopyCount, Printer::kPagesReplay}};
 }
 
 // In model-number order.
 inline const std::tuple kTable{
-    Row<CPrinterTSPL, CTsplDecoder>(20, "TSPL"),          Row<CPrinterESCPOS, CEscposDecoder>(21, "ESC/POS"),
-    Row<CPrinterCPCL, CCpclDecoder>(22, "CPCL"),          Row<CPrinterTavrin, CTavrinDecoder>(23, "Tavrin"),
-    Row<CPrinterSolvane, CSolvaneDecoder>(24, "Solvane"), Row<CPrinterZPL, CZplDecoder>(30, "ZPL"),
-    Row<CPrinterEPL2, CEpl2Decoder>(31, "EPL2"),          Row<CPrinterDymo, CDymoDecoder>(32, "DYMO"),
+    Row<CPrinterTSPL, CTsplDecoder>(20, "TSPL"),
+    Row<CPrinterESCPOS, CEscposDecoder>(21, "ESC/POS"),
+    Row<CPrinterCPCL, CCpclDecoder>(22, "CPCL"),
+    Row<CPrinterTavrin, CTavrinDecoder>(23, "Tavrin"),
+    Row<CPrinterSolvane, CSolvaneDecoder>(24, "Solvane"),
+    Row<CPrinterZPL, CZplDecoder>(30, "ZPL"),
+    Row<CPrinterEPL2, CEpl2Decoder>(31, "EPL2"),
+    Row<CPrinterDymo, CDymoDecoder>(32, "DYMO"),
+    Row<CPrinterBrother, CBrotherDecoder>(33, "Brother QL"),
 };
 
 // Calls `visit(family)` for every family, in the table's order; a family's

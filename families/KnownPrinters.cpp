@@ -14,6 +14,9 @@ const char* const kZebraNotes = "Zebra, DYMO and Brother notes (lprint's table)"
 // seen, lprint PR #193); the other models' IDs follow it.
 const char* const kDymoSeen = "zebra-dymo-brother notes";
 const char* const kDymoPattern = "inferred: the LabelWriter 450's pattern, models as lprint lists them";
+const char* const kFoomatic = "foomatic's printer data";
+const char* const kLprintForm = "lprint's model list, in foomatic's form";
+const char* const kBrlaser = "a QL-500 in the wild (brlaser issue 60)";
 
 const Printer kPrinters[] = {
     {"Xprinter", "XP-420B", "tspl_203dpi", "MFG:Xprinter;CMD:CEZD;MDL:XP-420B;CLS:PRINTER;", kNotes, "qvxp420b.ppd",
@@ -92,6 +95,40 @@ const Printer kPrinters[] = {
     {"DYMO", "LabelWriter 4XL", "dymo_lw4xl",
      "MFG:DYMO;CMD: ;MDL:LabelWriter 4XL;CLASS:PRINTER;DESCRIPTION:DYMO LabelWriter 4XL;", kDymoPattern, "qvlw4xl.ppd",
      nullptr, nullptr},
+    // Brother QL: the foomatic form, and lprint's models in it; a QL-500
+    // was seen sending a colon where the ';' after its maker belongs.
+    {"Brother", "QL-500", "brother_ql500", "MFG:Brother:CMD:PT-CBP;MDL:QL-500;CLS:PRINTER;", kBrlaser, "qvbql500.ppd",
+     nullptr, nullptr},
+    {"Brother", "QL-550", "brother_ql500", "MFG:Brother;CMD:PT-CBP;MDL:QL-550;CLS:PRINTER;", kFoomatic, "qvbql550.ppd",
+     nullptr, nullptr},
+    {"Brother", "QL-570", "brother_ql500", "MFG:Brother;CMD:PT-CBP;MDL:QL-570;CLS:PRINTER;", kFoomatic, "qvbql570.ppd",
+     nullptr, nullptr},
+    {"Brother", "QL-600", "brother_ql500", "MFG:Brother;CMD:PT-CBP;MDL:QL-600;CLS:PRINTER;", kFoomatic, "qvbql600.ppd",
+     nullptr, nullptr},
+    {"Brother", "QL-650TD", "brother_ql500", "MFG:Brother;CMD:PT-CBP;MDL:QL-650TD;CLS:PRINTER;", kFoomatic,
+     "qvbql650.ppd", nullptr, nullptr},
+    {"Brother", "QL-700", "brother_ql500", "MFG:Brother;CMD:PT-CBP;MDL:QL-700;CLS:PRINTER;", kFoomatic, "qvbql700.ppd",
+     nullptr, nullptr},
+    {"Brother", "QL-710W", "brother_ql720", "MFG:Brother;CMD:PT-CBP;MDL:QL-710W;CLS:PRINTER;", kLprintForm,
+     "qvbql710.ppd", nullptr, nullptr},
+    {"Brother", "QL-720NW", "brother_ql720", "MFG:Brother;CMD:PT-CBP;MDL:QL-720NW;CLS:PRINTER;", kLprintForm,
+     "qvbql720.ppd", nullptr, nullptr},
+    {"Brother", "QL-800", "brother_ql800", "MFG:Brother;CMD:PT-CBP;MDL:QL-800;CLS:PRINTER;", kFoomatic, "qvbql800.ppd",
+     nullptr, nullptr},
+    {"Brother", "QL-810W", "brother_ql820", "MFG:Brother;CMD:PT-CBP;MDL:QL-810W;CLS:PRINTER;", kFoomatic,
+     "qvbql810.ppd", nullptr, nullptr},
+    {"Brother", "QL-820NWB", "brother_ql820", "MFG:Brother;CMD:PT-CBP;MDL:QL-820NWB;CLS:PRINTER;", kFoomatic,
+     "qvbql820.ppd", nullptr, nullptr},
+    {"Brother", "QL-1050", "brother_ql1100", "MFG:Brother;CMD:PT-CBP;MDL:QL-1050;CLS:PRINTER;", kLprintForm,
+     "qvbq1050.ppd", nullptr, nullptr},
+    {"Brother", "QL-1060N", "brother_ql1100", "MFG:Brother;CMD:PT-CBP;MDL:QL-1060N;CLS:PRINTER;", kLprintForm,
+     "qvbq1060.ppd", nullptr, nullptr},
+    {"Brother", "QL-1100", "brother_ql1100", "MFG:Brother;CMD:PT-CBP;MDL:QL-1100;CLS:PRINTER;", kLprintForm,
+     "qvbq1100.ppd", nullptr, nullptr},
+    {"Brother", "QL-1110NWB", "brother_ql1100", "MFG:Brother;CMD:PT-CBP;MDL:QL-1110NWB;CLS:PRINTER;", kLprintForm,
+     "qvbq1110.ppd", nullptr, nullptr},
+    {"Brother", "QL-1115NWB", "brother_ql1100", "MFG:Brother;CMD:PT-CBP;MDL:QL-1115NWB;CLS:PRINTER;", kLprintForm,
+     "qvbq1115.ppd", nullptr, nullptr},
 };
 
 // Makers that make printers of more than one language: none of their
@@ -137,8 +174,20 @@ bool ModelFits(const std::string& model, const char* known, int& score) {
 
 enum class Key { Make, Model, CommandSet, Other };
 
+Key KeyOf(const std::string& keyName) {
+    const std::string name = Upper(Trim(keyName));
+    if (name == "MFG" || name == "MANUFACTURER")
+        return Key::Make;
+    if (name == "MDL" || name == "MODEL")
+        return Key::Model;
+    if (name == "CMD" || name == "COMMAND SET")
+        return Key::CommandSet;
+    return Key::Other;
+}
+
 // Calls `each(key, value, item)` for every "key:value" item of `deviceId`,
-// the value trimmed, the item as sent (without its ';').
+// the value trimmed, the item as sent (without its ';'; empty for an item
+// that came inside the one before).
 template <class Each>
 void ForEachItem(const std::string& deviceId, Each each) {
     size_t start = 0;
@@ -151,15 +200,24 @@ void ForEachItem(const std::string& deviceId, Each each) {
         const size_t colon = item.find(':');
         if (colon == std::string::npos)
             continue;
-        const std::string name = Upper(Trim(item.substr(0, colon)));
-        Key key = Key::Other;
-        if (name == "MFG" || name == "MANUFACTURER")
-            key = Key::Make;
-        else if (name == "MDL" || name == "MODEL")
-            key = Key::Model;
-        else if (name == "CMD" || name == "COMMAND SET")
-            key = Key::CommandSet;
-        each(key, Trim(item.substr(colon + 1)), item);
+        // A QL-500 sends "MFG:Brother:CMD:PT-CBP;": a key of its own after a
+        // second colon starts an item of its own, which the first item, as
+        // sent, holds.
+        std::string value = item.substr(colon + 1);
+        const size_t second = value.find(':');
+        std::string rest;
+        if (second != std::string::npos && second + 1 < value.size()) {
+            const std::string after = value.substr(second + 1);
+            if (KeyOf(after.substr(0, after.find(':'))) != Key::Other && after.find(':') != std::string::npos) {
+                rest = after;
+                value.erase(second);
+            }
+        }
+        each(KeyOf(item.substr(0, colon)), Trim(value), item);
+        if (!rest.empty()) {
+            const size_t restColon = rest.find(':');
+            each(KeyOf(rest.substr(0, restColon)), Trim(rest.substr(restColon + 1)), std::string());
+        }
     }
 }
 
@@ -234,7 +292,7 @@ PpdIdentity IdentityOf(const Printer& printer) {
     identity.make = printer.soldMake ? printer.soldMake : printer.make;
     identity.model = printer.soldModel ? printer.soldModel : Parse(printer.deviceId).model;
     ForEachItem(printer.deviceId, [&](Key key, const std::string&, const std::string& item) {
-        if (key != Key::Other)
+        if (key != Key::Other && !item.empty())
             identity.deviceId += item + ";";
     });
     identity.nickName =

@@ -101,11 +101,25 @@ bool CountsCopies(const Driver& d) {
     const Families::Info* family = Families::Find(d.modelNumber);
     return family && family->copyCount;
 }
+bool IsQl(const Driver& d) { return DriverTable::QlModelOf(d) != nullptr; }
 int On(const Driver&) { return 1; }
 int EndFeed(const Driver& d) { return d.endFeed; }
 int PreFeed(const Driver& d) { return d.preFeed; }
 int PostPrint(const Driver& d) { return d.postPrint; }
 int HeadDots(const Driver& d) { return d.headDots; }
+// Asked of every driver (a test compares what the others' PPDs lack).
+int Invalidate(const Driver& d) {
+    const DriverTable::QlModel* ql = DriverTable::QlModelOf(d);
+    return ql ? ql->invalidate : 0;
+}
+int NoModeCommand(const Driver& d) {
+    const DriverTable::QlModel* ql = DriverTable::QlModelOf(d);
+    return ql && !ql->modeCommand;
+}
+int PackBits(const Driver& d) {
+    const DriverTable::QlModel* ql = DriverTable::QlModelOf(d);
+    return ql && ql->packBits;
+}
 
 using P = Ppd;
 using R = tagREGSTRUCT;
@@ -160,6 +174,17 @@ const Setting kSettings[] = {
      {0, 600},
      kZplResolutions,
      {Always}},
+    // What tells the Brother QL models apart, from their driver rows: the
+    // invalidate run, ESC i a refused, PackBits rows taken.
+    {"invalidate", {"qvInvalidate", P::Attribute}, {}, Ext<&E::iInvalidate>(), {0, 1000}, {}, {IsQl, Invalidate}},
+    {"no-mode-command",
+     {"qvNoModeCommand", P::Attribute},
+     {},
+     Ext<&E::bNoModeCommand>(),
+     {0, 1, kSwitch},
+     {},
+     {IsQl, NoModeCommand}},
+    {"pack-bits", {"qvPackBits", P::Attribute}, {}, Tone<&T::ImageCompress>(), {0, 1, kSwitch}, {}, {IsQl, PackBits}},
     // The copies the language's own count makes of each page, as the host
     // decides from the job (no PPD keyword or IPP attribute of its own);
     // up to CUPS's default MaxCopies, above PAPPL's 999.

@@ -225,8 +225,9 @@ int CCupsInstance::Run(int argc, char** argv) {
 
         _cupsLangPrintFilter(stderr, "INFO", "Finished page %d.", Page);
         EndPage(ppd, &header);
-        copies.EndPage();
-        if (CupsHost::BytesWritten() > sentBefore)
+        const bool drawn = CupsHost::BytesWritten() > sentBefore;
+        copies.EndPage(drawn);
+        if (drawn)
             pagesSent++;
         if (streamBroken)
             break;

@@ -10,6 +10,7 @@
 #include "families/NamedSettings.h"
 #include "filter/CCupsInstance.h"
 #include "filter/CCupsRender.h"
+#include "render/PagePath.h"
 
 namespace {
 
@@ -51,6 +52,7 @@ int CFilterCopies::BeginPage(const cups_page_header2_t& header) {
         return 1;
     const Families::Info* family = Families::Find(ModelNumber);
     m_copyCount = family && family->copyCount && m_render->m_Extension.bPrinterCopies;
+    m_replayPages = !family || family->replayPages;
     m_pages++;
     // The job's own raster: its copies; otherwise the page header's. Either
     // collated as asked (whether the job has more than one page is known
@@ -69,16 +71,26 @@ void CFilterCopies::Plan(const CopyPlan& plan) {
     int applied = 1;
     NamedSettings::Apply(*m_render, "copies", m_plan.perPage, &applied);
     m_plan.perPage = applied;
-    m_recording.SetOn(m_plan.Records());
-    CupsHost::SetRecording(m_plan.Records() ? &m_recording : nullptr);
+    const bool records = m_replayPages && m_plan.Records();
+    m_recording.SetOn(records);
+    CupsHost::SetRecording(records ? &m_recording : nullptr);
     if (m_plan.pageRepeats > 1)
         m_recording.Clear();
 }
 
 // Only the pages' own bytes are kept: not the status queries between them.
-void CFilterCopies::EndPage() {
+void CFilterCopies::EndPage(bool drawn) {
     CupsHost::SetRecording(nullptr);
-    if (!m_on || m_plan.pageRepeats <= 1)
+    if (!m_on || !drawn)
+        return;
+    if (!m_replayPages) {
+        for (int i = 1; i < m_plan.pageRepeats; i++)
+            PagePath::PaintAgain(*m_render);
+        if (m_plan.jobRepeats > 1)
+            m_kept.Keep(*m_render, m_plan.pageRepeats);
+        return;
+    }
+    if (m_plan.pageRepeats <= 1)
         return;
     if (m_recording.Overflowed())
         m_render->ReportError("The page is too large to keep for its copies; one copy was printed.");
@@ -91,9 +103,13 @@ bool CFilterCopies::EndJob() {
     CupsHost::SetRecording(nullptr);
     if (!m_on || m_plan.jobRepeats <= 1)
         return true;
-    if (m_recording.Overflowed()) {
+    if (m_replayPages ? m_recording.Overflowed() : m_kept.Overflowed()) {
         m_render->ReportError("The job is too large to keep for its collated copies; one copy was printed.");
         return false;
+    }
+    if (!m_replayPages) {
+        m_kept.DrawAgain(*m_render, m_plan.jobRepeats - 1);
+        return !CupsHost::OutputFailed();
     }
     return m_recording.Replay(m_plan.jobRepeats - 1, CupsHost::WriteSpool);
 }

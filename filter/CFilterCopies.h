@@ -5,6 +5,7 @@
 
 #include "render/CBaseRender.h"
 #include "render/CCopyRecording.h"
+#include "render/CKeptPages.h"
 #include "render/CopyPlan.h"
 
 // The copies the printer makes, for a PPD with "qvPrinterCopies" (the
@@ -44,8 +45,10 @@ public:
     bool WaitsForNextPage() const;
     // There is none: the page's copies are the printer's count after all.
     void OnlyPage();
-    // After the page: sends it again where its copies are repeated.
-    void EndPage();
+    // After the page (`drawn`: it reached the renderer): sends it again
+    // where its copies are repeated, or draws it again where its bytes
+    // cannot be sent again.
+    void EndPage(bool drawn);
     // Before the end of the job: sends the job's pages again for collated
     // copies. False when they could not be made.
     bool EndJob();
@@ -64,4 +67,6 @@ private:
     int m_pages = 0;           // pages begun
     CopyPlan m_plan;
     CCopyRecording m_recording;
+    bool m_replayPages = true;  // a page's bytes sent again print it again (Families::Info)
+    CKeptPages m_kept;          // where they cannot, the pages a job sent again draws again
 };

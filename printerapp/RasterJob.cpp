@@ -13,6 +13,7 @@
 #include "printerapp/PrinterStatus.h"
 #include "printerapp/StatusWatch.h"
 #include "render/CCopyRecording.h"
+#include "render/CKeptPages.h"
 #include "render/CopyPlan.h"
 #include "render/LabelJob.h"
 #include "render/PagePath.h"
@@ -31,7 +32,11 @@ struct State {
     CGrayPage page;  // where its lines go
     CopyPlan copies;
     CCopyRecording recording;  // the pages' bytes, where copies repeat them
-    bool copiesLost = false;   // a recording past its cap
+    // Where they cannot be sent again (Families::Info::replayPages): the
+    // pages are drawn again, those of a job sent again kept for it.
+    bool replayPages = true;
+    CKeptPages kept;
+    bool copiesLost = false;  // a recording or the kept pages past their cap
     // Collated copies of a raster whose pages are not counted: the first
     // page waits, painted, until the job shows whether a second follows.
     int jobCopies = 1;
@@ -93,7 +98,9 @@ void PlanCopies(pappl_job_t* job, pappl_pr_options_t* options, State& state) {
     ipp_attribute_t* handling = papplJobGetAttribute(job, "multiple-document-handling");
     const char* keyword = handling ? ippGetString(handling, 0, nullptr) : nullptr;
     const bool collated = !keyword || std::strcmp(keyword, "separate-documents-uncollated-copies") != 0;
-    const bool copyCount = Families::Find(state.context.driver->modelNumber)->copyCount;
+    const Families::Info& family = *Families::Find(state.context.driver->modelNumber);
+    const bool copyCount = family.copyCount;
+    state.replayPages = family.replayPages;
     const int pages = state.labels ? 0 : paged ? papplJobGetImpressions(job) : 1;
     state.jobCopies = copies;
     state.copies = CopyPlan::For(copies, copyCount, collated, pages == 1);
@@ -101,7 +108,7 @@ void PlanCopies(pappl_job_t* job, pappl_pr_options_t* options, State& state) {
     state.context.copies = state.copies.perPage;
     // A label's own copies are its page sent again where the printer does
     // not count them.
-    if (state.copies.Records() || (state.labels && !copyCount)) {
+    if (state.replayPages && (state.copies.Records() || (state.labels && !copyCount))) {
         state.context.recording = &state.recording;
         state.recording.SetOn(true);
     }
@@ -113,15 +120,20 @@ void PlanCopies(pappl_job_t* job, pappl_pr_options_t* options, State& state) {
 
 // Sends the kept bytes `times` more times: all of them, or a page's copies
 // within a job that is sent again, those since `pageStart`, kept again with
-// the job's. A recording past its cap cannot be, and the job ends failed
-// with why.
+// the job's; where pages cannot be sent again, the kept pages are drawn
+// again instead (only the whole job is: a page's own copies are drawn with
+// it). A recording past its cap cannot be, and the job ends failed with why.
 const size_t kWholeRecording = SIZE_MAX;
 bool Repeat(State& state, int times, size_t pageStart = kWholeRecording) {
-    if (state.recording.Overflowed()) {
+    if (state.replayPages ? state.recording.Overflowed() : state.kept.Overflowed()) {
         if (!state.copiesLost)
             state.render->ReportError("The job is too large to keep for its copies; one copy was printed.");
         state.copiesLost = true;
         return true;
+    }
+    if (!state.replayPages) {
+        state.kept.DrawAgain(*state.render, times);
+        return !state.context.outputFailed;
     }
     const auto write = [&state](const void* data, int length) {
         return PapplHost::WriteSpool(state.context, data, length);
@@ -161,8 +173,14 @@ void SendPage(State& state, cups_page_header2_t& header) {
     render.BeginPage(&header, header.HWResolution[0], header.HWResolution[1]);
     PagePath::Paint(render, state.plan, state.page.PlacedWhileRead(), state.header);
     render.OnEndPage();
+    if (!state.replayPages) {
+        for (int i = 1; i < plan.pageRepeats; i++)
+            PagePath::PaintAgain(render);
+        if (plan.jobRepeats > 1)
+            state.kept.Keep(render, plan.pageRepeats);
+    }
     render.EndPage();
-    if (plan.pageRepeats > 1) {
+    if (state.replayPages && plan.pageRepeats > 1) {
         Repeat(state, plan.pageRepeats - 1, pageStart);
         if (pageStart == kWholeRecording)
             state.recording.Clear();

@@ -25,6 +25,10 @@ public:
     // Whether the language prints m_Extension.iCopies labels of one page's
     // image (a printer class that can says so with its own constant).
     static constexpr bool kCopyCount = false;
+    // Whether a page's bytes, sent again as they are, print the page once
+    // more. Not where a page carries the job's opening or its place in the
+    // job (Brother QL): a host draws such a page again for each copy.
+    static constexpr bool kPagesReplay = true;
 
     virtual void OnStartDoc(unsigned long) {}
     virtual void OnEndDoc() { OnDestroy(); }

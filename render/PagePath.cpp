@@ -74,6 +74,13 @@ void Paint(CBaseRender& render, const PagePlan& plan, bool placedWhileRead, cons
     render.OnEndBmp();
 }
 
+void PaintAgain(CBaseRender& render) {
+    render.OnStartPage();
+    render.OnPaintBmp();
+    render.OnEndBmp();
+    render.OnEndPage();
+}
+
 }  // namespace PagePath
 
 bool CGrayPage::Start(const PageHeader& header, const PagePlan& plan, CxImage& image) {

@@ -69,6 +69,12 @@ PagePlan Plan(const CBaseRender& render, const PageHeader& header, unsigned bits
 // (BeginPage) is set.
 void Paint(CBaseRender& render, const PagePlan& plan, bool placedWhileRead, const PageHeader& header);
 
+// Draws the page the renderer drew last once more, for a copy in a language
+// whose page bytes cannot be sent again (CBaseRender::kPagesReplay false):
+// OnStartPage, OnPaintBmp, OnEndBmp and OnEndPage on the image as it was
+// prepared, so that the renderer writes only what a page of its own has.
+void PaintAgain(CBaseRender& render);
+
 }  // namespace PagePath
 
 // A page's rows as 8-bit gray levels (0 black), taken in order into what the

@@ -68,6 +68,10 @@ struct tagEXTENSIONSTRUCT {
     // The resolution ZPL documents were written for, which their labels
     // are scaled from to keep their size; 0: the printer's own.
     int iZplDpi = 203;
+    // Brother QL: the bytes of 00 that open a job (the model's invalidate
+    // run; below 200, 200), and a model that refuses ESC i a (raster mode).
+    int iInvalidate = 0;
+    bool bNoModeCommand = false;
 };
 
 // Watermark settings: carried with the renderer, read by nothing.

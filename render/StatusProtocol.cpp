@@ -196,6 +196,35 @@ const std::vector<Protocol>& Protocols() {
               0x01,
               {Bit(5, kPaperOut), Bit(6, kPaperJam), Bit(7, kError, kError | kPaperOut | kPaperJam)}},
          }},
+        // Brother QL: ESC i S, answered on arrival (the hosts ask between
+        // pages, before the page end that prints); a 32-byte reply, 80 20 'B' and the series and model codes, then
+        // error information 1 and 2 in bytes 8 and 9. The idle reply is a
+        // QL-570's with 62 mm continuous tape loaded.
+        {"brother",
+         {
+             {"ESC i S",
+              {0x1B, 0x69, 0x53},
+              {0x80, 0x20, 0x42, 0x34, 0x32, 0x30, 0x00, 0x00, 0x00, 0x00, 0x3E, 0x0A, 0x00, 0x00, 0x15, 0x00,
+               0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
+              0xFF,
+              0x80,
+              // No media, end of media; cutter jam; turned off; fan.
+              // Wrong media (replace it), buffer and communication errors;
+              // cover open; overheating; feed error; system error.
+              {{8, 0x01, 0x01, kPaperOut},
+               {8, 0x02, 0x02, kPaperOut},
+               {8, 0x04, 0x04, kCutterError},
+               {8, 0x20, 0x20, kOffline},
+               {8, 0x80, 0x80, kError},
+               {9, 0x01, 0x01, kError},
+               {9, 0x02, 0x02, kError},
+               {9, 0x04, 0x04, kError},
+               {9, 0x08, 0x08, kError},
+               {9, 0x10, 0x10, kCoverOpen},
+               {9, 0x20, 0x20, kHeadHot},
+               {9, 0x40, 0x40, kPaperJam},
+               {9, 0x80, 0x80, kError}}},
+         }},
     };
     return protocols;
 }

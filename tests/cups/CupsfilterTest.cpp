@@ -35,6 +35,7 @@ const Family kFamilies[] = {
     // EPL2's label width (q) is the rows' whole bytes: 816 dots for 812.
     {"qvepl2.ppd", 816, 1, "Darkness=12 zeMediaTracking=Continuous", "darkness", "12"},
     {"qvdymo4x.ppd", 1200, 1, "Darkness=3", "density", "dark"},
+    {"qvql820.ppd", 720, 1, "zeMediaTracking=Continuous", "media", "62 mm continuous"},
 };
 
 TEST(CupsChain, CasesCoverEveryFamily) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <thread>
 
+#include "printers/CPrinterBrother.h"
 #include "support/CupsSystem.h"
 #include "vprinter/CVirtualPrinter.h"
 
@@ -156,6 +157,19 @@ TEST_F(StatusQueue, ADymoPrinterWaitsForPaperOnEscA) {
     options.paperOutAfterLabels = 2;
     CVirtualPrinter printer(options);
     const int id = SubmitUntilPaperOut(printer, "qvdymo.ppd");
+    ASSERT_GT(id, 0);
+    LoadPaperAndFinish(printer, id);
+}
+
+// A Brother QL answers ESC i S; a page prints at the next page's 0C (or the
+// job's 1A), and the filter waits and resumes all the same.
+TEST_F(StatusQueue, ABrotherPrinterWaitsForPaperOnEscIS) {
+    CVirtualPrinter::Options options;
+    options.language = "brother";
+    options.headDots = CPrinterBrother::kNarrowHead;
+    options.paperOutAfterLabels = 2;
+    CVirtualPrinter printer(options);
+    const int id = SubmitUntilPaperOut(printer, "qvql720.ppd");
     ASSERT_GT(id, 0);
     LoadPaperAndFinish(printer, id);
 }

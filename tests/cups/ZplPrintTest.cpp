@@ -83,21 +83,24 @@ INSTANTIATE_TEST_SUITE_P(Printers, ZplCarrierLabel, ::testing::ValuesIn(kLabels)
                          });
 
 // ^PQ 3 times the job's 2: one page the printer counts six times where it
-// can, else the page six times.
+// can, else the page six times (drawn again where a page's bytes cannot be
+// sent again: a Brother QL job opens once).
 TEST_F(ZplJob, CopiesAreTheLabelsTimesTheJobs) {
     const struct {
         const char* ppd;
         size_t pages;
         const char* setting;  // the language's copy count, where it has one
         const char* value;
+        const char* options = "";  // the label's own size on a 300 dpi head
     } kCases[] = {
         {"qvtspl.ppd", 1, "print", "1 set of 6 copies"},
         {"qvcpcl.ppd", 1, "quantity", "6"},
         {"qvescpos.ppd", 6, nullptr, nullptr},
+        {"qvql720.ppd", 6, nullptr, nullptr, " -o qvZplResolution=Native"},
     };
     const std::string label = Document("copies.zpl", "^XA^PQ3^FO10,10^GB200,100,10^FS^XZ");
     for (const auto& c : kCases) {
-        const FilterResult r = Run(c.ppd, label, "-n 2");
+        const FilterResult r = Run(c.ppd, label, std::string("-n 2") + c.options);
         const std::vector<CPreviewPage> pages = Pages(c.ppd, r);
         ASSERT_EQ(pages.size(), c.pages) << c.ppd;
         EXPECT_EQ(r.ErrLines("PAGE: "), std::vector<std::string>{"PAGE: 1 6"}) << c.ppd;

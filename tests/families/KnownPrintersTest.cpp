@@ -44,7 +44,25 @@ const Case kCases[] = {
     {"MFG:Quorvant;MDL:CPCL Label Printer;", "cpcl_203dpi", 3},
     {"MFG:Quorvant;MDL:ESC/POS Receipt 58mm;", "escpos_58mm", 3},
     {"MFG:Quorvant;MDL:Zebra;", nullptr, 0},
+    {"MFG:Quorvant;MDL:Brother QL-800 Series;", "brother_ql800", 3},
+    // A QL-500's colon where its maker's ';' belongs, and the well-formed ID.
+    {"MFG:Brother:CMD:PT-CBP;MDL:QL-500;CLS:PRINTER;", "brother_ql500", 3},
+    {"MFG:Brother;CMD:PT-CBP;MDL:QL-500;", "brother_ql500", 3},
+    {"MFG:Brother;CMD:PT-CBP;MDL:QL-1110NWB;CLS:PRINTER;", "brother_ql1100", 3},
+    // PT-CBP is the P-touch tape printers' language too: no QL driver for it.
+    {"MFG:Brother;CMD:PT-CBP;MDL:PT-P700;", nullptr, 0},
+    {"MFG:Acme;CMD:PT-CBP;MDL:QL-800;", nullptr, 0},
 };
+
+// A key after a second colon in an item is an item of its own.
+TEST(KnownPrinters, ParseReadsAKeyInsideTheItemBefore) {
+    const KnownPrinters::DeviceId id = KnownPrinters::Parse("MFG:Brother:CMD:PT-CBP;MDL:QL-500;CLS:PRINTER;");
+    EXPECT_EQ(id.make, "Brother");
+    EXPECT_EQ(id.commandSet, "PT-CBP");
+    EXPECT_EQ(id.model, "QL-500");
+    // A colon in a value that starts no key stays in the value.
+    EXPECT_EQ(KnownPrinters::Parse("MFG:Acme;MDL:L:4;").model, "L:4");
+}
 
 TEST(KnownPrinters, DeviceIdsGiveTheirDrivers) {
     for (const Case& c : kCases) {
@@ -93,6 +111,7 @@ TEST(KnownPrinters, PpdIdentityKeepsTheMatchedItemsAsSent) {
         {"qvx1038.ppd", "Rollo", "X1038", "MFG:Printer;MDL:Thermal Printer;CMD:XPP,XL;"},
         {"qvtmt88v.ppd", "EPSON", "TM-T88V-JPN", "MFG:EPSON;CMD:ESC/POS;MDL:TM-T88V-JPN;"},
         {"qvlw450.ppd", "DYMO", "LabelWriter 450", "MFG:DYMO;CMD: ;MDL:LabelWriter 450;"},
+        {"qvbql500.ppd", "Brother", "QL-500", "MFG:Brother:CMD:PT-CBP;MDL:QL-500;"},
     };
     size_t count = 0;
     const KnownPrinters::Printer* rows = KnownPrinters::All(count);

@@ -9,6 +9,7 @@
 #include "support/FamilyCases.h"
 
 using namespace testing_support;
+using namespace std::string_literals;
 
 namespace {
 
@@ -34,6 +35,8 @@ const StreamCase kStreams[] = {
     {"epl2", "epl2", {}},
     {"dymoPlain", "dymo", {}},
     {"dymoCompressed", "dymo", {{"ImageCompress", "1"}}},
+    {"brotherPlain", "brother", {}},
+    {"brotherPackBits", "brother", {{"ImageCompress", "1"}}},
 };
 
 Bytes SmallStream(const StreamCase& c, unsigned width = 20, unsigned height = 6) {
@@ -102,6 +105,23 @@ TEST_P(PreviewTruncated, EveryPrefixFailsAtOrBeforeItsEnd) {
     }
 }
 
+// The virtual printer asks one decoder again as a stream grows: what a
+// cut-off read left must not change the read of the whole.
+TEST_P(PreviewTruncated, ADecoderAskedAgainReadsAsANewOne) {
+    const Bytes stream = SmallStream(GetParam());
+    bool ok = false;
+    auto fresh = Decoded(GetParam().language, stream, &ok);
+    ASSERT_TRUE(ok) << fresh->Error().Message();
+    auto reused = PreviewLanguages::Create(GetParam().language);
+    for (size_t length = 1; length < stream.size(); length++)
+        reused->Decode(stream.data(), length);
+    ASSERT_TRUE(reused->Decode(stream.data(), stream.size())) << reused->Error().Message();
+    EXPECT_EQ(reused->Commands().size(), fresh->Commands().size());
+    ASSERT_EQ(reused->Pages().size(), fresh->Pages().size());
+    for (size_t i = 0; i < fresh->Pages().size(); i++)
+        EXPECT_EQ(reused->Pages()[i].BlackDots(), fresh->Pages()[i].BlackDots()) << "page " << i + 1;
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryLanguage, PreviewTruncated, ::testing::ValuesIn(kStreams),
                          [](const ::testing::TestParamInfo<StreamCase>& info) { return std::string(info.param.name); });
 
@@ -164,6 +184,8 @@ const LengthFlip kLengthFlips[] = {
                 2;
      },
      0x01, false},
+    {"brotherPlain", "row length", [](const Bytes& s) { return After(s, std::string("g\0", 2), 0) + 2; }, 0x01, false},
+    {"brotherPlain", "ESC i z row count", [](const Bytes& s) { return After(s, "\x1Biz", 0) + 7; }, 0x01, false},
 };
 
 class PreviewLengthFlip : public ::testing::TestWithParam<LengthFlip> {};
@@ -424,6 +446,16 @@ const Exact kExact[] = {
      "f\x02\x01",
      "byte 4: expected 01 after ESC f, found 02 ..."},
     {"dymo", "\x16", "byte 0: expected ESC bytes and ESC @ to reset the printer, found 16"},
+    {"brother", std::string(10, '\0') + "\x1B\x40",
+     "byte 10: expected at least 200 bytes of 00 to begin a job, found 10 and 1B 40"},
+    {"brother", std::string(200, '\0') + "\x1B\x40\x1Biz\x86\x0A\x3E\x00\x02\x00\x00\x00\x00\x00Z\x1A"s,
+     "byte 216: expected 2 rows as ESC i z says, found 1 rows and 1A"},
+    {"brother", std::string(200, '\0') + "\x1B\x40\x1Biz\x86\x0A\x3E\x00\x01\x00\x00\x00\x00\x00g\x00\x02\xFF\xFF\x1A"s,
+     "byte 215: expected a row of 90 or 162 bytes (the head's width), found a row of 2 bytes"},
+    {"brother", std::string(200, '\0') + "\x1B\x40Z",
+     "byte 202: expected ESC i z before the page's first row, found \"Z\""},
+    {"brother", std::string(200, '\0') + "\x1B\x40\x1Biz\x86\x0A\x3E\x00\x00\x00\x00\x00\x01\x00\x0C"s,
+     "byte 213: expected 00 for the job's first page, found 01 ..."},
 };
 
 // An image without width draws nothing, however many rows it claims.

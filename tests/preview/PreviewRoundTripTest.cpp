@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "preview/PreviewTestSupport.h"
+#include "printers/CPrinterBrother.h"
 #include "printers/PrinterJob.h"
 #include "support/FamilyCases.h"
 
@@ -19,6 +20,9 @@ struct Family {
     const char* imageCommand;  // the start of the image command's line
     // The image command counts rows in 16 bits: a taller page goes as several images.
     bool splitsTallPages;
+    // Rows as wide as the head, the page on the roll's place (Brother QL): the
+    // head's dots; 0 for the others.
+    int headDots = 0;
     int ModelNumber() const { return FamilyOfLanguage(language).modelNumber; }
 };
 
@@ -36,6 +40,8 @@ const Family kFamilies[] = {
     {"epl2", false, false, "GW ", false},
     {"dymo", false, false, "SYN rows ", false},
     {"dymo", true, false, "SYN rows ", false},
+    {"brother", false, false, "g 00 row ", false, CPrinterBrother::kNarrowHead},
+    {"brother", true, false, "g 00 row ", false, CPrinterBrother::kNarrowHead},
 };
 
 TEST(PreviewRoundTrip, CasesCoverEveryFamily) {
@@ -72,6 +78,14 @@ TEST_P(PreviewRoundTrip, DecodesExactlyThePagesBlackDots) {
     const unsigned rowBytes = family.storedRows ? (width + 31) / 32 * 4 : (width + 7) / 8;
     for (size_t i = 0; i < pages.size(); i++) {
         const CPreviewPage& page = decoder->Pages()[i];
+        if (family.headDots) {
+            const int firstColumn =
+                family.headDots - 1 -
+                CPrinterBrother::MediaFor(family.headDots, width, pages[i].height, false, 0).leftPin;
+            EXPECT_EQ(page.Width(), family.headDots) << "page " << i;
+            EXPECT_EQ(DiffBytes(HeadRows(pages[i], family.headDots / 8, firstColumn), page.Dots()), "") << "page " << i;
+            continue;
+        }
         EXPECT_EQ(page.Width(), static_cast<int>(rowBytes * 8)) << "page " << i;
         EXPECT_EQ(page.Height(), static_cast<int>(pages[i].height)) << "page " << i;
         EXPECT_EQ(DiffBytes(PrinterRows(pages[i], rowBytes), page.Dots()), "") << "page " << i;

@@ -20,6 +20,10 @@ const Bytes kCpclTail = Concat({ToBytes("CG 1 1 0 0\r\n"), {0xF0}, ToBytes("PRIN
 const Bytes kEscposHead = {0x1B, 0x40, 0x1D, 0x76, 0x30, 0x00, 0x01, 0x00, 0x01, 0x00, 0xF0};
 const Bytes kEscposTail = {0x1D, 0x76, 0x30, 0x00, 0x01, 0x00, 0x01, 0x00, 0x0F, 0x1D, 0x56, 0x00};
 
+const Bytes kBrotherHead = Concat(
+    {Bytes(200, 0x00), {0x1B, 0x40, 0x1B, 0x69, 0x7A, 0x86, 0x0A, 0x0C, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00}});
+const Bytes kBrotherTail = Concat({{0x67, 0x00, 90}, Bytes(90, 0x0F), {0x1A}});
+
 const QueryCase kCases[] = {
     {"tspl", kTsplHead, kTsplTail, {0x1B, 0x21, 0x3F}, "status query ESC ! ?"},
     {"tspl", kTsplHead, kTsplTail, {0x1B, 0x21, 0x53}, "status query ESC ! S"},
@@ -29,6 +33,8 @@ const QueryCase kCases[] = {
     {"escpos", kEscposHead, kEscposTail, {0x10, 0x04, 0x02}, "status query DLE EOT"},
     {"escpos", kEscposHead, kEscposTail, {0x1D, 0x72, 0x01}, "status query GS r 1"},
     {"escpos", kEscposHead, kEscposTail, {0x1B, 0x76}, "status query ESC v"},
+    // Between a page's settings and its rows; before the job and after it.
+    {"brother", kBrotherHead, kBrotherTail, {0x1B, 0x69, 0x53}, "status query ESC i S"},
 };
 
 TEST(PreviewDecoder, ListsStatusQueriesAndLeavesThePagesAsTheyAre) {

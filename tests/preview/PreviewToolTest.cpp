@@ -253,6 +253,8 @@ TEST(PreviewTool, DetectsTheLanguageFromTheFirstBytes) {
         {"^XA^PON", "zpl"},
         {"\nN\nq816\n"s, "epl2"},
         {"\x1B\x1B\x1B@"s, "dymo"},
+        {std::string(200, '\0') + "\x1B\x40", "brother"},
+        {"\x00\x1B\x40"s, ""},
         {"!PRINT", ""},
         {"\xA5\x02"s, ""},
         {"size", ""},

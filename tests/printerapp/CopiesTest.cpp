@@ -5,6 +5,7 @@
 // the preview.
 #include <gtest/gtest.h>
 
+#include "preview/CBrotherDecoder.h"
 #include "preview/PreviewTestSupport.h"
 #include "printerapp/AppServer.h"
 
@@ -51,6 +52,11 @@ TEST_F(PrinterAppCopies, EveryFormatPrintsItsCopiesInOrder) {
         // No copy count: the label again, ESC G between.
         {"dymo_lw450", "dymo", onePage, "", {"", "", ""}, {0, 0, 0}},
         {"dymo_lw450", "dymo", twoPages, "", {"", "", "", "", "", ""}, {0, 1, 0, 1, 0, 1}},
+        // Drawn again: the stream decodes only with one opening and a page
+        // end between the pages.
+        {"brother_ql720", "brother", onePage, "", {"", "", ""}, {0, 0, 0}},
+        {"brother_ql720", "brother", twoPages, "", {"", "", "", "", "", ""}, {0, 1, 0, 1, 0, 1}},
+        {"brother_ql720", "brother", twoPages, kUncollated, {"", "", "", "", "", ""}, {0, 0, 0, 3, 3, 3}},
     };
     int n = 0;
     for (const auto& c : cases) {
@@ -71,6 +77,43 @@ TEST_F(PrinterAppCopies, EveryFormatPrintsItsCopiesInOrder) {
         if (c.sameAs.size() > 1 && c.sameAs[1] == 1) {
             EXPECT_NE(programs[0].dots, programs[1].dots);
         }
+    }
+}
+
+// A Brother QL job opens once (invalidate run, ESC @) and its pages after
+// the first say so (ESC i z's n9 = 1, checked by the decoder), however its
+// copies are made: the copies are drawn again, not its bytes sent again.
+TEST_F(PrinterAppCopies, BrotherCopiesOpenTheJobOnce) {
+    const auto bar = [](unsigned, unsigned y, unsigned page) { return y / 40 == page + 1; };
+    const std::string onePage = server.Dir().File("one.pwg"), twoPages = server.Dir().File("two.pwg");
+    WriteFile(onePage, PwgPages(406, 203, 203, 1, bar));
+    WriteFile(twoPages, PwgPages(406, 203, 203, 2, bar));
+    const struct {
+        std::string document;
+        const char* handling;
+        size_t pages;
+    } cases[] = {{onePage, "", 3}, {twoPages, "", 6}, {twoPages, kUncollated, 6}};
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.document + " " + c.handling);
+        const std::string printer = "ql" + std::to_string(n++);
+        std::string output;
+        ASSERT_TRUE(server.AddFilePrinter(printer, "brother_ql720", output)) << output;
+        std::vector<std::string> options = {"copies=3"};
+        if (*c.handling)
+            options.push_back(c.handling);
+        ASSERT_EQ("completed", server.Print(printer, c.document, options)) << server.LogProblems();
+        const Bytes stream = ReadFile(server.Dir().File(printer + ".prn"));
+        CBrotherDecoder decoder;
+        ASSERT_TRUE(decoder.Decode(stream.data(), stream.size())) << decoder.Error().Message();
+        EXPECT_EQ(decoder.Pages().size(), c.pages);
+        int openings = 0, lastPageEnds = 0;
+        for (const PreviewCommand& command : decoder.Commands()) {
+            openings += command.text.find("(invalidate)") != std::string::npos;
+            lastPageEnds += command.text.rfind("1A ", 0) == 0;
+        }
+        EXPECT_EQ(openings, 1);
+        EXPECT_EQ(lastPageEnds, 1);
     }
 }
 

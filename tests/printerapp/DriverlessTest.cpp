@@ -57,6 +57,8 @@ const PhotoCase kPhotoCases[] = {
      "ATTR collection media-col { MEMBER keyword media-type \"labels-continuous\" }\n",
      "media continuous, darkness 15"},
     {"dymo_lw450", "ATTR integer print-darkness 100\n", "density dark"},
+    {"brother_ql820", "ATTR collection media-col { MEMBER keyword media-type \"continuous\" }\n",
+     "media 62 mm continuous"},
 };
 
 class PrinterAppPhotoTest : public ::testing::TestWithParam<PhotoCase> {};
@@ -110,6 +112,7 @@ const PdfCase kPdfCases[] = {
     {"zpl_203dpi", "sample-label.pdf", 816, "label length 1218 dots"},
     {"epl2_203dpi", "sample-label.pdf", 816, "label length 1218 dots"},
     {"dymo_lw4xl", "sample-label.pdf", 1200, "label length 1800 rows"},
+    {"brother_ql820", "sample-label.pdf", 720, "media 62 x 100 mm die-cut"},
 };
 
 // Each family's own settings reach its printer from both clients: a new

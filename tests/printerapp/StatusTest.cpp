@@ -48,6 +48,7 @@ const Family kFamilies[] = {
     {"zpl", "zpl_203dpi", "zpl", false},
     // ESC A tells paper out, jams and errors, not an open cover.
     {"dymo", "dymo_lw450", "dymo", false, nullptr, kPaperJam, "media-jam"},
+    {"brother", "brother_ql720", "brother", false},
 };
 
 // What a printer that answers nothing costs at most, in seconds: a reply

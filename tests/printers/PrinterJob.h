@@ -74,6 +74,21 @@ inline Bytes PrinterRows(const RasterPage& page, unsigned rowBytes, unsigned fir
     return out;
 }
 
+// The rows a printer whose rows are as wide as its head (`rowBytes`) prints
+// of `page` when the page's column 0 falls on the head's dot `firstColumn`:
+// a set bit for every black pixel, dots past the head's end dropped.
+inline Bytes HeadRows(const RasterPage& page, unsigned rowBytes, unsigned firstColumn) {
+    const unsigned bpl = (page.width + 7) / 8;
+    Bytes out(static_cast<size_t>(rowBytes) * page.height, 0);
+    for (unsigned y = 0; y < page.height; y++)
+        for (unsigned x = 0; x < page.width && firstColumn + x < rowBytes * 8; x++)
+            if (!(page.data[static_cast<size_t>(y) * bpl + x / 8] & (0x80 >> (x % 8)))) {
+                const unsigned c = firstColumn + x;
+                out[static_cast<size_t>(y) * rowBytes + c / 8] |= static_cast<uint8_t>(0x80 >> (c % 8));
+            }
+    return out;
+}
+
 // The GS v 0 command head: mode byte, then width in bytes and height, both little-endian.
 inline Bytes GsV0Header(uint8_t mode, unsigned widthBytes, unsigned height) {
     const auto lo = [](unsigned v) { return static_cast<uint8_t>(v); };

@@ -47,6 +47,13 @@ std::vector<uint8_t> Hs(char paperOut, char pause, char headUp, char ribbonOut) 
 
 const std::vector<uint8_t> kHqes = {'~', 'H', 'Q', 'E', 'S'}, kHs = {'~', 'H', 'S'};
 
+// A QL-570's reply with 62 mm continuous tape and the two error bytes.
+std::vector<uint8_t> BrotherReply(uint8_t error1, uint8_t error2) {
+    std::vector<uint8_t> reply = {0x80, 0x20, 'B', '4', '2', '0', 0, 0, error1, error2, 0x3E, 0x0A, 0, 0, 0x15};
+    reply.resize(32, 0);
+    return reply;
+}
+
 const ReplyCase kReplies[] = {
     {"zpl", kHqes, 0, Hqes("00000000", "00000000")},
     {"zpl", kHqes, kPaperOut | kCoverOpen, Hqes("00000005", "00000000")},
@@ -84,6 +91,11 @@ const ReplyCase kReplies[] = {
     {"cpcl", {0x1B, 0x68}, kCoverOpen | kPrinting, {0x05}},
     {"cpcl", {0x1B, 0x69}, kRibbonOut | kPaperLow, {0xC0}},
     {"cpcl", {0x1B, 0x69}, kPaperJam, {0x10}},
+    // Brother QL: error information 1 and 2 in bytes 8 and 9 of 32.
+    {"brother", {0x1B, 0x69, 0x53}, kCoverOpen, BrotherReply(0x00, 0x10)},
+    {"brother", {0x1B, 0x69, 0x53}, kPaperOut, BrotherReply(0x03, 0x00)},
+    {"brother", {0x1B, 0x69, 0x53}, kCutterError | kPaperJam, BrotherReply(0x04, 0x40)},
+    {"brother", {0x1B, 0x69, 0x53}, kHeadHot, BrotherReply(0x00, 0x20)},
 };
 
 TEST(StatusProtocol, RepliesCarryTheManualsBits) {
