@@ -19,7 +19,8 @@ std::string ReadCodes(const std::string& image, bool raw, bool& skipped) {
 }
 
 std::vector<std::string> ReadSymbol(const std::string& image, const std::string& format, bool& skipped) {
-    skipped = !HaveProgram("zbarimg") || !HaveProgram("ZXingReader") || !HaveProgram("dmtxread");
+    static const bool readers = HaveProgram("zbarimg") && HaveProgram("ZXingReader") && HaveProgram("dmtxread");
+    skipped = !readers;
     std::vector<std::string> texts;
     if (skipped)
         return texts;
