@@ -17,7 +17,6 @@ using namespace testing_support;
 
 namespace {
 
-const char* const kRastertolabel = "/usr/lib/cups/filter/rastertolabel";
 const char* const kSampleDrv = "/usr/share/cups/drv/sample.drv";
 
 // Bars, blocks and a white band: rows of every kind, and a skip.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/CupsSystem.h"
 #include "support/FilterRun.h"
 #include "support/TestFiles.h"
 
@@ -98,5 +99,24 @@ inline Bytes GsV0Header(uint8_t mode, unsigned widthBytes, unsigned height) {
 
 // A pattern with black pixels in every byte position and at the row ends.
 inline bool Weave(unsigned x, unsigned y) { return (x * 3 + y * 5) % 7 == 0 || x % 97 == y % 97; }
+
+// CUPS's own label filter, and one of the PPDs CUPS's sample driver file
+// makes for it (zebraep2.ppd, zebra.ppd ...), compiled into `dir`. Empty,
+// with the reason in `why`, where the filter, ppdc or the file is missing.
+inline const char* const kRastertolabel = "/usr/lib/cups/filter/rastertolabel";
+inline std::string CupsSamplePpd(const TempDir& dir, const std::string& name, std::string& why) {
+    if (!HaveProgram("ppdc") || access(kRastertolabel, X_OK) != 0) {
+        why = "ppdc or CUPS's rastertolabel is missing";
+        return "";
+    }
+    const CommandResult made =
+        RunCommand("ppdc -d " + dir.File("ppd") + " /usr/share/cups/drv/sample.drv 2>&1 >/dev/null");
+    const std::string ppd = dir.File("ppd/" + name);
+    if (made.status != 0 || access(ppd.c_str(), R_OK) != 0) {
+        why = "CUPS's sample driver file did not compile: " + made.out;
+        return "";
+    }
+    return ppd;
+}
 
 }  // namespace testing_support
