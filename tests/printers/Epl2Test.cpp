@@ -127,17 +127,8 @@ TEST(Epl2Renderer, PrintsTheDotsCupsRastertolabelPrints) {
     WriteBitRaster(cups.rasterFile, page, CUPS_CSPACE_K, 100);  // "Darkness" 30 of 30
 
     std::vector<CPreviewPage> decoded;
-    size_t bytes[2] = {0, 0};
-    for (const FilterJob* job : {&ours, &cups}) {
-        const FilterResult r = RunFilter(*job);
-        ASSERT_EQ(r.status, 0) << r.err;
-        bool ok = false;
-        const auto decoder = Decoded("epl2", r.out, &ok);
-        ASSERT_TRUE(ok) << job->program << ": " << decoder->Error().Message();
-        ASSERT_EQ(decoder->Pages().size(), 1u) << job->program;
-        decoded.push_back(decoder->Pages()[0]);
-        bytes[decoded.size() - 1] = r.out.size();
-    }
+    std::vector<size_t> bytes;
+    ASSERT_NO_FATAL_FAILURE(DecodeOnePageEach("epl2", {&ours, &cups}, decoded, bytes));
     EXPECT_EQ(decoded[0].Width(), 816);
     EXPECT_EQ(decoded[0].Width(), decoded[1].Width());
     EXPECT_EQ(decoded[0].Height(), decoded[1].Height());

@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "preview/PreviewTestSupport.h"
 #include "support/CupsSystem.h"
 #include "support/FilterRun.h"
 #include "support/TestFiles.h"
@@ -117,6 +119,22 @@ inline std::string CupsSamplePpd(const TempDir& dir, const std::string& name, st
         return "";
     }
     return ppd;
+}
+
+// Runs each job and decodes the one page it prints in `language`: the pages
+// and the streams' sizes, in the jobs' order.
+inline void DecodeOnePageEach(const std::string& language, std::initializer_list<const FilterJob*> jobs,
+                              std::vector<CPreviewPage>& pages, std::vector<size_t>& bytes) {
+    for (const FilterJob* job : jobs) {
+        const FilterResult r = RunFilter(*job);
+        ASSERT_EQ(r.status, 0) << r.err;
+        bool ok = false;
+        const auto decoder = Decoded(language, r.out, &ok);
+        ASSERT_TRUE(ok) << job->program << ": " << decoder->Error().Message();
+        ASSERT_EQ(decoder->Pages().size(), 1u) << job->program;
+        pages.push_back(decoder->Pages()[0]);
+        bytes.push_back(r.out.size());
+    }
 }
 
 }  // namespace testing_support

@@ -261,17 +261,8 @@ TEST(ZplRenderer, PrintsTheDotsCupsRastertolabelPrints) {
         job->args[3] = "2";
 
     std::vector<CPreviewPage> decoded;
-    size_t bytes[2] = {0, 0};
-    for (const FilterJob* job : {&ours, &cups}) {
-        const FilterResult r = RunFilter(*job);
-        ASSERT_EQ(r.status, 0) << r.err;
-        bool ok = false;
-        const auto decoder = Decoded("zpl", r.out, &ok);
-        ASSERT_TRUE(ok) << job->program << ": " << decoder->Error().Message();
-        ASSERT_EQ(decoder->Pages().size(), 1u) << job->program;
-        decoded.push_back(decoder->Pages()[0]);
-        bytes[decoded.size() - 1] = r.out.size();
-    }
+    std::vector<size_t> bytes;
+    ASSERT_NO_FATAL_FAILURE(DecodeOnePageEach("zpl", {&ours, &cups}, decoded, bytes));
     EXPECT_EQ(DiffBytes(PrinterRows(page, 102), decoded[0].Dots()), "");
     // CUPS's label turned back within its print width.
     ASSERT_EQ(decoded[1].Width(), 816);
