@@ -16,6 +16,7 @@
 #include "filter/StatusCheck.h"
 #include "render/AreaScale.h"
 #include "render/FineDetail.h"
+#include "render/HeaderField.h"
 #include "render/PagePath.h"
 
 int ModelNumber = 0;
@@ -28,23 +29,15 @@ void CancelJob(int) { Canceled = 1; }
 namespace {
 
 void LogHeader(const cups_page_header2_t& h) {
-    // The enum fields come straight from the stream and may hold any value:
-    // they are logged as the integers they are.
-    auto number = [](const auto& field) {
-        int value;
-        static_assert(sizeof field == sizeof value, "an enum field of the page header");
-        std::memcpy(&value, &field, sizeof value);
-        return value;
-    };
-    syslog(LOG_DEBUG, "DEBUG: Duplex = %d\n", number(h.Duplex));
+    syslog(LOG_DEBUG, "DEBUG: Duplex = %d\n", HeaderNumber(h.Duplex));
     syslog(LOG_DEBUG, "DEBUG: HWResolution = [ %d %d ]\n", h.HWResolution[0], h.HWResolution[1]);
     syslog(LOG_DEBUG, "DEBUG: ImagingBoundingBox = [ %d %d %d %d ]\n", h.ImagingBoundingBox[0], h.ImagingBoundingBox[1],
            h.ImagingBoundingBox[2], h.ImagingBoundingBox[3]);
     syslog(LOG_DEBUG, "DEBUG: Margins = [ %d %d ]\n", h.Margins[0], h.Margins[1]);
-    syslog(LOG_DEBUG, "DEBUG: ManualFeed = %d\n", number(h.ManualFeed));
+    syslog(LOG_DEBUG, "DEBUG: ManualFeed = %d\n", HeaderNumber(h.ManualFeed));
     syslog(LOG_DEBUG, "DEBUG: MediaPosition = %d\n", h.MediaPosition);
     syslog(LOG_DEBUG, "DEBUG: NumCopies = %d\n", h.NumCopies);
-    syslog(LOG_DEBUG, "DEBUG: Orientation = %d\n", number(h.Orientation));
+    syslog(LOG_DEBUG, "DEBUG: Orientation = %d\n", HeaderNumber(h.Orientation));
     syslog(LOG_DEBUG, "DEBUG: PageSize = [ %d %d ]\n", h.PageSize[0], h.PageSize[1]);
     syslog(LOG_DEBUG, "DEBUG: cupsWidth = %d\n", h.cupsWidth);
     syslog(LOG_DEBUG, "DEBUG: cupsHeight = %d\n", h.cupsHeight);
@@ -52,8 +45,8 @@ void LogHeader(const cups_page_header2_t& h) {
     syslog(LOG_DEBUG, "DEBUG: cupsBitsPerColor = %d\n", h.cupsBitsPerColor);
     syslog(LOG_DEBUG, "DEBUG: cupsBitsPerPixel = %d\n", h.cupsBitsPerPixel);
     syslog(LOG_DEBUG, "DEBUG: cupsBytesPerLine = %d\n", h.cupsBytesPerLine);
-    syslog(LOG_DEBUG, "DEBUG: cupsColorOrder = %d\n", number(h.cupsColorOrder));
-    syslog(LOG_DEBUG, "DEBUG: cupsColorSpace = %d\n", number(h.cupsColorSpace));
+    syslog(LOG_DEBUG, "DEBUG: cupsColorOrder = %d\n", HeaderNumber(h.cupsColorOrder));
+    syslog(LOG_DEBUG, "DEBUG: cupsColorSpace = %d\n", HeaderNumber(h.cupsColorSpace));
     syslog(LOG_DEBUG, "DEBUG: cupsCompression = %d\n", h.cupsCompression);
 }
 

@@ -7,6 +7,7 @@
 
 #include "image/CxImage.h"
 #include "image/CxImageRows.h"
+#include "render/HeaderField.h"
 #include "render/PagePath.h"
 
 namespace RasterPage {
@@ -33,7 +34,7 @@ void StoreRow(CxImage& image, unsigned y, const unsigned char* src, unsigned byt
 // as CUPS's own label printers ask for) is read in the white space the
 // filter's PPDs ask for, so that it prints as drawn rather than as a negative.
 bool IsInk(const cups_page_header2_t& header) {
-    return header.cupsColorSpace == CUPS_CSPACE_K && header.cupsBitsPerPixel <= 8;
+    return HeaderNumber(header.cupsColorSpace) == CUPS_CSPACE_K && header.cupsBitsPerPixel <= 8;
 }
 
 void InkToWhite(unsigned char* line, unsigned n) {

@@ -15,6 +15,7 @@
 #include "render/CCopyRecording.h"
 #include "render/CKeptPages.h"
 #include "render/CopyPlan.h"
+#include "render/HeaderField.h"
 #include "render/LabelJob.h"
 #include "render/PagePath.h"
 
@@ -65,7 +66,7 @@ bool Abandon(pappl_job_t* job, State* state) {
 void StoreLine(const cups_page_header2_t& header, const unsigned char* line, uint8_t* row) {
     const unsigned width = header.cupsWidth;
     if (header.cupsBitsPerPixel == 8) {
-        if (header.cupsColorSpace == CUPS_CSPACE_K) {
+        if (HeaderNumber(header.cupsColorSpace) == CUPS_CSPACE_K) {
             for (unsigned x = 0; x < width; x++)
                 row[x] = static_cast<uint8_t>(255 - line[x]);
         } else {
@@ -73,7 +74,7 @@ void StoreLine(const cups_page_header2_t& header, const unsigned char* line, uin
         }
         return;
     }
-    const bool setIsBlack = header.cupsColorSpace == CUPS_CSPACE_K;
+    const bool setIsBlack = HeaderNumber(header.cupsColorSpace) == CUPS_CSPACE_K;
     for (unsigned x = 0; x < width; x++) {
         const bool set = (line[x >> 3] & (0x80 >> (x & 7))) != 0;
         row[x] = set == setIsBlack ? 0 : 255;
@@ -284,7 +285,7 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
         return Abandon(job, state);
     }
     papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "page %u: %u x %u dots, %u bits, color space %d, %u x %u dpi", page,
-                header.cupsWidth, header.cupsHeight, header.cupsBitsPerPixel, static_cast<int>(header.cupsColorSpace),
+                header.cupsWidth, header.cupsHeight, header.cupsBitsPerPixel, HeaderNumber(header.cupsColorSpace),
                 header.HWResolution[0], header.HWResolution[1]);
     state->pageReady = true;
     return true;

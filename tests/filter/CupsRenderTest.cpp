@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstddef>
+#include <cstring>
 
 #include "filter/CCupsRender.h"
 #include "support/CupsSystem.h"
@@ -137,4 +139,13 @@ TEST(CupsRenderer, ABlackSpacePagePrintsAsTheSameWhiteSpacePage) {
         }()});
         EXPECT_NE(DiffBytes(RunFilter(job).out, r.out), "");
     }
+    // A space number no CUPS name stands for is read as the white space.
+    FilterJob job = MakeJob(BuiltPpd("qvesc58.ppd"));
+    job.input = RasterBytes({MakeBitPage(384, 40, [](unsigned x, unsigned y) { return (x ^ y) % 5 == 0; })});
+    const FilterResult expected = RunFilter(job);
+    const unsigned unnamed = 515;
+    std::memcpy(job.input.data() + 4 + offsetof(cups_page_header2_t, cupsColorSpace), &unnamed, sizeof unnamed);
+    const FilterResult r = RunFilter(job);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(DiffBytes(expected.out, r.out), "");
 }
