@@ -15,9 +15,11 @@ seconds="${1:-60}"
 targets="fuzz_job_raw fuzz_job_struct fuzz_ppd_options fuzz_preview fuzz_document_reads fuzz_zpl"
 
 mkdir -p build-fuzz/logs
-# The targets need neither the tests nor the printer application (nor PAPPL's source).
+# The targets need neither the tests nor the printer application (nor PAPPL's
+# source); of the debug information, only the line tables their reports print.
 if ! { CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUORVANT_FUZZ=ON -DQUORVANT_TESTS=OFF \
-           -DQUORVANT_PRINTER_APP=OFF &&
+           -DQUORVANT_PRINTER_APP=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+           "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" &&
        cmake --build build-fuzz -j"$(nproc)" --target $targets; } >build-fuzz/logs/build.log 2>&1; then
     cat build-fuzz/logs/build.log
     exit 1

@@ -315,9 +315,24 @@ JobInfo AppServer::WaitForLastJob(const std::string& printer) const {
     return job;
 }
 
+std::string AppServer::Log() const {
+    Bytes log = ReadFile(m_dir.File("app.log.O"));
+    const Bytes current = ReadFile(m_dir.File("app.log"));
+    log.insert(log.end(), current.begin(), current.end());
+    return std::string(log.begin(), log.end());
+}
+
+std::string AppServer::LogLinesWith(const std::string& words) const {
+    std::istringstream lines(Log());
+    std::string found;
+    for (std::string line; std::getline(lines, line);)
+        if (line.find(words) != std::string::npos)
+            found += line + "\n";
+    return found;
+}
+
 std::string AppServer::LogProblems() const {
-    const Bytes log = ReadFile(m_dir.File("app.log"));
-    std::istringstream lines(std::string(log.begin(), log.end()));
+    std::istringstream lines(Log());
     std::string problems;
     for (std::string line; std::getline(lines, line);)
         if (line.rfind("E ", 0) == 0 || line.rfind("W ", 0) == 0)

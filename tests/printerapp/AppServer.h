@@ -64,6 +64,12 @@ public:
     std::string PrinterReasons(const std::string& printer) const;
     // The newest job once it has ended (or the last look after 10 s).
     JobInfo WaitForLastJob(const std::string& printer) const;
+    // The server's log whole: PAPPL moves it to app.log.O past 1 MB, which
+    // a server shared by a suite's tests reaches.
+    std::string Log() const;
+    // The log's lines that hold `words` (a printer's "[Printer NAME]", a
+    // job's "[Job N]"), each with its newline.
+    std::string LogLinesWith(const std::string& words) const;
     // The server log's errors and warnings, for failure messages.
     std::string LogProblems() const;
     // What printer `printer` (added by AddFilePrinter) received, decoded.

@@ -155,8 +155,7 @@ TEST(PrinterAppDriverless, CupsEverywhereQueuePrintsPdf) {
         ASSERT_FALSE(pages.empty());
         // The application's renderer placed each queue's page (CUPS
         // rasterised none).
-        const Bytes bytes = ReadFile(server.Dir().File("app.log"));
-        const std::string log(bytes.begin(), bytes.end());
+        const std::string log = server.Log();
         size_t placed = 0;
         for (size_t at = log.find("page 1: PDF page 1 at"); at != std::string::npos;
              at = log.find("page 1: PDF page 1 at", at + 1))

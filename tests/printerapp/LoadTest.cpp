@@ -640,8 +640,7 @@ TEST_F(PrinterAppLoadTest, EveryJobEndsAndEveryPageArrivesOnce) {
                 size_t unsent = 0;
                 for (const Job& job : jobs)
                     unsent += job.id == 0;
-                const Bytes log = ReadFile(server.Dir().File("app.log"));
-                const std::string text(log.begin(), log.end());
+                const std::string text = server.Log();
                 ADD_FAILURE() << "a request had no answer within " << kAnswerSeconds << " s in round " << round + 1
                               << " (" << unsent << " of " << jobs.size() << " jobs not sent); the log ends:\n"
                               << text.substr(text.size() - std::min<size_t>(text.size(), 1500));

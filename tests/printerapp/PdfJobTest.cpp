@@ -14,6 +14,7 @@
 #include "pdfpages/PdfPages.h"
 #include "preview/PreviewTestSupport.h"
 #include "printerapp/AppServer.h"
+#include "support/FamilyCases.h"
 #include "support/PdfFiles.h"
 
 namespace testing_support {
@@ -207,19 +208,17 @@ TEST(PrinterAppPdfLimits, PageTakingTooLongEndsTheJob) {
 
 // Every driver takes PDF, and says so.
 TEST_F(PrinterAppPdf, EveryDriverListsPdf) {
-    size_t count = 0;
-    const DriverTable::Driver* drivers = DriverTable::Drivers(count);
     http_t* http = ConnectTo(server.Port());
     ASSERT_NE(http, nullptr);
-    for (size_t i = 0; i < count; i++) {
-        SCOPED_TRACE(drivers[i].name);
-        Add(drivers[i].name, drivers[i].name);
+    for (const DriverTable::Driver* driver : CheckedDrivers()) {
+        SCOPED_TRACE(driver->name);
+        Add(driver->name, driver->name);
         ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
-                     server.PrinterUri(drivers[i].name).c_str());
+                     server.PrinterUri(driver->name).c_str());
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
                      "document-format-supported");
-        ipp_t* response = cupsDoRequest(http, request, ("/ipp/print/" + std::string(drivers[i].name)).c_str());
+        ipp_t* response = cupsDoRequest(http, request, ("/ipp/print/" + std::string(driver->name)).c_str());
         EXPECT_TRUE(ippContainsString(ippFindAttribute(response, "document-format-supported", IPP_TAG_MIMETYPE),
                                       "application/pdf"));
         ippDelete(response);

@@ -74,8 +74,7 @@ TEST(PrinterAppIcons, EachFamilyHasItsOwnAtEverySize) {
         }
     }
     EXPECT_EQ(mediumIcons.size(), families.size()) << "two families share an icon";
-    const Bytes log = ReadFile(server.Dir().File("app.log"));
-    EXPECT_EQ(std::string(log.begin(), log.end()).find("does not provide printer icons"), std::string::npos);
+    EXPECT_EQ(server.Log().find("does not provide printer icons"), std::string::npos);
 }
 
 }  // namespace

@@ -116,8 +116,7 @@ protected:
 
     // The printer's raw port, as its log line names it; 0 without one.
     int RawPort() const {
-        const Bytes log = ReadFile(server->Dir().File("app.log"));
-        const std::string text(log.begin(), log.end());
+        const std::string text = server->Log();
         const std::string line = "[Printer " + name + "] Listening for socket print jobs on 'localhost:";
         const size_t at = text.find(line);
         return at == std::string::npos ? 0 : std::atoi(text.c_str() + at + line.size());
@@ -142,10 +141,7 @@ protected:
         return job;
     }
 
-    std::string Log() const {
-        const Bytes log = ReadFile(server->Dir().File("app.log"));
-        return std::string(log.begin(), log.end());
-    }
+    std::string Log() const { return server->Log(); }
 
     static AppServer* server;
     static int base;
@@ -396,8 +392,7 @@ TEST(RawPortOff, NothingListens) {
         GTEST_SKIP() << "the printer application cannot start here: " << server.Problem();
     std::string output;
     ASSERT_TRUE(server.AddFilePrinter("off", "tspl_203dpi", output)) << output;
-    const Bytes log = ReadFile(server.Dir().File("app.log"));
-    const std::string text(log.begin(), log.end());
+    const std::string text = server.Log();
     EXPECT_NE(std::string::npos, text.find(", no raw ports"));
     EXPECT_EQ(std::string::npos, text.find("socket print"));
 }

@@ -133,8 +133,7 @@ protected:
 
     // The lines of the application's log about `printer` that say `words`.
     static int LinesSaying(const std::string& printer, const std::string& words) {
-        const Bytes log = ReadFile(server->Dir().File("app.log"));
-        std::istringstream lines(std::string(log.begin(), log.end()));
+        std::istringstream lines(server->Log());
         int said = 0;
         for (std::string line; std::getline(lines, line);)
             said += line.find(printer) != std::string::npos && line.find(words) != std::string::npos;

@@ -7,6 +7,7 @@
 #include "families/DriverTable.h"
 #include "printerapp/TestLabel.h"
 #include "support/CodeReader.h"
+#include "support/FamilyCases.h"
 #include "support/TestFiles.h"
 
 namespace testing_support {
@@ -43,16 +44,14 @@ int FrameMisses(const CGrayCanvas& c) {
 
 TEST(TestLabelDraw, EveryDriverOnEveryMedia) {
     TempDir dir;
-    size_t count = 0;
-    const DriverTable::Driver* drivers = DriverTable::Drivers(count);
-    for (size_t d = 0; d < count; d++)
-        for (const char* const* name = drivers[d].media; *name; name++) {
+    for (const DriverTable::Driver* driver : CheckedDrivers())
+        for (const char* const* name = driver->media; *name; name++) {
             const pwg_media_t* media = pwgMediaForPWG(*name);
             // The custom size range's ends are no media to load.
             if (!media || std::string(*name).rfind("roll_", 0) == 0)
                 continue;
-            SCOPED_TRACE(std::string(drivers[d].name) + " " + *name);
-            const TestLabel::Facts facts = FactsFor(drivers[d], *media);
+            SCOPED_TRACE(std::string(driver->name) + " " + *name);
+            const TestLabel::Facts facts = FactsFor(*driver, *media);
             const CGrayCanvas canvas = TestLabel::Draw(facts);
             ASSERT_EQ(facts.width, canvas.Width());
             ASSERT_EQ(facts.length, canvas.Height());
@@ -77,7 +76,7 @@ TEST(TestLabelDraw, EveryDriverOnEveryMedia) {
             const double widthMm = media->width / 100.0, lengthMm = media->length / 100.0;
             const bool barcode = (widthMm >= 55 && lengthMm >= 31) || lengthMm >= 90;
             if (widthMm >= 40) {
-                EXPECT_EQ(barcode, codes.find(std::string("CODE-128:") + drivers[d].name + "\n") != std::string::npos)
+                EXPECT_EQ(barcode, codes.find(std::string("CODE-128:") + driver->name + "\n") != std::string::npos)
                     << codes;
             }
         }

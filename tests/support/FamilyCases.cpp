@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "families/KnownPrinters.h"
+#include "support/Sanitizers.h"
 
 namespace testing_support {
 
@@ -44,6 +45,15 @@ std::vector<const DriverTable::Driver*> AllDrivers() {
     std::vector<const DriverTable::Driver*> rows;
     for (size_t i = 0; i < count; i++)
         rows.push_back(&drivers[i]);
+    return rows;
+}
+
+std::vector<const DriverTable::Driver*> CheckedDrivers() {
+    std::vector<const DriverTable::Driver*> rows;
+    std::set<int> families;
+    for (const DriverTable::Driver* row : AllDrivers())
+        if (families.insert(row->modelNumber).second || !kSanitized)
+            rows.push_back(row);
     return rows;
 }
 

@@ -25,6 +25,11 @@ const Families::Info& FamilyOfPpd(const std::string& ppd);
 // Every row of the driver table, for cases made from it.
 std::vector<const DriverTable::Driver*> AllDrivers();
 
+// The rows a slow check of every driver takes in this build: all of them in
+// the normal build; under a sanitizer, each family's first, since a family's
+// rows differ only in the table's values, which the normal build checks.
+std::vector<const DriverTable::Driver*> CheckedDrivers();
+
 // For a table of cases with expectations of each family's own: succeeds
 // when some case names each family of Families::All(), so that a new family
 // fails the test until its cases are written. `familyOf(case)` gives the
