@@ -218,13 +218,16 @@ void CPrinterBrother::OnPaintBmp() {
     }
     const int type = m_RegStruct.iMediaType;
     const bool dieCut = type == 1 || type == 2 || type == 3;
-    m_iPins = Pins(m_Extension.iHeadDots, width);
+    const bool first = m_iPagesSent == 0;
+    // A printer has one head: without one from the PPD, the job's first page
+    // chooses it, and the decoder and printer take no other row length.
+    if (first)
+        m_iPins = Pins(m_Extension.iHeadDots, width);
     const Media media = MediaFor(m_iPins, width, height, dieCut, m_iDpi);
     AddLog("OnPaintBmp: %d mm %s, %d rows, left pin %d", media.widthMm, dieCut ? "die-cut" : "continuous", media.rows,
            media.leftPin);
 
     m_CmdBuffer.InitBuffer(0);
-    const bool first = m_iPagesSent == 0;
     if (first) {
         cmdInvalidate();
         cmdInitialize();

@@ -78,6 +78,6 @@ public:
 private:
     NS_KT_CLASS::CMyBuffer m_CmdBuffer;
     int m_iPagesSent = 0;
-    int m_iPins = kNarrowHead;  // the page's head
+    int m_iPins = kNarrowHead;  // the job's head
     uint8_t m_Row[kWideHead / 8] = {};
 };

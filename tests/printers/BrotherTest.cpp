@@ -161,6 +161,22 @@ TEST(BrotherRenderer, SmallPageBytes) {
     EXPECT_EQ(DiffBytes(expected, stream), "");
 }
 
+// Without a head from the PPD, a job's first page chooses it: a printer has
+// one, and later pages of any width are sent on it.
+TEST(BrotherRenderer, AJobKeepsTheHeadItsFirstPageChose) {
+    for (const auto& widths : {std::make_pair(106u, 1000u), std::make_pair(1000u, 106u)}) {
+        Job setup;
+        setup.headDots = 0;
+        const Bytes stream = RenderJob(setup, {RandomPage(widths.first, 40, 1), RandomPage(widths.second, 40, 2)});
+        bool ok = false;
+        auto decoder = Decoded("brother", stream, &ok);
+        ASSERT_TRUE(ok) << widths.first << " then " << widths.second << ": " << decoder->Error().Message();
+        ASSERT_EQ(2u, decoder->Pages().size());
+        EXPECT_EQ(decoder->Pages()[0].Width(), decoder->Pages()[1].Width());
+        EXPECT_EQ(widths.first > 720 ? 1296 : 720, decoder->Pages()[0].Width());
+    }
+}
+
 // Die-cut DK labels state their length and take exactly their rows; a page a
 // row short of its label is padded white; a size no label has states none.
 TEST(BrotherRenderer, DieCutLabelsStateTheirSize) {
