@@ -1,4 +1,4 @@
-# Run after each build of the tests in the sanitizer builds: lists the tests
+# Run after each build of the tests: lists the tests
 # FILTER selects and writes OUTPUT, a CTest file with one test per suite
 # (each run as "Suite.*" within FILTER).
 #   cmake -D EXECUTABLE=... -D FILTER=... -D OUTPUT=... -D TIMEOUT=... -P SuiteTests.cmake

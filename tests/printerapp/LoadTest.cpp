@@ -30,6 +30,7 @@
 #include "preview/PreviewLanguages.h"
 #include "printerapp/AppServer.h"
 #include "support/ImageFiles.h"
+#include "support/Sanitizers.h"
 
 namespace testing_support {
 namespace {
@@ -41,17 +42,10 @@ using std::chrono::seconds;
 // The device write timeout; a server without the setting ignores it.
 const char kWriteTimeout[] = "write-timeout=5";
 const char kStalledMessage[] = "The printer stopped accepting data.";
-#if defined(__SANITIZE_THREAD__)
-// ThreadSanitizer makes the server several times slower; two rounds show
-// its races as well as five.
-constexpr int kRounds = 2, kSlow = 4;
-#elif defined(__SANITIZE_ADDRESS__)
-// Two rounds under AddressSanitizer: the normal build runs all five, and
-// ThreadSanitizer two.
-constexpr int kRounds = 2, kSlow = 1;
-#else
-constexpr int kRounds = 5, kSlow = 1;
-#endif
+// Two rounds under a sanitizer: the normal build runs all five, and two show
+// ThreadSanitizer's races as well as five. ThreadSanitizer makes the server
+// several times slower.
+constexpr int kRounds = kSanitized ? 2 : 5, kSlow = kThreadSanitized ? 4 : 1;
 constexpr int kJobsPerRound = 200, kClients = 8;
 // A request the server leaves unanswered this long counts as a hang.
 constexpr int kAnswerSeconds = 30 * kSlow;
