@@ -78,7 +78,7 @@ std::unique_ptr<AppServer> StartWithEveryDriver(std::string& problem) {
 }
 
 // Every check of the suite, its Print-Job variants included, passes on
-// every driver (each family's first under a sanitizer).
+// every driver (fewer under a sanitizer: CheckedDrivers).
 TEST(PrinterAppConformance, IppEverywhereSuitePassesForEveryDriver) {
     if (!HaveProgram("ipptool") || access((std::string(kSuiteDir) + "/ipp-everywhere.test").c_str(), R_OK) != 0)
         GTEST_SKIP() << "ipptool and its test suites (cups-ipp-utils) are not installed";

@@ -54,6 +54,8 @@ std::vector<const DriverTable::Driver*> CheckedDrivers() {
     for (const DriverTable::Driver* row : AllDrivers())
         if (families.insert(row->modelNumber).second || !kSanitized)
             rows.push_back(row);
+    if (kThreadSanitized)
+        rows.resize(1);
     return rows;
 }
 

@@ -26,8 +26,10 @@ const Families::Info& FamilyOfPpd(const std::string& ppd);
 std::vector<const DriverTable::Driver*> AllDrivers();
 
 // The rows a slow check of every driver takes in this build: all of them in
-// the normal build; under a sanitizer, each family's first, since a family's
-// rows differ only in the table's values, which the normal build checks.
+// the normal build; under AddressSanitizer, each family's first, since a
+// family's rows differ only in the table's values, which the normal build
+// checks; under ThreadSanitizer the first alone, since no family has threads
+// of its own.
 std::vector<const DriverTable::Driver*> CheckedDrivers();
 
 // For a table of cases with expectations of each family's own: succeeds
