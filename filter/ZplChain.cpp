@@ -134,6 +134,8 @@ int Rasterize(int, char** argv, const std::string& path) {
     bool failed = !raster;
     std::vector<unsigned char> row;
     const auto print = [&](zpl::Label& label) {
+        if (!zpl::PrintsALabel(label))
+            return true;
         for (const std::string& problem : label.problems)
             _cupsLangPrintFilter(stderr, "WARNING", "Label %d: %s", label.number, Clean(problem).c_str());
         std::string warning;

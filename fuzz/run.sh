@@ -1,11 +1,19 @@
 #!/bin/sh
 # Builds the fuzz targets in build-fuzz/ (clang, libFuzzer, ASan, UBSan) and
-# runs each one for SECONDS (default 60), one after the other:
+# runs each one, one after the other:
 #
-#   fuzz/run.sh [SECONDS]
+#   fuzz/run.sh [SECONDS]   explores for SECONDS (default 60) each, from a
+#                           working corpus that grows across runs
+#   fuzz/run.sh --fixed     what CI runs: a fixed number of inputs each, from
+#                           a fixed random seed and the committed seeds alone
 #
-# Each target starts from its committed seeds (fuzz/corpus/<target>), copied
-# into a working corpus in build-fuzz/corpus/<target> that grows across runs.
+# Exploring finds what no run found before, so two runs of the same code may
+# disagree. The fixed run (one seed, one count, no address randomisation)
+# is the same run on every machine: the same commit passes or fails the same
+# way, and a failure it reports is reproduced by running it again.
+#
+# Each target starts from its committed seeds (fuzz/corpus/<target>); when
+# exploring, they are copied into a working corpus in build-fuzz/corpus/<target>.
 # Crashing, leaking, slow and memory-hungry inputs are kept in
 # fuzz/findings/<target>/, the fuzzer's output in build-fuzz/logs/<target>.log.
 # Prints one line per target and exits 1 when any target found something.
@@ -13,6 +21,19 @@ set -eu
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 targets="fuzz_job_raw fuzz_job_struct fuzz_ppd_options fuzz_preview fuzz_document_reads fuzz_zpl"
+
+# The fixed run's inputs per target, after the seeds: about ten seconds each
+# on a quiet 2-core machine (the whole jobs run slowest).
+fixed_runs() {
+    case "$1" in
+    fuzz_job_raw) echo 600 ;;
+    fuzz_job_struct) echo 400 ;;
+    fuzz_zpl) echo 3000 ;;
+    fuzz_ppd_options) echo 20000 ;;
+    fuzz_preview) echo 8000 ;;
+    *) echo 150000 ;;
+    esac
+}
 
 mkdir -p build-fuzz/logs
 # The targets need neither the tests nor the printer application (nor PAPPL's
@@ -39,12 +60,25 @@ for target in $targets; do
     corpus="build-fuzz/corpus/$target"
     findings="fuzz/findings/$target"
     log="build-fuzz/logs/$target.log"
+    if [ "$seconds" = --fixed ]; then
+        # A fresh copy of the seeds: what earlier runs added must not change the run.
+        corpus="build-fuzz/corpus-fixed/$target"
+        rm -rf "$corpus"
+        limit="-seed=1 -reload=0 -runs=$(fixed_runs "$target")"
+        # Without address-space randomisation: caches keyed by addresses
+        # would take other paths on each run.
+        launch="setarch $(uname -m) -R"
+    else
+        limit="-max_total_time=$seconds"
+        launch=""
+    fi
     mkdir -p "$corpus" "$findings"
     cp -n fuzz/corpus/"$target"/* "$corpus"/ 2>/dev/null || true
     status=0
     # -close_fd_mask=2 silences the filter's status lines but keeps libFuzzer's
     # and the sanitizers' reports.
-    "build-fuzz/fuzz/$target" -timeout=10 -rss_limit_mb=2048 -max_total_time="$seconds" \
+    # shellcheck disable=SC2086
+    $launch "build-fuzz/fuzz/$target" -timeout=10 -rss_limit_mb=2048 $limit \
         -print_final_stats=1 -close_fd_mask=2 -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1 || status=$?
 
     # libFuzzer exits 70 on a timeout and 71 when out of memory.

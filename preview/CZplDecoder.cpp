@@ -78,10 +78,7 @@ bool CZplDecoder::Parse(CByteReader& in) {
         if (!read.label.problems.empty() || read.end > problemAt)
             break;
         in.Skip(read.begin - in.Offset());
-        // A format that draws no field prints no label: CUPS and lprint
-        // follow each label with ^XA^IDR:name^FS^XZ, which only deletes the
-        // graphic it recalled.
-        if (read.label.fields.empty()) {
+        if (!zpl::PrintsALabel(read.label)) {
             in.Skip(read.end - in.Offset());
             continue;
         }

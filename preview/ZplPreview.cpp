@@ -71,6 +71,10 @@ int Run(const std::vector<uint8_t>& data, const std::string& source, const Optio
     const double dotsPerMm = options.dpi / 25.4;
     bool problems = false, written = true;
     auto show = [&](zpl::Label& label) {
+        if (!zpl::PrintsALabel(label)) {
+            std::fprintf(out, "Label %d: draws nothing, prints no label\n", label.number);
+            return true;
+        }
         const zpl::ZplBitmap& dots = label.page;
         size_t black = 0;
         for (int y = 0; y < dots.Height(); y++)

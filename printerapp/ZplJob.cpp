@@ -41,6 +41,8 @@ public:
 
     // False once the job cannot go on (cancelled, the printer failed).
     bool Print(const zpl::Label& label) {
+        if (!zpl::PrintsALabel(label))
+            return true;
         for (const std::string& problem : label.problems)
             papplLogJob(m_Job, PAPPL_LOGLEVEL_WARN, "label %d: %s", label.number, problem.c_str());
         papplLogJob(m_Job, PAPPL_LOGLEVEL_INFO, "label %d: %d x %d dots, %d %s", label.number, label.page.Width(),

@@ -85,9 +85,9 @@ bool ZplLabelMaker::ExecuteField(const std::string& name, const ZplParams& p, co
         const char letter = name[1] == '@' || m_Stream.downloadedFonts.count(name[1]) ? '0' : name[1];
         FontRequest font{letter, 0, 0};
         if (p.Has(1))
-            font.height = std::max(1, ToDots(p.Number(1, 0)));
+            font.height = FontDots(p.Number(1, 0));
         if (p.Has(2))
-            font.width = std::max(1, ToDots(p.Number(2, 0)));
+            font.width = FontDots(p.Number(2, 0));
         f.font = m_LastFont = font;
         const char o = p.Letter(0, 0);
         if (IsOrientation(o))
@@ -114,7 +114,7 @@ bool ZplLabelMaker::ExecuteField(const std::string& name, const ZplParams& p, co
         } else {
             b.width = std::max(0, ToDots(p.Number(0, 0)));
             b.lines = std::max(1, std::min(9999, p.Int(1, 1)));
-            b.spacing = ToDots(p.Number(2, 0));
+            b.spacing = std::clamp(ToDots(p.Number(2, 0)), -kMaxFontDots, kMaxFontDots);
             b.justify = p.Letter(3, 'L');
             b.indent = std::max(0, ToDots(p.Number(4, 0)));
         }
@@ -125,21 +125,29 @@ bool ZplLabelMaker::ExecuteField(const std::string& name, const ZplParams& p, co
         const int t = std::max(1, ToDots(p.Number(2, 1)));
         const int w = std::max(t, ToDots(p.Number(0, 1))), h = std::max(t, ToDots(p.Number(1, 1)));
         const int r = std::max(0, std::min(8, p.Int(4, 0)));
+        if (!Fits(w, h, "a box (^GB)"))
+            return true;
         Graphic(BoxShape(w, h, t, r), p.Letter(3, 'B') == 'W' ? Blend::White : Blend::Black,
                 "box " + std::to_string(w) + "x" + std::to_string(h));
     } else if (name == "GD") {
         const int t = std::max(1, ToDots(p.Number(2, 1)));
         const int w = std::max(t, ToDots(p.Number(0, 1))), h = std::max(t, ToDots(p.Number(1, 1)));
         const char o = p.Letter(4, 'R');
+        if (!Fits(w, h, "a diagonal line (^GD)"))
+            return true;
         Graphic(DiagonalShape(w, h, t, o == 'R' || o == '/'), p.Letter(3, 'B') == 'W' ? Blend::White : Blend::Black,
                 "diagonal " + std::to_string(w) + "x" + std::to_string(h));
     } else if (name == "GC") {
         const int d = std::max(3, ToDots(p.Number(0, 3))), t = std::max(1, ToDots(p.Number(1, 1)));
+        if (!Fits(d, d, "a circle (^GC)"))
+            return true;
         Graphic(CircleShape(d, t), p.Letter(2, 'B') == 'W' ? Blend::White : Blend::Black,
                 "circle " + std::to_string(d));
     } else if (name == "GE") {
         const int t = std::max(1, ToDots(p.Number(2, 1)));
         const int w = std::max(t, ToDots(p.Number(0, 1))), h = std::max(t, ToDots(p.Number(1, 1)));
+        if (!Fits(w, h, "an ellipse (^GE)"))
+            return true;
         Graphic(EllipseShape(w, h, t), p.Letter(3, 'B') == 'W' ? Blend::White : Blend::Black,
                 "ellipse " + std::to_string(w) + "x" + std::to_string(h));
     } else if (name == "GS") {
@@ -158,11 +166,11 @@ bool ZplLabelMaker::ExecuteField(const std::string& name, const ZplParams& p, co
         ZplBitmap image;
         std::string problem;
         // ASCII data counts the image's bytes in b as well as in c.
-        const long sent = long(g.Number(1, 0)), total = long(g.Number(2, 0));
+        const long sent = g.Count(1), total = g.Count(2);
         if (m_Options.strict && g.Letter(0, 'A') == 'A' && sent != total)
             problem = "b (" + std::to_string(sent) + ") is not c (" + std::to_string(total) + ") in ASCII data";
         else
-            problem = GraphicData(command, g.Letter(0, 'A'), total, long(g.Number(3, 0)), g.Text(4), image);
+            problem = GraphicData(command, g.Letter(0, 'A'), total, g.Count(3), g.Text(4), image);
         if (!problem.empty()) {
             Problem("a graphic (^GF) is not drawn: " + problem);
             return true;
@@ -191,6 +199,13 @@ bool ZplLabelMaker::ExecuteField(const std::string& name, const ZplParams& p, co
         return false;
     }
     return true;
+}
+
+bool ZplLabelMaker::Fits(double width, double height, const std::string& what) {
+    if (width * height <= double(m_Options.maxCanvasDots))
+        return true;
+    Problem(what + " is larger than " + std::to_string(m_Options.maxCanvasDots) + " dots: not drawn");
+    return false;
 }
 
 void ZplLabelMaker::Graphic(ZplBitmap mask, Blend blend, const std::string& what, bool inFormatDots) {
@@ -241,7 +256,9 @@ void ZplLabelMaker::EndField() {
         case FieldState::Kind::Symbol: {
             const std::u32string text = DecodeText(bytes, m_Stream.charset);
             const size_t first = text.find_first_not_of(U' ');
-            if (first != std::u32string::npos && text[first] < 0x80) {
+            const double across = double(first + 1) * m_Field.symbolWidth;
+            if (first != std::u32string::npos && text[first] < 0x80 &&
+                Fits(across, m_Field.symbolHeight, "a symbol (^GS)")) {
                 // Spaces before the symbol's letter move it on by a symbol's width each.
                 const ZplBitmap shape = SymbolShape(char(text[first]), m_Field.symbolHeight, m_Field.symbolWidth);
                 const int shift = int(first) * m_Field.symbolWidth;
@@ -299,6 +316,10 @@ void ZplLabelMaker::DrawText(const std::string& bytes) {
             if (c >= U'a' && c <= U'z')
                 c -= 32;
     TextDrawing drawing = f.block ? m_Fonts.DrawBlock(text, font, *f.block) : m_Fonts.DrawLine(text, font);
+    if (drawing.tooLarge) {
+        Problem("a text field is larger than " + std::to_string(m_Options.maxCanvasDots) + " dots: not drawn");
+        return;
+    }
     ZplBitmap& page = Page();
     if (page.Width() == 0)
         return;

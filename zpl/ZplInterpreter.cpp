@@ -42,7 +42,7 @@ ZplLabelMaker::ZplLabelMaker(const InterpreterOptions& options, ZplInterpreter::
     : m_Options(options),
       m_Log(std::move(log)),
       m_Reader(ReaderLimit(options)),
-      m_Fonts(double(options.dpi) / std::max(1, options.sourceDpi)) {}
+      m_Fonts(double(options.dpi) / std::max(1, options.sourceDpi), options.maxCanvasDots) {}
 
 void ZplLabelMaker::Log(const std::string& text) {
     if (m_Log)
@@ -75,6 +75,8 @@ int ZplLabelMaker::ToDots(double value) const {
     dots *= Scale();
     return int(std::lround(std::max(-1e8, std::min(1e8, dots))));
 }
+
+int ZplLabelMaker::FontDots(double value) const { return std::clamp(ToDots(value), 1, kMaxFontDots); }
 
 bool ZplLabelMaker::Store(size_t bytes, const std::string& what) {
     if (m_Stream.storedBytes + bytes > m_Options.maxStoredBytes) {
@@ -260,9 +262,9 @@ bool ZplLabelMaker::ExecuteState(const std::string& name, const ZplParams& p, co
         if (!f.empty() && !std::isspace(static_cast<unsigned char>(f[0])))
             s.defaultFont.name = char(std::toupper(static_cast<unsigned char>(f[0])));
         if (p.Has(1))
-            s.defaultFont.height = std::max(1, ToDots(p.Number(1, 0)));
+            s.defaultFont.height = FontDots(p.Number(1, 0));
         if (p.Has(2))
-            s.defaultFont.width = std::max(1, ToDots(p.Number(2, 0)));
+            s.defaultFont.width = FontDots(p.Number(2, 0));
         else if (p.Has(1))
             s.defaultFont.width = 0;
     } else if (name == "BY") {
@@ -319,8 +321,7 @@ bool ZplLabelMaker::ExecuteState(const std::string& name, const ZplParams& p, co
         const ZplParams d(command.params, m_Reader.Delimiter(), 4);
         const std::string object = StoredName(d.Text(0));
         ZplBitmap image;
-        const std::string problem =
-            GraphicData(command, 'A', long(d.Number(1, 0)), long(d.Number(2, 0)), d.Text(3), image);
+        const std::string problem = GraphicData(command, 'A', d.Count(1), d.Count(2), d.Text(3), image);
         if (!problem.empty())
             Problem("the graphic " + object + " (~DG) is not stored: " + problem);
         else if (Store(image.RowBytes() * size_t(image.Height()), "the graphic " + object))

@@ -23,6 +23,11 @@ struct Label {
     std::vector<std::string> problems;    // fields refused, with why
 };
 
+// A format that draws nothing prints no label, as on the printer: CUPS and
+// lprint follow each label with ^XA^IDR:name^FS^XZ, which only deletes the
+// graphic the label recalled.
+inline bool PrintsALabel(const Label& label) { return !label.fields.empty() || !label.problems.empty(); }
+
 struct InterpreterOptions {
     int dpi = 203;  // the page's resolution
     // What the ZPL was written for: positions and sizes scale by dpi /

@@ -92,6 +92,8 @@ private:
     void Log(const std::string& text);
     bool Store(size_t bytes, const std::string& what);
     int ToDots(double value) const;
+    // A font height or width: ToDots within 1 and kMaxFontDots.
+    int FontDots(double value) const;
     double Scale() const;
     ZplBitmap& Page();
 
@@ -111,6 +113,8 @@ private:
     int JustifiedX(int length) const;
     // The field's drawing; a picture `inFormatDots` (^GF, ^XG) scales with
     // the page, shapes come in page dots already.
+    // False, with a problem, for a shape of more dots than a canvas may hold.
+    bool Fits(double width, double height, const std::string& what);
     void Graphic(ZplBitmap mask, Blend blend, const std::string& what, bool inFormatDots = false);
     // ^GF's and ~DG's data decoded into `image`; what is wrong with it, in
     // words, else empty.

@@ -68,12 +68,15 @@ double ZplParams::Number(size_t i, double fallback) const {
     return Has(i) && ParseNumber(m_Items[i], value) ? value : fallback;
 }
 
-int ZplParams::Int(size_t i, int fallback) const {
-    // Clamped: a label's numbers are at most a few thousand; the limits decide.
-    const double v = Number(i, fallback);
+// Clamped: a label's numbers are at most a few thousand; the limits decide.
+static double Clamped(double v) {
     const double bound = std::numeric_limits<int>::max() / 4;
-    return int(std::lround(std::max(-bound, std::min(bound, v))));
+    return std::max(-bound, std::min(bound, v));
 }
+
+int ZplParams::Int(size_t i, int fallback) const { return int(std::lround(Clamped(Number(i, fallback)))); }
+
+long ZplParams::Count(size_t i) const { return long(Clamped(Number(i, 0))); }
 
 char ZplParams::Letter(size_t i, char fallback) const {
     if (!Has(i))

@@ -19,6 +19,9 @@ public:
     // The item as a number (rounded for Int), `fallback` when absent or not a number.
     double Number(size_t i, double fallback) const;
     int Int(size_t i, int fallback) const;
+    // A count (bytes, rows) cut to its whole part and clamped like Int: a
+    // count too large for any limit stays too large, and never overflows.
+    long Count(size_t i) const;
     // The item's first character in upper case, `fallback` when absent.
     char Letter(size_t i, char fallback) const;
 

@@ -172,7 +172,8 @@ const CachedGlyph& Glyph(std::unordered_map<GlyphKey, CachedGlyph, GlyphKeyHash>
 
 }  // namespace
 
-ZplFonts::ZplFonts(double dotScale) : m_Faces(new Faces), m_DotScale(dotScale) {}
+ZplFonts::ZplFonts(double dotScale, size_t maxDots)
+    : m_Faces(new Faces), m_DotScale(dotScale), m_MaxDots(double(maxDots)) {}
 ZplFonts::~ZplFonts() = default;
 
 namespace {
@@ -284,6 +285,12 @@ TextDrawing ZplFonts::DrawLine(const std::u32string& text, const FontRequest& fo
         out.bitmap = ZplBitmap(0, height);
         return out;
     }
+    // A glyph over the limit is not drawn at all (nor cached).
+    const ScalableSize scalable = ScalableSizeOf(font.height, font.width);
+    if ((mono ? layout.emX * layout.emY : scalable.emX * scalable.emY) > m_MaxDots) {
+        out.tooLarge = true;
+        return out;
+    }
     auto& cache = m_Faces->glyphs;
     if (cache.size() > kMaxCachedGlyphs)
         cache.clear();  // before any glyph of this line is taken from it
@@ -302,6 +309,10 @@ TextDrawing ZplFonts::DrawLine(const std::u32string& text, const FontRequest& fo
             const FT_GlyphSlot g = face->glyph;
             glyph = {true, GlyphBitmap(g->bitmap), g->bitmap_left, g->bitmap_top, double(g->advance.x >> 6)};
         };
+        if (double(text.size()) * layout.advance * height > m_MaxDots) {
+            out.tooLarge = true;
+            return out;
+        }
         const int glyphWidth = int(std::lround(layout.emX * kMonoAdvance));
         for (size_t i = 0; i < text.size(); i++) {
             const CachedGlyph& g =
@@ -314,7 +325,7 @@ TextDrawing ZplFonts::DrawLine(const std::u32string& text, const FontRequest& fo
         }
         out.advance = int(text.size()) * layout.advance;
     } else {
-        const ScalableSize size = ScalableSizeOf(font.height, font.width);
+        const ScalableSize& size = scalable;
         const FT_F26Dot6 sizeX = std::lround(size.emX * 64), sizeY = std::lround(size.emY * 64);
         // The line's box starts at the origin, its first glyph a little left
         // of where the room around it would put it.
@@ -327,6 +338,10 @@ TextDrawing ZplFonts::DrawLine(const std::u32string& text, const FontRequest& fo
                 continue;
             glyphs.push_back({&g.bitmap, int(std::lround(pen)) + g.left, out.baseline - g.top});
             pen += g.advance;
+            if (pen * height > m_MaxDots) {
+                out.tooLarge = true;
+                return out;
+            }
         }
         out.advance = int(std::lround(pen + lead));
     }
@@ -345,6 +360,10 @@ TextDrawing ZplFonts::DrawLine(const std::u32string& text, const FontRequest& fo
     out.above = -top;
     out.below = bottom - height;
     out.baseline += out.above;
+    if (double(std::max(right, out.advance)) * (bottom - top) > m_MaxDots) {
+        out.tooLarge = true;
+        return out;
+    }
     out.bitmap = ZplBitmap(std::max(right, out.advance), bottom - top);
     for (const Placed& p : glyphs)
         out.bitmap.Draw(*p.bitmap, p.x, p.y - top);
@@ -402,12 +421,18 @@ TextDrawing ZplFonts::DrawBlock(const std::u32string& text, const FontRequest& f
     int width = std::max(block.width, 0);
     for (const std::u32string& line : lines) {
         drawn.push_back(DrawLine(line, font));
+        out.tooLarge |= drawn.back().tooLarge;
         width = std::max(width, drawn.back().bitmap.Width());
         out.above = std::max(out.above, drawn.back().above);
         out.below = std::max(out.below, drawn.back().below);
     }
     out.baseline += out.above;
-    out.bitmap = ZplBitmap(width, out.above + (maxLines - 1) * pitch + lineHeight + out.below);
+    const double height = double(out.above) + double(maxLines - 1) * pitch + lineHeight + out.below;
+    if (out.tooLarge || double(width) * height > m_MaxDots) {
+        out.tooLarge = true;
+        return out;
+    }
+    out.bitmap = ZplBitmap(width, int(height));
     for (size_t i = 0; i < drawn.size(); i++) {
         // The top of the line's box, each line's reach over it drawn above.
         const int row = out.above + int(std::min(i, size_t(maxLines - 1))) * pitch;

@@ -17,6 +17,8 @@ struct FontRequest {
     char name = '0';
     int height = 0, width = 0;
 };
+// ^A and ^CF take heights and widths up to 32000 dots.
+constexpr int kMaxFontDots = 32000;
 
 // ^FB's block: `width` dots wide, at most `lines` lines `spacing` dots
 // apart, justified L, C, R or J, the lines after the first indented by
@@ -36,12 +38,15 @@ struct TextDrawing {
     int baseline = 0;
     int advance = 0;
     int above = 0, below = 0;
+    // Its picture would be larger than the fonts' limit: nothing is drawn.
+    bool tooLarge = false;
 };
 
 class ZplFonts {
 public:
     // `dotScale` is page dots per 203 dpi dot: the fixed cells are 203 dpi ones.
-    explicit ZplFonts(double dotScale);
+    // No glyph, line or block larger than `maxDots` is drawn.
+    ZplFonts(double dotScale, size_t maxDots);
     ~ZplFonts();
     ZplFonts(const ZplFonts&) = delete;
     ZplFonts& operator=(const ZplFonts&) = delete;
@@ -61,6 +66,7 @@ private:
     struct Faces;
     std::unique_ptr<Faces> m_Faces;
     double m_DotScale;
+    double m_MaxDots;
 };
 
 // Where ^FB's `\&` broke a line (found in the bytes, before the character

@@ -140,8 +140,8 @@ TEST_F(ZplJob, LabelSettingsApplyBelowTheJobsOptions) {
     }
 }
 
-// One page a label; a label that cannot be drawn is an error line and the
-// others print; a file without a label fails the job; a label asks for
+// One page a label, none for a format that draws nothing; a label that
+// cannot be drawn is an error line and the others print; a file without a label fails the job; a label asks for
 // no more copies than CUPS lets a job ask for.
 TEST_F(ZplJob, EachLabelIsAPageAndTheBrokenOnesAreTold) {
     const std::string good = "^XA^PW400^LL300^FO10,10^GB100,100,10^FS^XZ";
@@ -156,6 +156,8 @@ TEST_F(ZplJob, EachLabelIsAPageAndTheBrokenOnesAreTold) {
         {good + "^XA^FO1,1^GFA,8,8,1,:Z64:eJxjYGBgAAAABAAB:1234^FS^XZ" + good, 0, 3,
          "WARNING: Label 2: a graphic (^GF) is not drawn: the graphic's CRC"},
         {"no label here\n", 1, 0, "ERROR: The document has no ZPL label to print."},
+        // CUPS's and lprint's format after each label deletes a graphic: no page.
+        {good + "^XA^IDR:CUPS.GRF^FS^XZ" + good + "^XA^XZ", 0, 2, nullptr},
         // As many copies as CUPS lets a job ask for, no more.
         {"^XA^PQ99999999^FO10,10^GB100,100,10^FS^XZ", 0, 1,
          "WARNING: Label 1 asks for 99999999 copies; 9999 are printed."},

@@ -153,6 +153,15 @@ TEST(ZplInterpreter, RefusesWhatIsOverItsLimitsAndDrawsTheNextLabel) {
         {"~DGR:BIG.GRF,4000,10," + std::string(8000, 'F') + "^XA^XGR:BIG.GRF^FS^XZ", "is not stored"},
         {"^XA^FO0,0^GFA,4000,4000,10," + std::string(8000, 'F') + "^FS^XZ", "is not drawn"},
         {"^XA^DFR:BIG.ZPL^FS" + manyFields + "^XZ", "the format BIG is not stored"},
+        // Counts beyond any integer are refused as too large, never converted.
+        {"~DGR:HUGE.GRF,1e113,1e49,FF^XA^XGR:HUGE.GRF^FS^XZ", "the graphic HUGE (~DG) is not stored"},
+        {"^XA^FO0,0^GFA,1e113,1e113,1e49,FF^FS^XZ", "is not drawn"},
+        // Fonts beyond ZPL's 32000 dots, and text larger than the canvas, are not drawn.
+        {"^XA^FO0,0^A0N,1e25,1e25^FDAB^FS^XZ", "a text field is larger than"},
+        {"^XA^FO0,0^ADN,32000,32000^FDABC^FS^XZ", "a text field is larger than"},
+        {"^XA^FO0,0^A0N,900,900^FB1e9,9999,1e9^FDA B^FS^XZ", "a text field is larger than"},
+        {"^XA^FO0,0^GD1e9,1e9,1^FS^XZ", "a diagonal line (^GD) is larger than"},
+        {"^XA^FO0,0^GSN,20000,20000^FD" + std::string(200, ' ') + "A^FS^XZ", "a symbol (^GS) is larger than"},
     };
     for (const Case& c : cases) {
         const Drawn drawn = DrawZpl(c.zpl + next, options);
@@ -164,6 +173,16 @@ TEST(ZplInterpreter, RefusesWhatIsOverItsLimitsAndDrawsTheNextLabel) {
             all += line + "\n";
         EXPECT_NE(all.find(c.says), std::string::npos) << c.says << "\n" << all;
     }
+}
+
+// What CUPS and lprint send after each label, and an empty format: nothing
+// to print, so no label in any host.
+TEST(ZplInterpreter, AFormatThatDrawsNothingPrintsNoLabel) {
+    const Drawn drawn = DrawZpl("^XA^PW8^LL1^FO0,0^GB8,1,1^FS^XZ^XA^IDR:A.GRF^FS^XZ^XA^XZ");
+    ASSERT_EQ(drawn.labels.size(), 3u);
+    EXPECT_TRUE(zpl::PrintsALabel(drawn.labels[0]));
+    EXPECT_FALSE(zpl::PrintsALabel(drawn.labels[1]));
+    EXPECT_FALSE(zpl::PrintsALabel(drawn.labels[2]));
 }
 
 TEST(ZplInterpreter, StopsAtItsLabelLimit) {

@@ -122,7 +122,7 @@ TEST(ZplText, ContinuesAfterThePreviousFieldWithoutAPosition) {
 }
 
 TEST(ZplText, WrapsBlocksAtSpacesAndLineBreaks) {
-    zpl::ZplFonts fonts(1.0);
+    zpl::ZplFonts fonts(1.0, size_t(64) << 20);
     const zpl::FontRequest font{'A', 9, 5};  // 6 dots a character
     struct Case {
         std::u32string text;
