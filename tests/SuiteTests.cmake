@@ -1,7 +1,9 @@
 # Run after each build of the tests: lists the tests
 # FILTER selects and writes OUTPUT, a CTest file with one test per suite
 # (each run as "Suite.*" within FILTER).
-#   cmake -D EXECUTABLE=... -D FILTER=... -D OUTPUT=... -D TIMEOUT=... -P SuiteTests.cmake
+# Suites whose names match the regular expression SLOW get a COST, so that
+# ctest starts them early.
+#   cmake -D EXECUTABLE=... -D FILTER=... -D OUTPUT=... -D TIMEOUT=... -D SLOW=... -P SuiteTests.cmake
 execute_process(COMMAND "${EXECUTABLE}" --gtest_list_tests "--gtest_filter=${FILTER}"
   OUTPUT_VARIABLE listing RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
@@ -22,6 +24,9 @@ foreach(line IN LISTS lines)
     set(suite "${CMAKE_MATCH_1}")
     string(APPEND text "add_test([=[${suite}]=] [=[${EXECUTABLE}]=] [=[--gtest_filter=${suite}.*${excluded}]=])\n"
       "set_tests_properties([=[${suite}]=] PROPERTIES TIMEOUT ${TIMEOUT})\n")
+    if(SLOW AND suite MATCHES "${SLOW}")
+      string(APPEND text "set_tests_properties([=[${suite}]=] PROPERTIES COST 50)\n")
+    endif()
   endif()
 endforeach()
 file(WRITE "${OUTPUT}" "${text}")
