@@ -204,8 +204,12 @@ bool ZplLabelMaker::ExecuteField(const std::string& name, const ZplParams& p, co
 bool ZplLabelMaker::Fits(double width, double height, const std::string& what) {
     if (width * height <= double(m_Options.maxCanvasDots))
         return true;
-    Problem(what + " is larger than " + std::to_string(m_Options.maxCanvasDots) + " dots: not drawn");
+    TooLarge(what);
     return false;
+}
+
+void ZplLabelMaker::TooLarge(const std::string& what) {
+    Problem(what + " is larger than " + std::to_string(m_Options.maxCanvasDots) + " dots: not drawn");
 }
 
 void ZplLabelMaker::Graphic(ZplBitmap mask, Blend blend, const std::string& what, bool inFormatDots) {
@@ -317,7 +321,7 @@ void ZplLabelMaker::DrawText(const std::string& bytes) {
                 c -= 32;
     TextDrawing drawing = f.block ? m_Fonts.DrawBlock(text, font, *f.block) : m_Fonts.DrawLine(text, font);
     if (drawing.tooLarge) {
-        Problem("a text field is larger than " + std::to_string(m_Options.maxCanvasDots) + " dots: not drawn");
+        TooLarge("a text field");
         return;
     }
     ZplBitmap& page = Page();

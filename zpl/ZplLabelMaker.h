@@ -111,10 +111,11 @@ private:
     // The field's x once its justification has spoken: a right-justified
     // field `length` dots long ends at x.
     int JustifiedX(int length) const;
-    // The field's drawing; a picture `inFormatDots` (^GF, ^XG) scales with
-    // the page, shapes come in page dots already.
     // False, with a problem, for a shape of more dots than a canvas may hold.
     bool Fits(double width, double height, const std::string& what);
+    void TooLarge(const std::string& what);
+    // The field's drawing; a picture `inFormatDots` (^GF, ^XG) scales with
+    // the page, shapes come in page dots already.
     void Graphic(ZplBitmap mask, Blend blend, const std::string& what, bool inFormatDots = false);
     // ^GF's and ~DG's data decoded into `image`; what is wrong with it, in
     // words, else empty.

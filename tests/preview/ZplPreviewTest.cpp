@@ -79,6 +79,13 @@ TEST(ZplPreview, KnowsZplBehindTheCarriersPrefix) {
     EXPECT_NE(run.out.find("standard input: zpl stream, "), std::string::npos) << run.out;
 }
 
+// CUPS's and lprint's format after each label deletes a graphic: no label.
+TEST(ZplPreview, SaysAFormatThatDrawsNothingPrintsNoLabel) {
+    const PreviewRun run = RunPreview("-", ToBytes("^XA^FO0,0^GB10,10,10^FS^XZ^XA^IDR:CUPS.GRF^FS^XZ"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Label 2: draws nothing, prints no label"), std::string::npos) << run.out;
+}
+
 TEST(ZplPreview, ResolutionAndCanvasFromTheCommandLine) {
     const PreviewRun run = RunPreview("--lang zpl --dpi 300 -", ToBytes("^XA^FO0,0^GB10,10,10^FS^XZ"));
     ASSERT_EQ(run.status, 0) << run.err;
